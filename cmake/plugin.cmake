@@ -1,0 +1,40 @@
+# The plug-in: its code as an object library (unit tests link it directly) and the shared
+# library the host loads.
+
+add_library(orlex_core OBJECT
+  plugin/cvars.cpp
+  plugin/dllapi.cpp
+  plugin/engine_api.cpp
+  plugin/h_export.cpp
+  plugin/meta_api.cpp
+  plugin/sdk_util.cpp
+  events/game_hooks.cpp
+  events/message_hooks.cpp
+)
+# No exceptions, no RTTI, no guarded statics: nothing that needs the C++ runtime on the server.
+set(ORLEX_PLUGIN_FLAGS
+  -fno-exceptions -fno-rtti -fno-threadsafe-statics
+  -fvisibility=hidden -fvisibility-inlines-hidden
+  -ffunction-sections -fdata-sections)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # Hosts built long ago call in with a 4-byte-aligned stack; SSE math keeps floats as in 64-bit builds.
+  list(APPEND ORLEX_PLUGIN_FLAGS -mincoming-stack-boundary=2 -march=i686 -msse2 -mfpmath=sse)
+endif()
+target_include_directories(orlex_core PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_options(orlex_core PRIVATE ${ORLEX_PLUGIN_FLAGS})
+set_target_properties(orlex_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
+
+add_library(orlex_mm SHARED plugin/runtime.cpp $<TARGET_OBJECTS:orlex_core>)
+target_include_directories(orlex_mm PRIVATE ${PROJECT_SOURCE_DIR})
+target_compile_options(orlex_mm PRIVATE ${ORLEX_PLUGIN_FLAGS})
+# Hosts name plug-ins without the "lib" prefix. Linking as C keeps libstdc++ out entirely: any use
+# of it would fail the link instead of becoming a run-time dependency.
+set_target_properties(orlex_mm PROPERTIES PREFIX "" LINKER_LANGUAGE C)
+set(ORLEX_EXPORTS_MAP ${PROJECT_SOURCE_DIR}/plugin/exports.map)
+target_link_options(orlex_mm PRIVATE
+  -static-libgcc
+  -Wl,--no-undefined
+  -Wl,--exclude-libs,ALL
+  -Wl,--gc-sections
+  -Wl,--version-script=${ORLEX_EXPORTS_MAP})
+set_property(TARGET orlex_mm APPEND PROPERTY LINK_DEPENDS ${ORLEX_EXPORTS_MAP})

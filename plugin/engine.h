@@ -1,0 +1,23 @@
+// The host pointers the plug-in keeps for its lifetime, and the one result every hook reports.
+#pragma once
+
+#include "sdk/eiface.h"
+#include "sdk/meta_api.h"
+
+extern enginefuncs_t g_engfuncs;        // the engine's functions (a full copy)
+extern globalvars_t *gpGlobals;         // the engine's globals
+extern mutil_funcs_t *gpMetaUtilFuncs;  // the host's utility functions
+extern meta_globals_t *gpMetaGlobals;   // the host's per-call result record
+extern plugin_info_t Plugin_info;       // our description, also our identifier with the host
+
+// Every hook only observes: the game and the engine carry on as if the plug-in were not there.
+inline void set_result_ignored() {
+    if (gpMetaGlobals)
+        gpMetaGlobals->mres = MRES_IGNORED;
+}
+
+// A null text from the engine reads as the empty text everywhere.
+inline const char *or_empty(const char *text) { return text ? text : ""; }
+
+// The server clock, in seconds; 0 until the engine has handed over its globals.
+inline float server_time() { return gpGlobals ? gpGlobals->time : 0.0f; }

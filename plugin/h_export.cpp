@@ -1,0 +1,14 @@
+// The engine's door into the plug-in: its function table and globals.
+#include <cstring>
+
+#include "plugin/engine.h"
+#include "plugin/exports.h"
+
+enginefuncs_t g_engfuncs;
+globalvars_t *gpGlobals;
+
+extern "C" void WINAPI GiveFnptrsToDll(enginefuncs_t *pengfuncsFromEngine, globalvars_t *pGlobals) {
+    // Hosts hand over a 158-entry table, which is exactly what we declare.
+    memcpy(&g_engfuncs, pengfuncsFromEngine, sizeof(g_engfuncs));
+    gpGlobals = pGlobals;
+}

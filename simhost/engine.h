@@ -1,0 +1,84 @@
+// The simulated engine: the services a plug-in relies on, behind a real engine function table.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sdk/eiface.h"
+#include "simhost/cvar_registry.h"
+#include "simhost/server_log.h"
+#include "simhost/string_pool.h"
+
+namespace simhost {
+
+struct EngineConfig {
+    std::string game_dir = "valve";
+    std::string files_root;  // folder on disk that holds the game directory's files; empty: no files
+    int hostport = 27015;
+    int port = 27015;
+    std::string ip = "127.0.0.1";
+    std::string net_address;  // empty: ip and hostport joined by ':'
+    std::string hostname = "orlex simulated server";
+    std::string sv_password;
+    std::string mp_timelimit = "20";
+    bool sv_stats = true;  // whether the engine knows "sv_stats" (newer engines do)
+    int max_clients = 32;
+};
+
+class Engine {
+public:
+    explicit Engine(const EngineConfig &config);
+    ~Engine();
+    Engine(const Engine &) = delete;
+    Engine &operator=(const Engine &) = delete;
+
+    // The one engine the table's functions reach (one per process at a time, like a real server).
+    static Engine *active() { return active_; }
+
+    // What a plug-in is handed.
+    enginefuncs_t *functions() { return &functions_; }
+    globalvars_t *globals() { return &globals_; }
+
+    const EngineConfig &config() const { return config_; }
+    CvarRegistry &cvars() { return cvars_; }
+    ServerLog &log() { return log_; }
+    StringPool &strings() { return strings_; }
+
+    void set_time(double seconds);
+    double time() const { return time_; }
+    void set_map(const std::string &name);
+
+    // Console commands handed to the engine, in order.
+    const std::vector<std::string> &server_commands() const { return server_commands_; }
+    // Names of engine functions that were called although no plug-in is expected to call them.
+    const std::vector<std::string> &unexpected_calls() const { return unexpected_calls_; }
+    // Files loaded through the engine and not yet released.
+    int files_in_use() const { return files_in_use_; }
+
+    // The services behind the table.
+    void server_command(const char *text);
+    void alert(ALERT_TYPE level, const std::string &text);
+    void game_dir(char *buffer) const;
+    unsigned char *load_file(const char *path, int *length);
+    void free_file(void *data);
+    void note_unexpected(const char *name);
+
+private:
+    static Engine *active_;
+
+    EngineConfig config_;
+    enginefuncs_t functions_;
+    globalvars_t globals_{};
+    StringPool strings_;
+    CvarRegistry cvars_;
+    ServerLog log_;
+    double time_ = 0.0;
+    std::vector<std::string> server_commands_;
+    std::vector<std::string> unexpected_calls_;
+    int files_in_use_ = 0;
+};
+
+// Builds the function table whose entries reach Engine::active().
+enginefuncs_t make_engine_table();
+
+}  // namespace simhost

@@ -1,0 +1,51 @@
+// The simulated game server: an engine, a plug-in host and the game's course of events, in the
+// order a real server follows.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "simhost/engine.h"
+#include "simhost/plugin_host.h"
+
+namespace simhost {
+
+struct ServerOptions {
+    EngineConfig engine;
+    std::string map = "crossfire";
+    double fps = 100.0;
+    // Console variables set before the plug-in is attached, as a server's configuration does.
+    std::vector<std::pair<std::string, std::string>> settings;
+    int engine_table_entries = 158;
+};
+
+class GameServer {
+public:
+    explicit GameServer(const ServerOptions &options);
+    ~GameServer();
+
+    // The plug-in is loaded and attached while the game library loads (server time 0.0), then
+    // the game starts and the first map begins.
+    bool start(const std::string &plugin_path, std::string *error);
+    // A new map: the clock starts again from 1.0 and the game activates the server.
+    void change_map(const std::string &map);
+    // One frame: the clock advances by one frame time and the game's frame runs.
+    void run_frame();
+    void run_for(double seconds);
+    // Detaches and unloads the plug-in.
+    void stop();
+
+    Engine &engine() { return engine_; }
+    PluginHost &host() { return host_; }
+    double frame_time() const { return 1.0 / options_.fps; }
+    const std::string &map() const { return map_; }
+
+private:
+    ServerOptions options_;
+    Engine engine_;
+    PluginHost host_;
+    std::string map_;
+};
+
+}  // namespace simhost
