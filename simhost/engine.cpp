@@ -38,6 +38,27 @@ void Engine::set_time(double seconds) {
 
 void Engine::set_map(const std::string &name) { globals_.mapname = strings_.alloc(name.c_str()); }
 
+// Ids below this are the engine's own messages.
+static const int FIRST_USER_MESSAGE = 64;
+
+int Engine::register_user_message(const std::string &name, int size) {
+    const int existing = user_message_id(name, nullptr);
+    if (existing)
+        return existing;
+    user_messages_.push_back({name, size});
+    return FIRST_USER_MESSAGE + static_cast<int>(user_messages_.size()) - 1;
+}
+
+int Engine::user_message_id(const std::string &name, int *size) const {
+    for (size_t i = 0; i < user_messages_.size(); ++i)
+        if (user_messages_[i].name == name) {
+            if (size)
+                *size = user_messages_[i].size;
+            return FIRST_USER_MESSAGE + static_cast<int>(i);
+        }
+    return 0;
+}
+
 void Engine::server_command(const char *text) { server_commands_.push_back(text ? text : ""); }
 
 void Engine::alert(ALERT_TYPE level, const std::string &text) {

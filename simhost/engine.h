@@ -48,6 +48,11 @@ public:
     double time() const { return time_; }
     void set_map(const std::string &name);
 
+    // The game's network messages: registered by name, with their size (-1: variable).
+    int register_user_message(const std::string &name, int size);
+    // Id of a registered message, 0 if unknown.
+    int user_message_id(const std::string &name, int *size) const;
+
     // Console commands handed to the engine, in order.
     const std::vector<std::string> &server_commands() const { return server_commands_; }
     // Names of engine functions that were called although no plug-in is expected to call them.
@@ -73,6 +78,11 @@ private:
     CvarRegistry cvars_;
     ServerLog log_;
     double time_ = 0.0;
+    struct UserMessage {
+        std::string name;
+        int size;
+    };
+    std::vector<UserMessage> user_messages_;  // id = FIRST_USER_MESSAGE + position
     std::vector<std::string> server_commands_;
     std::vector<std::string> unexpected_calls_;
     int files_in_use_ = 0;

@@ -38,10 +38,9 @@ void LogError(plid_t plugin, const char *fmt, ...) {
     va_end(args);
 }
 
-int GetUserMsgID(plid_t, const char *, int *size) {
-    if (size)
-        *size = 0;
-    return 0;  // no game messages are registered yet
+int GetUserMsgID(plid_t, const char *name, int *size) {
+    Engine *engine = Engine::active();
+    return engine && name ? engine->user_message_id(name, size) : 0;
 }
 
 void UnexpectedUtility(plid_t, const char *, ...) {
