@@ -8,6 +8,9 @@ add_library(orlex_core OBJECT
   plugin/h_export.cpp
   plugin/meta_api.cpp
   plugin/sdk_util.cpp
+  net/cstrings.cpp
+  net/tcp_server.cpp
+  net/udp_server.cpp
   events/game_hooks.cpp
   events/message_hooks.cpp
 )
@@ -24,7 +27,7 @@ target_include_directories(orlex_core PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(orlex_core PRIVATE ${ORLEX_PLUGIN_FLAGS})
 set_target_properties(orlex_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
-add_library(orlex_mm SHARED plugin/runtime.cpp $<TARGET_OBJECTS:orlex_core>)
+add_library(orlex_mm SHARED $<TARGET_OBJECTS:orlex_core>)
 target_include_directories(orlex_mm PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(orlex_mm PRIVATE ${ORLEX_PLUGIN_FLAGS})
 # Hosts name plug-ins without the "lib" prefix. Linking as C keeps libstdc++ out entirely: any use

@@ -1,4 +1,5 @@
 // The host's door into the plug-in: description, attach and detach.
+#include "net/tcp_server.h"
 #include "plugin/cvars.h"
 #include "plugin/dllapi.h"
 #include "plugin/engine.h"
@@ -64,6 +65,7 @@ extern "C" int Meta_Attach(PLUG_LOADTIME /*now*/, META_FUNCTIONS *pFunctionTable
 }
 
 extern "C" int Meta_Detach(PLUG_LOADTIME /*now*/, PL_UNLOAD_REASON /*reason*/) {
+    tcp_serv.stoplistening();
     if (gpMetaUtilFuncs && gpMetaUtilFuncs->pfnLogMessage)
         gpMetaUtilFuncs->pfnLogMessage(&Plugin_info, "Shutting down");
     return 1;

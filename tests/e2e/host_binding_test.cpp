@@ -199,5 +199,6 @@ TEST_F(EntryPointTest, DetachBeforeListeningReportsShuttingDown) {
     META_FUNCTIONS table{};
     ASSERT_EQ(entry.Meta_Attach(PT_STARTUP, &table, host.meta_globals(), host.gamedll_functions()), 1);
     EXPECT_EQ(entry.Meta_Detach(PT_ANYTIME, PNL_COMMAND), 1);
-    EXPECT_EQ(engine.log().entries(), (std::vector<std::string>{"[ORLEX] Shutting down\n"}));
+    EXPECT_EQ(engine.log().entries(),
+              (std::vector<std::string>{"[ORLEX] Stopping listener\n", "[ORLEX] Shutting down\n"}));
 }

@@ -1,0 +1,188 @@
+#include "net/tcp_server.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "plugin/cvars.h"
+#include "plugin/sdk_util.h"
+
+tcp_server tcp_serv;
+int portpool;
+
+void set_portpool(int requested) {
+    portpool = requested < 0 ? 0 : requested > TCP_SLOTS ? TCP_SLOTS : requested;
+    if (portpool != requested)
+        UTIL_LogPrintf("[ORLEX] orlex_port_pool %i is outside 0 to %i; using %i slots", requested, TCP_SLOTS, portpool);
+}
+
+void adjustPool(int adjust) {
+    long long pool = static_cast<long long>(cvar_whole(orlex_port_avail)) + adjust;
+    pool = pool > INT_MAX ? INT_MAX : pool < INT_MIN ? INT_MIN : pool;
+    cvar_set_whole(orlex_port_avail, static_cast<int>(pool));
+}
+
+tcp_server::tcp_server() {
+    // Not constant-initialised on purpose: the object stays in zeroed storage, not in the file.
+    for (int &slot : _sd_queue)
+        slot = net::NO_SOCKET;
+}
+
+bool tcp_server::valid_slot(int conn_num) const { return conn_num >= 0 && conn_num < portpool && conn_num < TCP_SLOTS; }
+
+int tcp_server::check_if_open(int conn_num) const {
+    return valid_slot(conn_num) && _sd_queue[conn_num] != net::NO_SOCKET ? 0 : -1;
+}
+
+int tcp_server::init(int port, const char *ip) {
+    UTIL_LogPrintf("[ORLEX] Initializing server. %i listeners..", portpool);
+    for (int slot = 0; slot < portpool && slot < TCP_SLOTS; ++slot)
+        _sd_queue[slot] = net::NO_SOCKET;
+    if (port < 1 || port > 65535) {
+        UTIL_LogPrintf("[ORLEX] Invalid port %i for the TCP listener", port);
+        return -1;
+    }
+
+    _sd = net::open_socket(SOCK_STREAM);
+    if (_sd == net::NO_SOCKET) {
+        UTIL_LogPrintf("[ORLEX] Error creating socket");
+        perror("one");
+        return -1;
+    }
+    UTIL_LogPrintf("[ORLEX] socket assigned to port %i", port);
+    if (net::set_nonblocking(_sd) < 0)
+        return -1;
+    const int reuse = 1;
+    setsockopt(_sd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&reuse), sizeof(reuse));
+
+    memset(&_localAddr, 0, sizeof(_localAddr));
+    _localAddr.sin_family = AF_INET;
+    _localAddr.sin_addr.s_addr = inet_addr(ip ? ip : "");
+    UTIL_LogPrintf("[ORLEX] Socket assigned to IP %s", inet_ntoa(_localAddr.sin_addr));
+    _localAddr.sin_port = htons(static_cast<unsigned short>(port));
+
+    _rc = net::bind_ipv4(_sd, _localAddr);
+    if (_rc < 0) {
+        UTIL_LogPrintf("[ORLEX] Error binding socket");
+        perror("two");
+        return -1;
+    }
+    UTIL_LogPrintf("[ORLEX] Success binding socket");
+    _rc = listen(_sd, portpool);
+    if (_rc < 0) {
+        UTIL_LogPrintf("[ORLEX] Error establishing listener %i", _rc);
+        perror("three");
+        return -1;
+    }
+    UTIL_LogPrintf("[ORLEX] Success establishing listener");
+    return 0;
+}
+
+void tcp_server::update_connections() {
+    int slot = 0;
+    while (slot < portpool && slot < TCP_SLOTS && _sd_queue[slot] != net::NO_SOCKET)
+        ++slot;
+    if (slot >= portpool || slot >= TCP_SLOTS || _sd == net::NO_SOCKET)
+        return;  // a full pool leaves newcomers waiting in the backlog
+
+    sockaddr_in peer;
+    socklen_t peer_size = sizeof(peer);
+    const int client = static_cast<int>(accept(_sd, reinterpret_cast<sockaddr *>(&peer), &peer_size));
+    if (client < 0)
+        return;  // usually: nobody is waiting
+    _sd_queue[slot] = client;
+    UTIL_LogPrintf("[ORLEX] Connect::%i", slot);
+    adjustPool(-1);
+    net::set_nonblocking(client);
+}
+
+int tcp_server::get_input(int conn_num, char *buffer, int size) {
+    if (check_if_open(conn_num) != 0 || !buffer || size <= 0)
+        return -1;
+    const int count = net::receive(_sd_queue[conn_num], buffer, size);
+    if (count == 0) {
+        drop(conn_num, 1);
+        return 0;
+    }
+    return count < 0 ? -1 : count;  // a failed read leaves the connection to the next send
+}
+
+int tcp_server::send_data(int conn_num, const char *buffer, int size) {
+    if (!valid_slot(conn_num))
+        return -3;
+    if (_sd_queue[conn_num] == net::NO_SOCKET)
+        return -2;
+    if (!buffer || size <= 0)
+        return 0;
+    const int sent = net::send_bytes(_sd_queue[conn_num], buffer, size);
+    // A client that cannot take a whole record (its buffer is full, or it is gone) is cut off:
+    // the rest of a cut record would corrupt every record after it.
+    if (sent != size)
+        close_connection(conn_num);
+    return sent;
+}
+
+void tcp_server::drop(int conn_num, int reason) {
+    UTIL_LogPrintf("[ORLEX] Disconnect(%i)::%i", reason, conn_num);
+    adjustPool(+1);
+    net::shut_and_close(_sd_queue[conn_num]);
+    _sd_queue[conn_num] = net::NO_SOCKET;
+}
+
+void tcp_server::close_connection(int conn_num) {
+    if (check_if_open(conn_num) == 0)
+        drop(conn_num, 3);
+}
+
+void tcp_server::close_connections() {
+    for (int slot = 0; slot < portpool && slot < TCP_SLOTS; ++slot)
+        if (_sd_queue[slot] != net::NO_SOCKET)
+            drop(slot, 2);
+}
+
+void tcp_server::stoplistening() {
+    close_connections();
+    UTIL_LogPrintf("[ORLEX] Stopping listener");
+    if (_sd != net::NO_SOCKET)
+        net::shut_and_close(_sd);
+    _sd = net::NO_SOCKET;
+}
+
+void tcp_server::resetstack(int size) {
+    // Any size of 0 or less means "off"; keeping it at 0 keeps the counters far from overflow.
+    frame_size = size > SEND_FRAMES ? SEND_FRAMES : size < 0 ? 0 : size;
+    frame_store = 0;
+    frame_send = 1 - frame_size;
+}
+
+static bool in_ring(int frame, int queue) {
+    return frame >= 0 && frame < SEND_FRAMES && queue >= 0 && queue < SEND_QUEUES;
+}
+
+// Copies a text, cut to fit, always terminated.
+static void copy_report(char *to, const char *from) {
+    const size_t length = strnlen(from, REPORT_SIZE - 1);
+    memcpy(to, from, length);
+    to[length] = '\0';
+}
+
+void tcp_server::push_sendbuffer(const char *buffer, int queue) {
+    if (buffer && in_ring(frame_store, queue))
+        copy_report(sendbuffer_stack[frame_store][queue], buffer);
+}
+
+int tcp_server::send_data_lag(int conn_num, char (&buffer)[REPORT_SIZE], int size, int queue) {
+    if (frame_size <= 0)
+        return send_data(conn_num, buffer, size);
+    if (!in_ring(frame_send, queue))
+        return 0;  // still filling (frame_send negative), or no such queue
+    copy_report(buffer, sendbuffer_stack[frame_send][queue]);
+    return send_data(conn_num, buffer, static_cast<int>(strlen(buffer)));
+}
+
+void tcp_server::advance_frames() {
+    if (++frame_store >= frame_size)
+        frame_store = 0;
+    if (++frame_send >= frame_size)
+        frame_send = 0;
+}

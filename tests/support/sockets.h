@@ -1,0 +1,50 @@
+// Real loopback sockets for tests: free ports, a TCP client, a UDP sender, bounded waits.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace testing_support {
+
+// A port that is free for both TCP and UDP on 127.0.0.1 right now.
+int free_port();
+
+// Polls until the condition holds or the time is up; true when it held.
+template <typename Condition>
+bool wait_until(Condition condition, int milliseconds = 2000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class TcpClient {
+public:
+    // Connects to 127.0.0.1:port; a receive buffer size above 0 is set before connecting.
+    explicit TcpClient(int port, int receive_buffer = 0);
+    ~TcpClient();
+    TcpClient(const TcpClient &) = delete;
+    TcpClient &operator=(const TcpClient &) = delete;
+
+    bool connected() const { return fd_ >= 0; }
+    bool send(const std::string &bytes);
+    // Everything that arrives within the time, up to `bytes` bytes (stops early once reached).
+    std::string receive(size_t bytes, int milliseconds = 2000);
+    // Whatever is waiting now, without blocking.
+    std::string receive_now();
+    // True when the server has closed the connection (end of stream or reset) within the time.
+    bool closed_by_peer(int milliseconds = 2000);
+    void close();
+
+private:
+    int fd_ = -1;
+};
+
+// Sends one datagram to 127.0.0.1:port.
+void send_datagram(int port, const std::string &bytes);
+
+}  // namespace testing_support
