@@ -1,17 +1,67 @@
 #include "events/game_hooks.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "events/chat.h"
+#include "plugin/dllapi.h"
 #include "plugin/engine.h"
 
-void GameInit() { set_result_ignored(); }
+char game_dir[GAME_DIR_SIZE];
+std::time_t server_start_time;
+char client_addr[MAX_PLAYERS + 1][ADDRESS_SIZE];
+float client_join_time[MAX_PLAYERS + 1];
+int player_deaths[MAX_PLAYERS + 1];
 
-qboolean ClientConnect(edict_t * /*pEntity*/, const char * /*pszName*/, const char * /*pszAddress*/,
-                       char * /*szRejectReason*/) {
+int player_slots() {
+    const int max_clients = gpGlobals ? gpGlobals->maxClients : 0;
+    return max_clients < 0 ? 0 : max_clients > MAX_PLAYERS ? MAX_PLAYERS : max_clients;
+}
+
+void GameInit() {
+    server_start_time = std::time(nullptr);
+    // The engine fills a path-sized buffer; ours is cut to our size afterwards.
+    char directory[260] = "";
+    g_engfuncs.pfnGetGameDir(directory);
+    directory[sizeof(directory) - 1] = '\0';
+    snprintf(game_dir, sizeof(game_dir), "%s", directory);
+    set_result_ignored();
+}
+
+qboolean ClientConnect(edict_t *pEntity, const char * /*pszName*/, const char *pszAddress, char * /*szRejectReason*/) {
+    if (gpGlobals && gpGlobals->deathmatch != 0.0f) {
+        for (int i = 1; i <= player_slots(); ++i) {
+            if (g_engfuncs.pfnPEntityOfEntIndex(i) != pEntity)
+                continue;
+            snprintf(client_addr[i], ADDRESS_SIZE, "%s", or_empty(pszAddress));
+            client_join_time[i] = gpGlobals->time;
+            player_deaths[i] = 0;
+        }
+    }
     set_result_ignored();
     return 0;  // ignored by the host: the plug-in never rejects a player
 }
 
-void ClientCommand(edict_t * /*pEntity*/) { set_result_ignored(); }
+static const char *player_name(const edict_t *player) {
+    return gpGlobals && player->v.netname ? gpGlobals->pStringBase + player->v.netname : "";
+}
 
-void ServerActivate(edict_t * /*pEdictList*/, int /*edictCount*/, int /*clientMax*/) { set_result_ignored(); }
+void ClientCommand(edict_t *pEntity) {
+    if (pEntity && !(pEntity->v.flags & FL_FAKECLIENT)) {
+        const char *command = or_empty(g_engfuncs.pfnCmd_Argv(0));
+        const bool say = strcmp(command, "say") == 0;
+        if (say || strcmp(command, "say_team") == 0)
+            queue_player_chat(!say, g_engfuncs.pfnGetPlayerUserId(pEntity), player_name(pEntity),
+                              or_empty(g_engfuncs.pfnCmd_Argv(1)));
+    }
+    set_result_ignored();
+}
+
+void ServerActivate(edict_t * /*pEdictList*/, int /*edictCount*/, int /*clientMax*/) {
+    // Every periodic task falls due on the map's first frame.
+    for (float &due : fUpdateTime)
+        due = 0.0f;
+    set_result_ignored();
+}
 
 void ServerCommand(const char * /*str*/) { set_result_ignored(); }

@@ -2,6 +2,9 @@
 
 #include "plugin/engine.h"
 
+char det_team_names[TEAM_SLOTS][TEAM_NAME_SIZE];
+int team_scores[TEAM_SLOTS];
+
 void pfnMessageBegin(int /*msg_dest*/, int /*msg_type*/, const float * /*pOrigin*/, edict_t * /*ed*/) {
     set_result_ignored();
 }

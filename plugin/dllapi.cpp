@@ -1,13 +1,77 @@
 #include "plugin/dllapi.h"
 
+#include <cstring>
+
 #include "events/game_hooks.h"
+#include "net/tcp_server.h"
+#include "plugin/client_requests.h"
+#include "plugin/cvars.h"
 #include "plugin/engine.h"
 #include "plugin/exports.h"
+#include "plugin/listener_start.h"
+#include "plugin/report_schedule.h"
 #include "plugin/sdk_util.h"
+#include "reports/map_world.h"
+
+static_assert(static_cast<int>(REPORT_BUFFER_SIZE) == static_cast<int>(REPORT_SIZE),
+              "a report buffer and a send slot hold the same record");
 
 float fStartListening;
+float fUpdateTime[TASK_SLOTS];
+bool bSendUpdate;
 
-void StartFrame() { set_result_ignored(); }
+static int datacycler;  // step of the send cycle, 1 to 6
+
+// A task is due once the clock has passed its time, and is re-armed from its period read afresh.
+static bool due(int task) { return server_time() > fUpdateTime[task]; }
+static void rearm(int task, const cvar_t *period) { fUpdateTime[task] = server_time() + cvar_float(period); }
+
+// Sends one of the six report buffers per frame, in buffer order, to every open slot, through the
+// staggered send buffer. A new cycle starts when the refresh timer is due.
+static void send_cycle_step() {
+    if (due(REFRESH_TASK) && !bSendUpdate) {
+        bSendUpdate = true;
+        datacycler = 0;
+    }
+    if (!bSendUpdate)
+        return;
+    ++datacycler;
+    const int queue = datacycler - 1;
+    if (tcp_serv.frame_size > 0)
+        tcp_serv.push_sendbuffer(tcp_buffer[queue], queue);
+    if (game_sends_buffer(queue)) {
+        for (int slot = 0; slot < portpool; ++slot)
+            if (tcp_serv.check_if_open(slot) == 0)
+                tcp_serv.send_data_lag(slot, tcp_buffer[queue], static_cast<int>(strlen(tcp_buffer[queue])), queue);
+    }
+    if (datacycler >= REPORT_BUFFERS) {
+        rearm(REFRESH_TASK, orlex_timer_refresh);
+        bSendUpdate = false;
+        tcp_serv.advance_frames();
+    }
+}
+
+void StartFrame() {
+    if (fStartListening > 0.0f && server_time() > fStartListening)
+        start_listening();
+    if (due(REFRESH_TASK))
+        build_reports(REFRESH_TIMER);  // on every frame of a cycle: the timer re-arms when it ends
+    if (due(SERVER_TASK)) {
+        build_reports(SERVER_TIMER);
+        rearm(SERVER_TASK, orlex_timer_server);
+    }
+    if (due(CONNECTION_TASK)) {
+        connection_work();
+        rearm(CONNECTION_TASK, orlex_timer_conncheck);
+    }
+    if (due(QUERY_TASK)) {
+        request_work();
+        rearm(QUERY_TASK, orlex_timer_query);
+    }
+    send_cycle_step();
+    map_start_step();
+    set_result_ignored();
+}
 
 // The five game hooks; every other entry stays null.
 static constexpr DLL_FUNCTIONS make_function_table() {

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "sdk/eiface.h"
+#include "simhost/command_args.h"
 #include "simhost/cvar_registry.h"
+#include "simhost/log_relay.h"
 #include "simhost/server_log.h"
 #include "simhost/string_pool.h"
+#include "simhost/world.h"
 
 namespace simhost {
 
@@ -22,7 +25,8 @@ struct EngineConfig {
     std::string sv_password;
     std::string mp_timelimit = "20";
     bool sv_stats = true;  // whether the engine knows "sv_stats" (newer engines do)
-    int max_clients = 32;
+    int max_clients = 32;  // at most 32
+    int max_entities = 600;
 };
 
 class Engine {
@@ -43,10 +47,17 @@ public:
     CvarRegistry &cvars() { return cvars_; }
     ServerLog &log() { return log_; }
     StringPool &strings() { return strings_; }
+    World &world() { return world_; }
+    // The client command being executed.
+    CommandArgs &command() { return command_; }
+    LogRelay &log_relay() { return log_relay_; }
 
     void set_time(double seconds);
     double time() const { return time_; }
+    // A new map: its name in the globals, and a world holding nothing but the players.
     void set_map(const std::string &name);
+    // What the server console's say writes to the log.
+    void console_say(const std::string &text);
 
     // The game's network messages: registered by name, with their size (-1: variable).
     int register_user_message(const std::string &name, int size);
@@ -67,16 +78,32 @@ public:
     unsigned char *load_file(const char *path, int *length);
     void free_file(void *data);
     void note_unexpected(const char *name);
+    int index_of_edict(const edict_t *entity);
+    edict_t *find_entity_by_string(edict_t *start, const char *field, const char *value);
+    int player_user_id(const edict_t *player);
+    const char *player_auth_id(const edict_t *player);
+    void player_stats(const edict_t *player, int *ping, int *loss);
+    char *info_key_buffer(const edict_t *player);
+    char *info_key_value(const char *buffer, const char *key);
 
 private:
     static Engine *active_;
+
+    void execute(const std::vector<std::string> &command);
 
     EngineConfig config_;
     enginefuncs_t functions_;
     globalvars_t globals_{};
     StringPool strings_;
+    World world_;
+    CommandArgs command_;
     CvarRegistry cvars_;
+    LogRelay log_relay_;
     ServerLog log_;
+    std::string empty_info_buffer_;  // what non-players have
+    static constexpr int INFO_VALUE_SLOTS = 4;
+    std::string info_values_[INFO_VALUE_SLOTS];  // InfoKeyValue's answers, each valid for a few calls
+    int next_info_value_ = 0;
     double time_ = 0.0;
     struct UserMessage {
         std::string name;

@@ -79,6 +79,24 @@ void GetGameDir(char *buffer) {
 byte *LoadFileForMe(const char *path, int *length) { return engine().load_file(path, length); }
 void FreeFile(void *data) { engine().free_file(data); }
 
+edict_t *FindEntityByString(edict_t *start, const char *field, const char *value) {
+    return engine().find_entity_by_string(start, field, value);
+}
+edict_t *PEntityOfEntOffset(int offset) { return engine().world().entity_of_offset(offset); }
+int EntOffsetOfPEntity(const edict_t *entity) { return engine().world().offset_of(entity); }
+int IndexOfEdict(const edict_t *entity) { return engine().index_of_edict(entity); }
+edict_t *PEntityOfEntIndex(int index) { return engine().world().entity_of_index(index); }
+
+const char *Cmd_Args() { return engine().command().args(); }
+const char *Cmd_Argv(int index) { return engine().command().argv(index); }
+int Cmd_Argc() { return engine().command().argc(); }
+
+char *GetInfoKeyBuffer(edict_t *player) { return engine().info_key_buffer(player); }
+char *InfoKeyValue(char *buffer, const char *key) { return engine().info_key_value(buffer, key); }
+int GetPlayerUserId(edict_t *player) { return engine().player_user_id(player); }
+void GetPlayerStats(const edict_t *player, int *ping, int *loss) { engine().player_stats(player, ping, loss); }
+const char *GetPlayerAuthId(edict_t *player) { return engine().player_auth_id(player); }
+
 }  // namespace
 
 enginefuncs_t make_engine_table() {
@@ -98,6 +116,19 @@ enginefuncs_t make_engine_table() {
     table.pfnGetGameDir = GetGameDir;
     table.pfnLoadFileForMe = LoadFileForMe;
     table.pfnFreeFile = FreeFile;
+    table.pfnFindEntityByString = FindEntityByString;
+    table.pfnPEntityOfEntOffset = PEntityOfEntOffset;
+    table.pfnEntOffsetOfPEntity = EntOffsetOfPEntity;
+    table.pfnIndexOfEdict = IndexOfEdict;
+    table.pfnPEntityOfEntIndex = PEntityOfEntIndex;
+    table.pfnCmd_Args = Cmd_Args;
+    table.pfnCmd_Argv = Cmd_Argv;
+    table.pfnCmd_Argc = Cmd_Argc;
+    table.pfnGetInfoKeyBuffer = GetInfoKeyBuffer;
+    table.pfnInfoKeyValue = InfoKeyValue;
+    table.pfnGetPlayerUserId = GetPlayerUserId;
+    table.pfnGetPlayerStats = GetPlayerStats;
+    table.pfnGetPlayerAuthId = GetPlayerAuthId;
     return table;
 }
 

@@ -23,7 +23,8 @@ void GameServer::change_map(const std::string &map) {
     map_ = map;
     engine_.set_map(map);
     engine_.set_time(1.0);
-    host_.server_activate(nullptr, 0, options_.engine.max_clients);
+    World &world = engine_.world();
+    host_.server_activate(world.edicts(), world.edict_count(), world.max_clients());
 }
 
 void GameServer::run_frame() {
@@ -38,5 +39,37 @@ void GameServer::run_for(double seconds) {
 }
 
 void GameServer::stop() { host_.unload(); }
+
+edict_t *GameServer::connect_player(const PlayerSpec &joining) {
+    edict_t *player = engine_.world().connect_player(joining);
+    if (!player)
+        return nullptr;
+    char reject_reason[128] = "";
+    if (!host_.client_connect(player, joining.name.c_str(), joining.address.c_str(), reject_reason)) {
+        engine_.world().disconnect_player(player);
+        return nullptr;
+    }
+    host_.client_put_in_server(player);
+    return player;
+}
+
+void GameServer::disconnect_player(edict_t *player) {
+    if (!engine_.world().player_info(player))
+        return;
+    host_.client_disconnect(player);
+    engine_.world().disconnect_player(player);
+}
+
+void GameServer::client_command(edict_t *player, const std::vector<std::string> &args) {
+    if (!engine_.world().player_info(player) || args.empty())
+        return;
+    engine_.command().set(args);
+    host_.client_command(player);
+    engine_.command().clear();
+}
+
+void GameServer::say(edict_t *player, const std::string &text) { client_command(player, {"say", text}); }
+
+void GameServer::say_team(edict_t *player, const std::string &text) { client_command(player, {"say_team", text}); }
 
 }  // namespace simhost

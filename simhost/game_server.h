@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "simhost/engine.h"
+#include "simhost/player.h"
 #include "simhost/plugin_host.h"
 
 namespace simhost {
@@ -35,6 +36,18 @@ public:
     void run_for(double seconds);
     // Detaches and unloads the plug-in.
     void stop();
+
+    // A client joins: the lowest free slot 1..maxClients with the next user id, then ClientConnect;
+    // the player is in only if the plug-in and the game accept. Null when full or refused.
+    edict_t *connect_player(const PlayerSpec &joining);
+    void disconnect_player(edict_t *player);
+    std::vector<edict_t *> players() { return engine_.world().connected_players(); }
+    // A command typed by a connected client; args[0] is the command name.
+    void client_command(edict_t *player, const std::vector<std::string> &args);
+    void say(edict_t *player, const std::string &text);
+    void say_team(edict_t *player, const std::string &text);
+    // The server console's say.
+    void console_say(const std::string &text) { engine_.console_say(text); }
 
     Engine &engine() { return engine_; }
     PluginHost &host() { return host_; }

@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "simhost/bsp_writer.h"
 #include "simhost/console.h"
+#include "simhost/console_commands.h"
 #include "simhost/game_server.h"
+#include "simhost/temp_folder.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -36,6 +40,7 @@ const char *const USAGE =
     "  --game DIR          game directory: valve, cstrike, tfc, dod, nsp (default valve)\n"
     "  --map NAME          first map (default crossfire)\n"
     "  --files DIR         folder holding the game directory's files (maps/NAME.bsp)\n"
+    "                      (default: a temporary folder with a generated map, removed at exit)\n"
     "  --hostport N        the server's game port (default 27015)\n"
     "  --fps N             server frames per second (default 100)\n"
     "  --duration SECONDS  stop after this much server time (default: until quit or Ctrl-C)\n"
@@ -43,7 +48,7 @@ const char *const USAGE =
     "  --set NAME=VALUE    set a console variable before the plug-in attaches (repeatable)\n"
     "  --log               print the server log\n"
     "  --quiet             print nothing but errors\n"
-    "Console commands on standard input: quit\n";
+    "Console commands on standard input: quit, say TEXT, status\n";
 
 std::string default_plugin_path() {
 #if defined(_WIN32)
@@ -119,6 +124,19 @@ int parse_arguments(int argc, char **argv, Arguments *args) {
     return 0;
 }
 
+// Gives the server a files folder of its own holding the map it plays, when none was named.
+bool provide_files(simhost::TempFolder &folder, Arguments *args) {
+    static const float WORLD_MINS[3] = {-2048.0f, -1536.0f, -512.0f};
+    static const float WORLD_MAXS[3] = {2048.0f, 1536.0f, 512.0f};
+    if (folder.path().empty())
+        return false;
+    const std::string map = folder.path() + "/maps/" + args->server.map + ".bsp";
+    if (!simhost::write_bsp(map, WORLD_MINS, WORLD_MAXS))
+        return false;
+    args->server.engine.files_root = folder.path();
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -126,6 +144,12 @@ int main(int argc, char **argv) {
     const int status = parse_arguments(argc, argv, &args);
     if (status != 0)
         return status < 0 ? 0 : status;
+    std::unique_ptr<simhost::TempFolder> files;
+    if (args.server.engine.files_root.empty()) {
+        files = std::make_unique<simhost::TempFolder>("orlex_simhost-");
+        if (!provide_files(*files, &args))
+            std::fprintf(stderr, "orlex_simhost: cannot make a temporary files folder; running without files\n");
+    }
 
     simhost::GameServer server(args.server);
     server.engine().log().set_echo(args.log && !args.quiet);
@@ -147,7 +171,8 @@ int main(int argc, char **argv) {
     const double start = server.engine().time();
     while (!interrupted && (args.duration < 0 || server.engine().time() - start < args.duration)) {
         std::string line;
-        if (console.read_line(&line) && line == "quit")
+        if (console.read_line(&line) &&
+            simhost::run_console_line(server, line, stdout) == simhost::ConsoleOutcome::quit)
             break;
         server.run_frame();
         if (!args.fast) {

@@ -196,15 +196,36 @@ void PluginHost::game_init() {
         call_hook("pfnGameInit", dll_hooks_.pfnGameInit);
 }
 
+// Then the game's own function (a test may fill the game's table), unless the plug-in superseded it.
+#define ORLEX_DISPATCH_TO_GAME(slot, ...)                                 \
+    do {                                                                  \
+        meta_globals_.mres = MRES_UNSET;                                  \
+        ORLEX_DISPATCH(dll_hooks_, slot, __VA_ARGS__);                    \
+        if (game_functions_.slot && meta_globals_.mres != MRES_SUPERCEDE) \
+            game_functions_.slot(__VA_ARGS__);                            \
+    } while (0)
+
 qboolean PluginHost::client_connect(edict_t *player, const char *name, const char *address, char reject_reason[128]) {
-    ORLEX_DISPATCH(dll_hooks_, pfnClientConnect, player, name, address, reject_reason);
-    return 1;  // the simulated game accepts every player
+    meta_globals_.mres = MRES_UNSET;
+    qboolean answer = 1;
+    if (dll_hooks_.pfnClientConnect)
+        answer = call_hook("pfnClientConnect", dll_hooks_.pfnClientConnect, player, name, address,
+                           static_cast<char *>(reject_reason));
+    if (meta_globals_.mres == MRES_SUPERCEDE)
+        return answer;
+    // The simulated game accepts every player unless a test gave it a function of its own.
+    return game_functions_.pfnClientConnect ? game_functions_.pfnClientConnect(player, name, address, reject_reason)
+                                            : 1;
 }
 
-void PluginHost::client_command(edict_t *player) { ORLEX_DISPATCH(dll_hooks_, pfnClientCommand, player); }
+void PluginHost::client_put_in_server(edict_t *player) { ORLEX_DISPATCH_TO_GAME(pfnClientPutInServer, player); }
+
+void PluginHost::client_disconnect(edict_t *player) { ORLEX_DISPATCH_TO_GAME(pfnClientDisconnect, player); }
+
+void PluginHost::client_command(edict_t *player) { ORLEX_DISPATCH_TO_GAME(pfnClientCommand, player); }
 
 void PluginHost::server_activate(edict_t *edicts, int edict_count, int client_max) {
-    ORLEX_DISPATCH(dll_hooks_, pfnServerActivate, edicts, edict_count, client_max);
+    ORLEX_DISPATCH_TO_GAME(pfnServerActivate, edicts, edict_count, client_max);
 }
 
 void PluginHost::start_frame() {

@@ -54,9 +54,13 @@ public:
     // Hooks that left a result other than "ignored", and writes past the engine-hook buffer.
     const std::vector<std::string> &violations() const { return violations_; }
 
-    // The game's entry points as the engine calls them: the plug-in's hook first.
+    // The game's entry points as the engine calls them: the plug-in's hook first, then for the
+    // client and activation calls the game's own function from gamedll_functions() when one is set.
     void game_init();
+    // The plug-in may refuse the player only by superseding the game's answer.
     qboolean client_connect(edict_t *player, const char *name, const char *address, char reject_reason[128]);
+    void client_put_in_server(edict_t *player);
+    void client_disconnect(edict_t *player);
     void client_command(edict_t *player);
     void server_activate(edict_t *edicts, int edict_count, int client_max);
     void start_frame();
@@ -89,7 +93,7 @@ private:
     mutil_funcs_t mutil_{};
     meta_globals_t meta_globals_{};
     gamedll_funcs_t gamedll_{};
-    DLL_FUNCTIONS game_functions_{};  // the simulated game's own table (its hooks do nothing)
+    DLL_FUNCTIONS game_functions_{};  // the simulated game's own table (empty unless a test fills it)
     META_FUNCTIONS meta_functions_{};
     DLL_FUNCTIONS dll_hooks_{};
     int engine_table_entries_;

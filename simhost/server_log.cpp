@@ -1,18 +1,22 @@
 #include "simhost/server_log.h"
 
 #include <cstdio>
-#include <ctime>
 
 namespace simhost {
 
+std::string log_timestamp(std::time_t when) {
+    char stamp[32];
+    std::strftime(stamp, sizeof(stamp), "L %m/%d/%Y - %H:%M:%S: ", std::localtime(&when));
+    return stamp;
+}
+
 void ServerLog::write(const std::string &text) {
     entries_.push_back(text);
+    if (forward_)
+        forward_(text);
     if (!echo_)
         return;
-    char stamp[32];
-    const std::time_t now = std::time(nullptr);
-    std::strftime(stamp, sizeof(stamp), "L %m/%d/%Y - %H:%M:%S: ", std::localtime(&now));
-    std::fputs(stamp, stdout);
+    std::fputs(log_timestamp(std::time(nullptr)).c_str(), stdout);
     std::fputs(text.c_str(), stdout);
     if (text.empty() || text.back() != '\n')
         std::fputc('\n', stdout);

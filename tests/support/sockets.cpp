@@ -34,15 +34,12 @@ bool bindable(int type, int port) {
 }  // namespace
 
 int free_port() {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address = loopback(0);
-        socklen_t size = sizeof(address);
-        bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-        getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
-        ::close(fd);
-        const int port = ntohs(address.sin_port);
-        if (bindable(SOCK_DGRAM, port) && bindable(SOCK_STREAM, port))
+    // Below the kernel's ephemeral range, so that no test's client connection can take the port
+    // between this probe and the plug-in's bind; spread by process so parallel tests rarely meet.
+    static unsigned int next = 20000 + static_cast<unsigned int>(getpid()) * 7919u % 12000u;
+    for (int attempt = 0; attempt < 12000; ++attempt) {
+        const int port = 20000 + static_cast<int>(next++ % 12000u);
+        if (bindable(SOCK_STREAM, port) && bindable(SOCK_DGRAM, port))
             return port;
     }
     return 0;
@@ -110,6 +107,23 @@ bool TcpClient::closed_by_peer(int milliseconds) {
             return count == 0 || (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
         },
         milliseconds);
+}
+
+UdpReceiver::UdpReceiver(int port) {
+    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address = loopback(port);
+    bound_ = bind(fd_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
+}
+
+UdpReceiver::~UdpReceiver() { ::close(fd_); }
+
+std::string UdpReceiver::receive(int milliseconds) {
+    pollfd ready = {fd_, POLLIN, 0};
+    if (poll(&ready, 1, milliseconds) <= 0)
+        return std::string();
+    char buffer[65536];
+    const ssize_t count = recv(fd_, buffer, sizeof(buffer), 0);
+    return count > 0 ? std::string(buffer, static_cast<size_t>(count)) : std::string();
 }
 
 void send_datagram(int port, const std::string &bytes) {

@@ -44,6 +44,22 @@ private:
     int fd_ = -1;
 };
 
+// A UDP socket bound to 127.0.0.1:port, holding the port for as long as it lives.
+class UdpReceiver {
+public:
+    explicit UdpReceiver(int port);
+    ~UdpReceiver();
+    UdpReceiver(const UdpReceiver &) = delete;
+    UdpReceiver &operator=(const UdpReceiver &) = delete;
+    bool bound() const { return bound_; }
+    // One datagram, or "" when none arrives in time.
+    std::string receive(int milliseconds = 2000);
+
+private:
+    int fd_ = -1;
+    bool bound_ = false;
+};
+
 // Sends one datagram to 127.0.0.1:port.
 void send_datagram(int port, const std::string &bytes);
 

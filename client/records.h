@@ -1,0 +1,50 @@
+// Parsing the plug-in's report stream: records split out of a byte stream (whatever the reads'
+// boundaries), each into its kind and its key lines.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace records {
+
+// One record: "TYPE\t<kind>\n", key lines, an empty line.
+struct Record {
+    std::string text;  // the whole record as received
+    std::string type;
+    // Each key line: the key and the fields after it. A value line has one field (none when its
+    // value is empty); a table line has one field per entity.
+    std::vector<std::pair<std::string, std::vector<std::string>>> lines;
+
+    // The fields of a key, or null when the record has no such line.
+    const std::vector<std::string> *fields(const std::string &key) const;
+    // The first field of a key; "" when absent or empty.
+    std::string value(const std::string &key) const;
+    // Number of entities of a table record (fields of its first key line).
+    size_t entities() const { return lines.empty() ? 0 : lines.front().second.size(); }
+};
+
+// Parses one record's text (ending with its empty line); false when it is not well formed: no
+// "TYPE\t" head line, an empty line before the end, or text after it.
+bool parse_record(const std::string &text, Record *record);
+
+// Collects bytes as they arrive and hands out complete records in order.
+class RecordStream {
+public:
+    void feed(const char *data, size_t size);
+    void feed(const std::string &data) { feed(data.data(), data.size()); }
+    // The next complete record's text, if one has arrived.
+    bool next_text(std::string *text);
+    // The next complete record, parsed; a record that does not parse is skipped and counted.
+    bool next(Record *record);
+    size_t malformed() const { return malformed_; }
+    // Bytes received that do not yet form a whole record.
+    size_t pending() const { return buffer_.size(); }
+
+private:
+    std::string buffer_;
+    size_t malformed_ = 0;
+};
+
+}  // namespace records

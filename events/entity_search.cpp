@@ -1,0 +1,12 @@
+#include "events/entity_search.h"
+
+#include "plugin/engine.h"
+
+edict_t *UTIL_FindEntityByString(edict_t *pentStart, const char *szKeyword, const char *szValue) {
+    edict_t *found = g_engfuncs.pfnFindEntityByString(pentStart, szKeyword, szValue);
+    return found && g_engfuncs.pfnEntOffsetOfPEntity(found) != 0 ? found : nullptr;
+}
+
+edict_t *UTIL_FindEntityByClassname(edict_t *pentStart, const char *szName) {
+    return UTIL_FindEntityByString(pentStart, "classname", szName);
+}

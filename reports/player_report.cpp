@@ -1,0 +1,128 @@
+#include "reports/player_report.h"
+
+#include <cstring>
+
+#include "events/game_hooks.h"
+#include "plugin/engine.h"
+#include "reports/map_world.h"
+#include "reports/record.h"
+
+namespace {
+
+enum Key {
+    NAMES,
+    TEAM,
+    MODEL,
+    MODEL_ALT,
+    KILLS,
+    DEATHS,
+    HEALTH,
+    ARMOR,
+    PINGS,
+    PACKET_LOSS,
+    TIMES,
+    STEAM_ID,
+    USER_ID,
+    INDEX_NUM,
+    IP,
+    WEAPON,
+    X_COORD,
+    Y_COORD,
+    Z_COORD,
+    ANGLE,
+    DEAD,
+    KEY_COUNT
+};
+
+const char *const kKeys[KEY_COUNT] = {
+    "NAMES", "TEAM",   "MODEL",       "MODEL_ALT", "KILLS",    "DEATHS",  "HEALTH",
+    "ARMOR", "PINGS",  "PACKET_LOSS", "TIMES",     "STEAM_ID", "USER_ID", "INDEX_NUM",
+    "IP",    "WEAPON", "X_COORD",     "Y_COORD",   "Z_COORD",  "ANGLE",   "DEAD",
+};
+
+// Maximum armour by player class, in every game.
+const float tfc_max_armor[10] = {0, 50, 50, 200, 120, 100, 300, 150, 100, 50};
+
+const char *const kTerroristModels[] = {"terror", "arab", "leet", "artic", "arctic", "guerilla"};
+const char *const kCounterTerroristModels[] = {"urban", "gsg9", "sas", "gign", "vip"};
+
+template <size_t N>
+bool one_of(const char *text, const char *const (&list)[N]) {
+    for (const char *entry : list)
+        if (strcmp(text, entry) == 0)
+            return true;
+    return false;
+}
+
+const char *text_of(string_t field) { return field ? gpGlobals->pStringBase + field : ""; }
+
+int team_number(const entvars_t &player, const char *model_name) {
+    if (strcmp(game_dir, "cstrike") != 0)
+        return player.team - 1;
+    if (one_of(model_name, kTerroristModels))
+        return 0;
+    if (one_of(model_name, kCounterTerroristModels))
+        return 1;
+    return -1;
+}
+
+// A quotient without a usable divisor reports 0.
+float ratio(float value, float maximum) { return maximum != 0.0f ? value / maximum : 0.0f; }
+
+float max_armor(int playerclass) { return playerclass >= 0 && playerclass < 10 ? tfc_max_armor[playerclass] : 0.0f; }
+
+void fill_models(WorkingTable &table, int column, const entvars_t &player, const char *model_name) {
+    if (strcmp(game_dir, "dod") == 0) {
+        table_setf(table, MODEL, column, "%i", player.playerclass);
+        table_set(table, MODEL_ALT, column, model_name);
+    } else if (strcmp(game_dir, "nsp") == 0) {
+        table_set(table, MODEL, column, text_of(player.model));
+        table_set(table, MODEL_ALT, column, model_name);
+    } else {
+        table_set(table, MODEL, column, model_name);
+        table_setf(table, MODEL_ALT, column, "%i", player.playerclass);
+    }
+}
+
+void fill_player(WorkingTable &table, int slot, edict_t *entity) {
+    int ping = 0, packet_loss = 0;
+    g_engfuncs.pfnGetPlayerStats(entity, &ping, &packet_loss);
+    const entvars_t &player = entity->v;
+    char *info = g_engfuncs.pfnGetInfoKeyBuffer(entity);
+    const char *model_name = info ? or_empty(g_engfuncs.pfnInfoKeyValue(info, "model")) : "";
+    const char *steam_id = or_empty(g_engfuncs.pfnGetPlayerAuthId(entity));
+
+    table_set(table, NAMES, slot, text_of(player.netname));
+    fill_models(table, slot, player, model_name);
+    table_setf(table, TEAM, slot, "%i", team_number(player, model_name));
+    table_setf(table, KILLS, slot, "%f", player.frags);
+    table_setf(table, HEALTH, slot, "%f", ratio(player.health, player.max_health));
+    table_setf(table, ARMOR, slot, "%f", ratio(player.armorvalue, max_armor(player.playerclass)));
+    table_setf(table, PINGS, slot, "%i", ping);
+    table_setf(table, PACKET_LOSS, slot, "%i", packet_loss);
+    table_set(table, STEAM_ID, slot, steam_id);
+    table_setf(table, USER_ID, slot, "%i", g_engfuncs.pfnGetPlayerUserId(entity));
+    table_setf(table, INDEX_NUM, slot, "%i", slot);
+    table_set(table, WEAPON, slot, text_of(static_cast<string_t>(player.weaponmodel)));
+    table_setf(table, X_COORD, slot, "%f", player.origin[0] - x_offset);
+    table_setf(table, Y_COORD, slot, "%f", player.origin[1] - y_offset);
+    table_setf(table, Z_COORD, slot, "%f", player.origin[2]);
+    table_setf(table, DEATHS, slot, "%i", player_deaths[slot]);
+    table_set(table, IP, slot, strcmp(steam_id, "BOT") == 0 ? "127.0.0.1" : client_addr[slot]);
+    table_setf(table, TIMES, slot, "%f", gpGlobals->time - client_join_time[slot]);
+    table_setf(table, ANGLE, slot, "%f", player.v_angle[1]);
+    table_setf(table, DEAD, slot, "%i", player.deadflag);
+}
+
+}  // namespace
+
+void Get_Players_Data(char *players_data) {
+    WorkingTable &table = report_table;
+    table_reset(table, KEY_COUNT, MAX_PLAYERS + 1, kKeys);
+    for (int slot = 1; slot <= player_slots(); ++slot) {
+        edict_t *entity = g_engfuncs.pfnPEntityOfEntIndex(slot);
+        if (entity)
+            fill_player(table, slot, entity);
+    }
+    write_table(table, "PLAYER", players_data, REPORT_BUFFER_SIZE);
+}

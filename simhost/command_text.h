@@ -1,0 +1,13 @@
+// Console command text as the engine's command buffer splits it: commands end at a line feed or
+// a semicolon outside quotes; words are separated by blanks, and quotes hold a word together.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace simhost {
+
+// Each command as its words; commands without words are left out.
+std::vector<std::vector<std::string>> split_commands(const std::string &text);
+
+}  // namespace simhost
