@@ -1,13 +1,18 @@
-// Hooks on the game's network messages, named after the engine functions they hook.
+// Hooks on the game's network messages, named after the engine functions they hook: deaths are
+// counted from "DeathMsg", teams and their scores learnt from "TeamScore", and the scores are
+// announced in game at most once a minute.
 #pragma once
 
 #include "sdk/eiface.h"
 
 enum { TEAM_SLOTS = 4, TEAM_NAME_SIZE = 256 };
 
-// Teams seen in the game's score messages this map, and their scores.
+// Teams seen in the game's score messages this map, and their last non-zero scores.
 extern char det_team_names[TEAM_SLOTS][TEAM_NAME_SIZE];
 extern int team_scores[TEAM_SLOTS];
+
+// Game time after which the next score announcement may be made.
+extern float scorebot_time;
 
 void pfnMessageBegin(int msg_dest, int msg_type, const float *pOrigin, edict_t *ed);
 void pfnMessageEnd();
@@ -19,3 +24,15 @@ void pfnWriteAngle(float flValue);
 void pfnWriteCoord(float flValue);
 void pfnWriteString(const char *sz);
 void pfnWriteEntity(int iValue);
+
+// One field of a message as a handler receives it: integer fields (byte, char, short, long,
+// entity), float fields (angle, coordinate) or text.
+struct MessageField {
+    enum Kind { INTEGER, REAL, TEXT } kind;
+    int integer;
+    float real;
+    const char *text;
+};
+
+// Field handler of "DeathMsg": counts the victim's death at the third field.
+void BotClient_Valve_DeathMsg(const MessageField &field);

@@ -12,6 +12,9 @@ GameServer::~GameServer() { stop(); }
 
 bool GameServer::start(const std::string &plugin_path, std::string *error) {
     engine_.set_time(0.0);
+    // The game library registers its messages as it loads.
+    engine_.register_user_message("DeathMsg", -1);
+    engine_.register_user_message("TeamScore", -1);
     if (!host_.load(plugin_path, error))
         return false;
     host_.game_init();

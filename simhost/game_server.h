@@ -49,6 +49,16 @@ public:
     // The server console's say.
     void console_say(const std::string &text) { engine_.console_say(text); }
 
+    // The game's messages to all clients, written field by field through the engine (and so
+    // through the plug-in's hooks), with the fields each game writes.
+    // "DeathMsg": killer, victim, (headshot in "cstrike"), weapon name.
+    void death_message(int killer, int victim, const std::string &weapon = "crowbar", bool headshot = false);
+    // "TeamScore": the team by name ("cstrike", "tfc") or number ("dod": 1 Allied, 2 Axis), its
+    // score, and in "tfc" a second short (the team's deaths).
+    void team_score_message(const std::string &team, int score, int deaths = 0);
+    // Any message, for tests of unusual ones: destination, then the fields as written.
+    void begin_message(int destination, const std::string &name);
+
     Engine &engine() { return engine_; }
     PluginHost &host() { return host_; }
     double frame_time() const { return 1.0 / options_.fps; }

@@ -1,0 +1,176 @@
+#include "reports/player_report.h"
+
+#include "reports/map_world.h"
+#include "unit/game_fixture.h"
+
+namespace {
+
+class PlayerReportTest : public GameFixture {
+protected:
+    explicit PlayerReportTest(const std::string &game = "valve") : GameFixture(game) {}
+    records::Record report() { return build(Get_Players_Data); }
+};
+
+class CstrikePlayers : public PlayerReportTest {
+protected:
+    CstrikePlayers() : PlayerReportTest("cstrike") {}
+};
+class TfcPlayers : public PlayerReportTest {
+protected:
+    TfcPlayers() : PlayerReportTest("tfc") {}
+};
+class DodPlayers : public PlayerReportTest {
+protected:
+    DodPlayers() : PlayerReportTest("dod") {}
+};
+
+const char *const kKeys[] = {"NAMES", "TEAM",   "MODEL",       "MODEL_ALT", "KILLS",    "DEATHS",  "HEALTH",
+                             "ARMOR", "PINGS",  "PACKET_LOSS", "TIMES",     "STEAM_ID", "USER_ID", "INDEX_NUM",
+                             "IP",    "WEAPON", "X_COORD",     "Y_COORD",   "Z_COORD",  "ANGLE",   "DEAD"};
+
+}  // namespace
+
+TEST_F(PlayerReportTest, NoPlayersStillCarriesEveryKey) {
+    report();
+    std::string expected = "TYPE\tPLAYER\n";
+    for (const char *key : kKeys)
+        expected += std::string(key) + "\t\n";
+    EXPECT_EQ(last_text, expected + "\n");
+}
+
+TEST_F(PlayerReportTest, OnePlayerEveryAttribute) {
+    x_offset = 1000.0f;
+    y_offset = 0.0f;
+    engine.set_time(10.0);
+    simhost::PlayerSpec spec;
+    spec.name = "Bob";
+    spec.address = "192.168.1.7:27005";
+    spec.model = "gordon";
+    spec.team = 2;
+    spec.ping = 42;
+    spec.loss = 3;
+    spec.auth_id = "STEAM_0:1:99";
+    edict_t *bob = join(spec);
+    bob->v.frags = 3;
+    bob->v.health = 50;
+    bob->v.max_health = 100;
+    bob->v.playerclass = 5;
+    bob->v.armorvalue = 25;
+    bob->v.origin[0] = 100;
+    bob->v.origin[1] = 200;
+    bob->v.origin[2] = 50;
+    bob->v.v_angle[1] = 90.5f;
+    bob->v.weaponmodel = static_cast<int>(text("models/p_crowbar.mdl"));
+    bob->v.deadflag = DEAD_DYING;
+    player_deaths[1] = 4;
+    engine.set_time(25.5);
+
+    const records::Record record = report();
+    ASSERT_EQ(record.entities(), 1u);
+    EXPECT_EQ(record.value("NAMES"), "Bob");
+    EXPECT_EQ(record.value("TEAM"), "1");
+    EXPECT_EQ(record.value("MODEL"), "gordon");
+    EXPECT_EQ(record.value("MODEL_ALT"), "5");
+    EXPECT_EQ(record.value("KILLS"), "3.000000");
+    EXPECT_EQ(record.value("DEATHS"), "4");
+    EXPECT_EQ(record.value("HEALTH"), "0.500000");
+    EXPECT_EQ(record.value("ARMOR"), "0.250000");
+    EXPECT_EQ(record.value("PINGS"), "42");
+    EXPECT_EQ(record.value("PACKET_LOSS"), "3");
+    EXPECT_EQ(record.value("TIMES"), "15.500000");
+    EXPECT_EQ(record.value("STEAM_ID"), "STEAM_0:1:99");
+    EXPECT_EQ(record.value("USER_ID"), "1");
+    EXPECT_EQ(record.value("INDEX_NUM"), "1");
+    EXPECT_EQ(record.value("IP"), "192.168.1.7:27005");
+    EXPECT_EQ(record.value("WEAPON"), "models/p_crowbar.mdl");
+    EXPECT_EQ(record.value("X_COORD"), "-900.000000");
+    EXPECT_EQ(record.value("Y_COORD"), "200.000000");
+    EXPECT_EQ(record.value("Z_COORD"), "50.000000");
+    EXPECT_EQ(record.value("ANGLE"), "90.500000");
+    EXPECT_EQ(record.value("DEAD"), "1");
+}
+
+TEST_F(PlayerReportTest, BotReportsTheLoopbackAddress) {
+    simhost::PlayerSpec spec;
+    spec.name = "Bot";
+    spec.bot = true;
+    spec.address = "10.1.1.1:27005";
+    join(spec);
+    const records::Record record = report();
+    EXPECT_EQ(record.value("STEAM_ID"), "BOT");
+    EXPECT_EQ(record.value("IP"), "127.0.0.1");
+}
+
+TEST_F(PlayerReportTest, QuotientsWithoutDivisorAreZero) {
+    edict_t *bob = join("Bob");
+    bob->v.health = 50;
+    bob->v.max_health = 0;
+    bob->v.armorvalue = 100;
+    for (int playerclass : {0, 10, -1}) {
+        bob->v.playerclass = playerclass;
+        const records::Record record = report();
+        EXPECT_EQ(record.value("HEALTH"), "0.000000");
+        EXPECT_EQ(record.value("ARMOR"), "0.000000") << playerclass;
+    }
+}
+
+TEST_F(PlayerReportTest, EmptyNameIsLeftOutAndLastSlotListed) {
+    for (int i = 1; i <= 32; ++i)
+        join("p" + std::to_string(i));
+    engine.world().edict(5)->v.netname = 0;
+    const records::Record record = report();
+    EXPECT_EQ(record.entities(), 31u);
+    EXPECT_EQ(record.fields("INDEX_NUM")->back(), "32");
+    for (const auto &line : record.lines)
+        EXPECT_EQ(line.second.size(), 31u) << line.first;
+}
+
+TEST_F(PlayerReportTest, FullServerOfLongNamesStaysOneWellFormedRecord) {
+    for (int i = 1; i <= 32; ++i) {
+        simhost::PlayerSpec spec;
+        spec.name = std::string(300, static_cast<char>('a' + i % 26));
+        spec.address = std::string(200, '9');
+        join(spec);
+    }
+    const records::Record record = report();
+    EXPECT_LT(last_text.size(), static_cast<size_t>(REPORT_BUFFER_SIZE));
+    EXPECT_GT(record.entities(), 0u);
+    EXPECT_LT(record.entities(), 32u);
+    EXPECT_EQ(record.fields("NAMES")->front().size(), 255u);
+    for (const auto &line : record.lines)
+        EXPECT_EQ(line.second.size(), record.entities()) << line.first;
+}
+
+TEST_F(CstrikePlayers, TeamFollowsTheModel) {
+    for (const char *model : {"gign", "leet", "", "GIGN"}) {
+        simhost::PlayerSpec spec;
+        spec.name = model[0] ? model : "none";
+        spec.model = model;
+        join(spec);
+    }
+    const records::Record record = report();
+    EXPECT_EQ(*record.fields("TEAM"), (std::vector<std::string>{"1", "0", "-1", "-1"}));
+    EXPECT_EQ(*record.fields("MODEL"), (std::vector<std::string>{"gign", "leet", "", "GIGN"}));
+}
+
+TEST_F(TfcPlayers, ArmourOfItsClassAndTeamShiftedByOne) {
+    simhost::PlayerSpec spec;
+    spec.name = "Soldier";
+    spec.team = 2;
+    edict_t *soldier = join(spec);
+    soldier->v.playerclass = 3;
+    soldier->v.armorvalue = 100;
+    const records::Record record = report();
+    EXPECT_EQ(record.value("ARMOR"), "0.500000");
+    EXPECT_EQ(record.value("TEAM"), "1");
+}
+
+TEST_F(DodPlayers, ClassIsTheModelAndTheModelNameTheAlternative) {
+    simhost::PlayerSpec spec;
+    spec.name = "Rifleman";
+    spec.model = "us-inf";
+    join(spec)->v.playerclass = 4;
+    const records::Record record = report();
+    EXPECT_EQ(record.value("MODEL"), "4");
+    EXPECT_EQ(record.value("MODEL_ALT"), "us-inf");
+}
