@@ -42,16 +42,12 @@ qboolean ClientConnect(edict_t *pEntity, const char * /*pszName*/, const char *p
     return 0;  // ignored by the host: the plug-in never rejects a player
 }
 
-static const char *player_name(const edict_t *player) {
-    return gpGlobals && player->v.netname ? gpGlobals->pStringBase + player->v.netname : "";
-}
-
 void ClientCommand(edict_t *pEntity) {
     if (pEntity && !(pEntity->v.flags & FL_FAKECLIENT)) {
         const char *command = or_empty(g_engfuncs.pfnCmd_Argv(0));
         const bool say = strcmp(command, "say") == 0;
         if (say || strcmp(command, "say_team") == 0)
-            queue_player_chat(!say, g_engfuncs.pfnGetPlayerUserId(pEntity), player_name(pEntity),
+            queue_player_chat(!say, g_engfuncs.pfnGetPlayerUserId(pEntity), string_text(pEntity->v.netname),
                               or_empty(g_engfuncs.pfnCmd_Argv(1)));
     }
     set_result_ignored();

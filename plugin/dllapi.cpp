@@ -87,15 +87,8 @@ static constexpr DLL_FUNCTIONS make_function_table() {
 static constexpr DLL_FUNCTIONS gFunctionTable = make_function_table();
 
 extern "C" int GetEntityAPI2(DLL_FUNCTIONS *pFunctionTable, int *interfaceVersion) {
-    if (!pFunctionTable) {
-        UTIL_LogPrintf("GetEntityAPI2 called with null pFunctionTable");
+    if (!UTIL_TableRequestOk("GetEntityAPI2", "pFunctionTable", pFunctionTable, interfaceVersion, INTERFACE_VERSION))
         return 0;
-    }
-    if (*interfaceVersion != INTERFACE_VERSION) {
-        UTIL_LogPrintf("GetEntityAPI2 version mismatch; requested=%d ours=%d", *interfaceVersion, INTERFACE_VERSION);
-        *interfaceVersion = INTERFACE_VERSION;
-        return 0;
-    }
     *pFunctionTable = gFunctionTable;
     return 1;
 }

@@ -19,5 +19,8 @@ inline void set_result_ignored() {
 // A null text from the engine reads as the empty text everywhere.
 inline const char *or_empty(const char *text) { return text ? text : ""; }
 
+// The text of an engine string field; the null string is the empty text.
+inline const char *string_text(string_t field) { return field && gpGlobals ? gpGlobals->pStringBase + field : ""; }
+
 // The server clock, in seconds; 0 until the engine has handed over its globals.
 inline float server_time() { return gpGlobals ? gpGlobals->time : 0.0f; }

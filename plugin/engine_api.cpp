@@ -22,16 +22,9 @@ static void install_engine_hooks(enginefuncs_t *table) {
 }
 
 extern "C" int GetEngineFunctions(enginefuncs_t *pengfuncsFromEngine, int *interfaceVersion) {
-    if (!pengfuncsFromEngine) {
-        UTIL_LogPrintf("GetEngineFunctions called with null pengfuncsFromEngine");
+    if (!UTIL_TableRequestOk("GetEngineFunctions", "pengfuncsFromEngine", pengfuncsFromEngine, interfaceVersion,
+                             ENGINE_INTERFACE_VERSION))
         return 0;
-    }
-    if (*interfaceVersion != ENGINE_INTERFACE_VERSION) {
-        UTIL_LogPrintf("GetEngineFunctions version mismatch; requested=%d ours=%d", *interfaceVersion,
-                       ENGINE_INTERFACE_VERSION);
-        *interfaceVersion = ENGINE_INTERFACE_VERSION;
-        return 0;
-    }
     install_engine_hooks(pengfuncsFromEngine);
     return 1;
 }

@@ -50,8 +50,7 @@ bool read_world_box(const unsigned char *file, long size, WorldBox *box) {
 
 void read_map_geometry() {
     char bsp_file_path[300];
-    snprintf(bsp_file_path, sizeof(bsp_file_path), "maps/%s.bsp",
-             gpGlobals ? gpGlobals->pStringBase + gpGlobals->mapname : "");
+    snprintf(bsp_file_path, sizeof(bsp_file_path), "maps/%s.bsp", gpGlobals ? string_text(gpGlobals->mapname) : "");
     int bsp_file_size = 0;
     unsigned char *file = g_engfuncs.pfnLoadFileForMe(bsp_file_path, &bsp_file_size);
     WorldBox box = {};

@@ -43,104 +43,40 @@ struct ObjectiveReport {
     Key keys[MAX_KEYS];
 };
 
-const ObjectiveReport kFlag = {"FLAG",
-                               {"item_tfgoal"},
-                               9,
-                               {{"FLAG_NUM", NUMBER},
-                                {"X_COORD", X_COORD},
-                                {"Y_COORD", Y_COORD},
-                                {"Z_COORD", Z_COORD},
-                                {"TEAM", SKIN},
-                                {"MODEL", MODEL},
-                                {"NAME", NAME}}};
-const ObjectiveReport kControlPoint = {"FLAG",
-                                       {"dod_control_point"},
-                                       9,
-                                       {{"FLAG_NUM", NUMBER},
-                                        {"X_COORD", X_COORD},
-                                        {"Y_COORD", Y_COORD},
-                                        {"Z_COORD", Z_COORD},
-                                        {"TEAM", BODY},
-                                        {"MODEL", MODEL},
-                                        {"NAME", NAME}}};
-const ObjectiveReport kHostage = {"HOSTAGE",
-                                  {"hostage_entity"},
-                                  9,
-                                  {{"HOSTAGE_NUM", NUMBER},
-                                   {"X_COORD", X_COORD},
-                                   {"Y_COORD", Y_COORD},
-                                   {"Z_COORD", Z_COORD},
-                                   {"SKIN", SKIN},
-                                   {"HEALTH", HEALTH},
-                                   {"DEAD", DEAD}}};
-const ObjectiveReport kBomb = {
-    "BOMB",
-    {"weapon_c4"},
-    9,
-    {{"BOMB_NUM", NUMBER}, {"X_COORD", X_COORD}, {"Y_COORD", Y_COORD}, {"Z_COORD", Z_COORD}, {"PLANTED", PLANTED}}};
-const ObjectiveReport kSentry = {"SENTRY",
-                                 {"building_sentrygun"},
-                                 20,
-                                 {{"SG_NUM", NUMBER},
-                                  {"SG_ANGLE", YAW},
-                                  {"SG_TEAM", COLORMAP_TEAM},
-                                  {"SG_X_COORD", X_COORD},
-                                  {"SG_Y_COORD", Y_COORD},
-                                  {"SG_Z_COORD", Z_COORD},
-                                  {"SG_LEVEL", MODEL},
-                                  {"SG_HEALTH", HEALTH_RATIO}}};
-const ObjectiveReport kTeleporter = {"TELEPORTER",
-                                     {"building_teleporter"},
-                                     20,
-                                     {{"TELEPORTER_NUM", NUMBER},
-                                      {"TELEPORTER_OWNER", EMPTY},
-                                      {"TELEPORTER_TEAM", COLORMAP_TEAM},
-                                      {"TELEPORTER_X_COORD", X_COORD},
-                                      {"TELEPORTER_Y_COORD", Y_COORD},
-                                      {"TELEPORTER_Z_COORD", Z_COORD},
-                                      {"TELEPORTER_HEALTH", HEALTH_RATIO}}};
-const ObjectiveReport kDispenser = {"DISPENSER",
-                                    {"building_dispenser"},
-                                    20,
-                                    {{"DISPENSER_NUM", NUMBER},
-                                     {"DISPENSER_OWNER", EMPTY},
-                                     {"DISPENSER_TEAM", COLORMAP_TEAM},
-                                     {"DISPENSER_X_COORD", X_COORD},
-                                     {"DISPENSER_Y_COORD", Y_COORD},
-                                     {"DISPENSER_Z_COORD", Z_COORD},
-                                     {"DISPENSER_HEALTH", HEALTH_RATIO}}};
-const ObjectiveReport kHive = {"HIVE",
-                               {"team_hive"},
-                               9,
-                               {{"HIVE_NUM", NUMBER},
-                                {"X_COORD", X_COORD},
-                                {"Y_COORD", Y_COORD},
-                                {"Z_COORD", Z_COORD},
-                                {"TEAM", TEAM},
-                                {"MODEL", MODEL},
-                                {"HEALTH", HEALTH_RATIO}}};
-const ObjectiveReport kResource = {"RESOURCE",
-                                   {"resourcetower", "alienresourcetower"},
-                                   12,
-                                   {{"RESOURCE_NUM", NUMBER},
-                                    {"X_COORD", X_COORD},
-                                    {"Y_COORD", Y_COORD},
-                                    {"Z_COORD", Z_COORD},
-                                    {"TEAM", TEAM},
-                                    {"MODEL", MODEL},
-                                    {"HEALTH", HEALTH_RATIO}}};
-const ObjectiveReport kCommand = {"COMMAND",
-                                  {"team_command"},
-                                  9,
-                                  {{"COMMAND_NUM", NUMBER},
-                                   {"X_COORD", X_COORD},
-                                   {"Y_COORD", Y_COORD},
-                                   {"Z_COORD", Z_COORD},
-                                   {"TEAM", TEAM},
-                                   {"MODEL", MODEL},
-                                   {"HEALTH", HEALTH_RATIO}}};
-
-const char *text_of(string_t field) { return field ? gpGlobals->pStringBase + field : ""; }
+// clang-format off
+const ObjectiveReport kFlag = {"FLAG", {"item_tfgoal"}, 9, {
+    {"FLAG_NUM", NUMBER}, {"X_COORD", X_COORD}, {"Y_COORD", Y_COORD}, {"Z_COORD", Z_COORD},
+    {"TEAM", SKIN}, {"MODEL", MODEL}, {"NAME", NAME}}};
+const ObjectiveReport kControlPoint = {"FLAG", {"dod_control_point"}, 9, {
+    {"FLAG_NUM", NUMBER}, {"X_COORD", X_COORD}, {"Y_COORD", Y_COORD}, {"Z_COORD", Z_COORD},
+    {"TEAM", BODY}, {"MODEL", MODEL}, {"NAME", NAME}}};
+const ObjectiveReport kHostage = {"HOSTAGE", {"hostage_entity"}, 9, {
+    {"HOSTAGE_NUM", NUMBER}, {"X_COORD", X_COORD}, {"Y_COORD", Y_COORD}, {"Z_COORD", Z_COORD},
+    {"SKIN", SKIN}, {"HEALTH", HEALTH}, {"DEAD", DEAD}}};
+const ObjectiveReport kBomb = {"BOMB", {"weapon_c4"}, 9, {
+    {"BOMB_NUM", NUMBER}, {"X_COORD", X_COORD}, {"Y_COORD", Y_COORD}, {"Z_COORD", Z_COORD},
+    {"PLANTED", PLANTED}}};
+const ObjectiveReport kSentry = {"SENTRY", {"building_sentrygun"}, 20, {
+    {"SG_NUM", NUMBER}, {"SG_ANGLE", YAW}, {"SG_TEAM", COLORMAP_TEAM}, {"SG_X_COORD", X_COORD},
+    {"SG_Y_COORD", Y_COORD}, {"SG_Z_COORD", Z_COORD}, {"SG_LEVEL", MODEL}, {"SG_HEALTH", HEALTH_RATIO}}};
+const ObjectiveReport kTeleporter = {"TELEPORTER", {"building_teleporter"}, 20, {
+    {"TELEPORTER_NUM", NUMBER}, {"TELEPORTER_OWNER", EMPTY}, {"TELEPORTER_TEAM", COLORMAP_TEAM},
+    {"TELEPORTER_X_COORD", X_COORD}, {"TELEPORTER_Y_COORD", Y_COORD}, {"TELEPORTER_Z_COORD", Z_COORD},
+    {"TELEPORTER_HEALTH", HEALTH_RATIO}}};
+const ObjectiveReport kDispenser = {"DISPENSER", {"building_dispenser"}, 20, {
+    {"DISPENSER_NUM", NUMBER}, {"DISPENSER_OWNER", EMPTY}, {"DISPENSER_TEAM", COLORMAP_TEAM},
+    {"DISPENSER_X_COORD", X_COORD}, {"DISPENSER_Y_COORD", Y_COORD}, {"DISPENSER_Z_COORD", Z_COORD},
+    {"DISPENSER_HEALTH", HEALTH_RATIO}}};
+const ObjectiveReport kHive = {"HIVE", {"team_hive"}, 9, {
+    {"HIVE_NUM", NUMBER}, {"X_COORD", X_COORD}, {"Y_COORD", Y_COORD}, {"Z_COORD", Z_COORD},
+    {"TEAM", TEAM}, {"MODEL", MODEL}, {"HEALTH", HEALTH_RATIO}}};
+const ObjectiveReport kResource = {"RESOURCE", {"resourcetower", "alienresourcetower"}, 12, {
+    {"RESOURCE_NUM", NUMBER}, {"X_COORD", X_COORD}, {"Y_COORD", Y_COORD}, {"Z_COORD", Z_COORD},
+    {"TEAM", TEAM}, {"MODEL", MODEL}, {"HEALTH", HEALTH_RATIO}}};
+const ObjectiveReport kCommand = {"COMMAND", {"team_command"}, 9, {
+    {"COMMAND_NUM", NUMBER}, {"X_COORD", X_COORD}, {"Y_COORD", Y_COORD}, {"Z_COORD", Z_COORD},
+    {"TEAM", TEAM}, {"MODEL", MODEL}, {"HEALTH", HEALTH_RATIO}}};
+// clang-format on
 
 int colormap_team(int colormap) {
     switch (colormap) {
@@ -163,9 +99,6 @@ int bomb_planted(const char *model) {
     return model[0] == '\0' || strcmp(model, "models/w_backpack.mdl") == 0 ? 0 : -1;
 }
 
-// A quotient without a usable divisor reports 0.
-float ratio(float value, float maximum) { return maximum != 0.0f ? value / maximum : 0.0f; }
-
 void fill_cell(WorkingTable &table, int row, int column, Value value, int number, const entvars_t &entity) {
     switch (value) {
         case NUMBER:
@@ -183,17 +116,17 @@ void fill_cell(WorkingTable &table, int row, int column, Value value, int number
         case TEAM:
             return table_setf(table, row, column, "%i", entity.team);
         case MODEL:
-            return table_set(table, row, column, text_of(entity.model));
+            return table_set(table, row, column, string_text(entity.model));
         case NAME:
-            return table_set(table, row, column, text_of(entity.netname));
+            return table_set(table, row, column, string_text(entity.netname));
         case HEALTH:
             return table_setf(table, row, column, "%f", entity.health);
         case HEALTH_RATIO:
-            return table_setf(table, row, column, "%f", ratio(entity.health, entity.max_health));
+            return table_setf(table, row, column, "%f", ratio_or_zero(entity.health, entity.max_health));
         case DEAD:
             return table_setf(table, row, column, "%i", entity.deadflag);
         case PLANTED:
-            return table_setf(table, row, column, "%i", bomb_planted(text_of(entity.model)));
+            return table_setf(table, row, column, "%i", bomb_planted(string_text(entity.model)));
         case YAW:
             return table_setf(table, row, column, "%f", entity.angles[1]);
         case COLORMAP_TEAM:

@@ -54,8 +54,6 @@ bool one_of(const char *text, const char *const (&list)[N]) {
     return false;
 }
 
-const char *text_of(string_t field) { return field ? gpGlobals->pStringBase + field : ""; }
-
 int team_number(const entvars_t &player, const char *model_name) {
     if (strcmp(game_dir, "cstrike") != 0)
         return player.team - 1;
@@ -66,9 +64,6 @@ int team_number(const entvars_t &player, const char *model_name) {
     return -1;
 }
 
-// A quotient without a usable divisor reports 0.
-float ratio(float value, float maximum) { return maximum != 0.0f ? value / maximum : 0.0f; }
-
 float max_armor(int playerclass) { return playerclass >= 0 && playerclass < 10 ? tfc_max_armor[playerclass] : 0.0f; }
 
 void fill_models(WorkingTable &table, int column, const entvars_t &player, const char *model_name) {
@@ -76,7 +71,7 @@ void fill_models(WorkingTable &table, int column, const entvars_t &player, const
         table_setf(table, MODEL, column, "%i", player.playerclass);
         table_set(table, MODEL_ALT, column, model_name);
     } else if (strcmp(game_dir, "nsp") == 0) {
-        table_set(table, MODEL, column, text_of(player.model));
+        table_set(table, MODEL, column, string_text(player.model));
         table_set(table, MODEL_ALT, column, model_name);
     } else {
         table_set(table, MODEL, column, model_name);
@@ -92,18 +87,18 @@ void fill_player(WorkingTable &table, int slot, edict_t *entity) {
     const char *model_name = info ? or_empty(g_engfuncs.pfnInfoKeyValue(info, "model")) : "";
     const char *steam_id = or_empty(g_engfuncs.pfnGetPlayerAuthId(entity));
 
-    table_set(table, NAMES, slot, text_of(player.netname));
+    table_set(table, NAMES, slot, string_text(player.netname));
     fill_models(table, slot, player, model_name);
     table_setf(table, TEAM, slot, "%i", team_number(player, model_name));
     table_setf(table, KILLS, slot, "%f", player.frags);
-    table_setf(table, HEALTH, slot, "%f", ratio(player.health, player.max_health));
-    table_setf(table, ARMOR, slot, "%f", ratio(player.armorvalue, max_armor(player.playerclass)));
+    table_setf(table, HEALTH, slot, "%f", ratio_or_zero(player.health, player.max_health));
+    table_setf(table, ARMOR, slot, "%f", ratio_or_zero(player.armorvalue, max_armor(player.playerclass)));
     table_setf(table, PINGS, slot, "%i", ping);
     table_setf(table, PACKET_LOSS, slot, "%i", packet_loss);
     table_set(table, STEAM_ID, slot, steam_id);
     table_setf(table, USER_ID, slot, "%i", g_engfuncs.pfnGetPlayerUserId(entity));
     table_setf(table, INDEX_NUM, slot, "%i", slot);
-    table_set(table, WEAPON, slot, text_of(static_cast<string_t>(player.weaponmodel)));
+    table_set(table, WEAPON, slot, string_text(static_cast<string_t>(player.weaponmodel)));
     table_setf(table, X_COORD, slot, "%f", player.origin[0] - x_offset);
     table_setf(table, Y_COORD, slot, "%f", player.origin[1] - y_offset);
     table_setf(table, Z_COORD, slot, "%f", player.origin[2]);

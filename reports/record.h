@@ -33,6 +33,9 @@ void record_valuef(RecordWriter &record, const char *key, const char *fmt, ...) 
 // Appends the closing empty line.
 void record_finish(RecordWriter &record);
 
+// A quotient reported as a number: without a usable divisor it reports 0.
+inline float ratio_or_zero(float value, float maximum) { return maximum != 0.0f ? value / maximum : 0.0f; }
+
 enum { TABLE_ROWS = 21, TABLE_COLUMNS = 33 };
 
 // A table-shaped report under construction: one row per key, column 0 the key, column c the c-th

@@ -53,7 +53,7 @@ void Get_Server_Data(char *server_data) {
     record_value(record, "SV_PASSWORD", engine_cvar_text("sv_password"));
     record_valuef(record, "WORLDSIZE_X", "%f", worldsize_x);
     record_valuef(record, "WORLDSIZE_Y", "%f", worldsize_y);
-    record_value(record, "MAP_NAME", gpGlobals ? gpGlobals->pStringBase + gpGlobals->mapname : "");
+    record_value(record, "MAP_NAME", gpGlobals ? string_text(gpGlobals->mapname) : "");
     record_value(record, "HOST_NAME", engine_cvar_text("hostname"));
     record_value(record, "NET_ADDR", engine_cvar_text("net_address"));
     record_value(record, "ADDR_IP", engine_cvar_text("ip"));
