@@ -7,10 +7,13 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
 # Native build and tests.
-NATIVE="build-essential cmake make libgtest-dev libgmock-dev libbenchmark-dev binutils"
+NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev"
 # 32-bit Linux library (what real servers load) and its tests; qemu runs them where the kernel
 # cannot run 32-bit programs itself.
 I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
+# Windows DLL (32-bit) and the 64-bit Windows build that runs under a 64-bit Wine.
+WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix"
+WINE="wine wine32:i386 wine64"
 
 missing() {
   local p out=""
@@ -20,18 +23,33 @@ missing() {
   echo "$out"
 }
 
+install() {
+  $SUDO apt-get install -y -q --no-install-recommends "$@"
+}
+
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 
-need=$(missing $NATIVE $I386)
+need=$(missing $NATIVE $I386 $WINDOWS $WINE)
 if [ -n "$need" ]; then
   # One i386 index is known to be broken on these mirrors: update may fail and still be usable.
   $SUDO apt-get update -q || echo "install-deps: apt-get update reported an error; going on"
-  $SUDO apt-get install -y -q --no-install-recommends $need
 fi
 
-need=$(missing $NATIVE $I386)
+need=$(missing $NATIVE $I386 $WINDOWS)
+[ -z "$need" ] || install $need
+
+need=$(missing $WINE)
+if [ -n "$need" ] && ! install $need; then
+  # Without the i386 security index, 32-bit Wine resolves only against the main archive.
+  pin=$(mktemp -d)
+  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' > "$pin/security-low.pref"
+  install --no-remove -o Dir::Etc::PreferencesParts="$pin" $need
+  rm -rf "$pin"
+fi
+
+need=$(missing $NATIVE $I386 $WINDOWS $WINE)
 if [ -n "$need" ]; then
   echo "install-deps: still missing:$need" >&2
   exit 1

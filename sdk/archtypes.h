@@ -14,10 +14,12 @@ typedef float vec3_t[3];
 static_assert(sizeof(qboolean) == 4 && sizeof(string_t) == 4 && sizeof(vec3_t) == 12, "engine primitive sizes");
 
 // Windows calls GiveFnptrsToDll with stdcall; every other entry is cdecl on both systems.
+#if !defined(WINAPI)
 #if defined(_WIN32)
 #define WINAPI __stdcall
 #else
 #define WINAPI
+#endif
 #endif
 
 struct edict_s;

@@ -15,6 +15,7 @@
 #include "simhost/temp_folder.h"
 
 #if defined(_WIN32)
+#include <winsock2.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -140,6 +141,14 @@ bool provide_files(simhost::TempFolder &folder, Arguments *args) {
 }  // namespace
 
 int main(int argc, char **argv) {
+#if defined(_WIN32)
+    // A game server process starts the socket library before it loads any plug-in.
+    WSADATA winsock;
+    if (WSAStartup(MAKEWORD(1, 1), &winsock) != 0) {
+        std::fprintf(stderr, "orlex_simhost: the socket library did not start\n");
+        return 1;
+    }
+#endif
     Arguments args;
     const int status = parse_arguments(argc, argv, &args);
     if (status != 0)
