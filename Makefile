@@ -7,12 +7,15 @@
 #   make win32          the 32-bit Windows DLL and simulated server (build-win32/)
 #   make dist           both deliverables in dist/, checked
 #   make smoke          the deliverables loaded by the simulated server, a client served by each
+#   make bench          what the plug-in costs a server: times, instruction counts, memory
+#   make fuzz           every fuzz target for FUZZ_SECONDS (default 30) each (clang, build-fuzz/)
+#   make test-sanitize  every test again under AddressSanitizer and UndefinedBehaviorSanitizer
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 RUN_ARGS ?= --log
 
-.PHONY: all build test run i386 test-i386 win32 win64 dist smoke clean
+.PHONY: all build test run i386 test-i386 win32 win64 dist smoke bench fuzz test-sanitize clean
 
 all: build
 
@@ -62,5 +65,30 @@ smoke: build dist win64
 	scripts/smoke-i386.sh
 	scripts/smoke-wine.sh
 
+bench: build
+	scripts/bench.sh
+
+SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
+
+build-fuzz/CMakeCache.txt:
+	CC=clang-14 CXX=clang++-14 $(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DORLEX_TESTS=OFF -DORLEX_PLUGIN_LIBRARY=OFF -DORLEX_FUZZ=ON \
+	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS) -fsanitize=fuzzer-no-link" \
+	  -DCMAKE_C_FLAGS="$(SANITIZE_FLAGS) -fsanitize=fuzzer-no-link"
+
+fuzz: build-fuzz/CMakeCache.txt
+	$(CMAKE) --build build-fuzz -j $(JOBS)
+	scripts/run-fuzz.sh
+
+build-sanitize/CMakeCache.txt:
+	$(CMAKE) -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_C_FLAGS="$(SANITIZE_FLAGS)" \
+	  -DCMAKE_SHARED_LINKER_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)"
+
+test-sanitize: build-sanitize/CMakeCache.txt
+	$(CMAKE) --build build-sanitize -j $(JOBS)
+	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS) -E exported_symbols  # the sanitizer runtime is a dependency of its own
+
 clean:
-	rm -rf build build-i386 build-win32 build-win64 dist
+	rm -rf build build-i386 build-win32 build-win64 build-fuzz build-sanitize dist

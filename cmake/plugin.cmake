@@ -15,6 +15,7 @@ add_library(orlex_core OBJECT
   net/tcp_server.cpp
   net/udp_server.cpp
   reports/map_world.cpp
+  reports/number_text.cpp
   reports/objective_reports.cpp
   reports/player_report.cpp
   reports/record.cpp
@@ -38,33 +39,35 @@ target_include_directories(orlex_core PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_options(orlex_core PRIVATE ${ORLEX_PLUGIN_FLAGS})
 set_target_properties(orlex_core PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
-add_library(orlex_mm SHARED $<TARGET_OBJECTS:orlex_core>)
-target_include_directories(orlex_mm PRIVATE ${PROJECT_SOURCE_DIR})
-target_compile_options(orlex_mm PRIVATE ${ORLEX_PLUGIN_FLAGS})
-# Hosts name plug-ins without the "lib" prefix. Linking as C keeps libstdc++ out entirely: any use
-# of it would fail the link instead of becoming a run-time dependency.
-set_target_properties(orlex_mm PROPERTIES PREFIX "" LINKER_LANGUAGE C)
-if(WIN32)
-  # Exactly the six entry points, GiveFnptrsToDll undecorated though stdcall; the C runtime's
-  # formatting is the standard one, so numbers read the same as on Linux.
-  # 32-bit stdcall names carry the size of their arguments; 64-bit names carry nothing.
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    set(ORLEX_GIVEFNPTRS_SYMBOL "GiveFnptrsToDll@8")
+if(ORLEX_PLUGIN_LIBRARY)
+  add_library(orlex_mm SHARED $<TARGET_OBJECTS:orlex_core>)
+  target_include_directories(orlex_mm PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(orlex_mm PRIVATE ${ORLEX_PLUGIN_FLAGS})
+  # Hosts name plug-ins without the "lib" prefix. Linking as C keeps libstdc++ out entirely: any use
+  # of it would fail the link instead of becoming a run-time dependency.
+  set_target_properties(orlex_mm PROPERTIES PREFIX "" LINKER_LANGUAGE C)
+  if(WIN32)
+    # Exactly the six entry points, GiveFnptrsToDll undecorated though stdcall; the C runtime's
+    # formatting is the standard one, so numbers read the same as on Linux.
+    # 32-bit stdcall names carry the size of their arguments; 64-bit names carry nothing.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      set(ORLEX_GIVEFNPTRS_SYMBOL "GiveFnptrsToDll@8")
+    else()
+      set(ORLEX_GIVEFNPTRS_SYMBOL "GiveFnptrsToDll")
+    endif()
+    configure_file(plugin/exports.def.in ${CMAKE_CURRENT_BINARY_DIR}/exports.def @ONLY)
+    target_sources(orlex_mm PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/exports.def)
+    target_compile_definitions(orlex_core PRIVATE __USE_MINGW_ANSI_STDIO=1)
+    target_link_options(orlex_mm PRIVATE -static -static-libgcc -Wl,--gc-sections)
+    target_link_libraries(orlex_mm PRIVATE ws2_32)
   else()
-    set(ORLEX_GIVEFNPTRS_SYMBOL "GiveFnptrsToDll")
+    set(ORLEX_EXPORTS_MAP ${PROJECT_SOURCE_DIR}/plugin/exports.map)
+    target_link_options(orlex_mm PRIVATE
+      -static-libgcc
+      -Wl,--no-undefined
+      -Wl,--exclude-libs,ALL
+      -Wl,--gc-sections
+      -Wl,--version-script=${ORLEX_EXPORTS_MAP})
+    set_property(TARGET orlex_mm APPEND PROPERTY LINK_DEPENDS ${ORLEX_EXPORTS_MAP})
   endif()
-  configure_file(plugin/exports.def.in ${CMAKE_CURRENT_BINARY_DIR}/exports.def @ONLY)
-  target_sources(orlex_mm PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/exports.def)
-  target_compile_definitions(orlex_core PRIVATE __USE_MINGW_ANSI_STDIO=1)
-  target_link_options(orlex_mm PRIVATE -static -static-libgcc -Wl,--gc-sections)
-  target_link_libraries(orlex_mm PRIVATE ws2_32)
-else()
-  set(ORLEX_EXPORTS_MAP ${PROJECT_SOURCE_DIR}/plugin/exports.map)
-  target_link_options(orlex_mm PRIVATE
-    -static-libgcc
-    -Wl,--no-undefined
-    -Wl,--exclude-libs,ALL
-    -Wl,--gc-sections
-    -Wl,--version-script=${ORLEX_EXPORTS_MAP})
-  set_property(TARGET orlex_mm APPEND PROPERTY LINK_DEPENDS ${ORLEX_EXPORTS_MAP})
 endif()

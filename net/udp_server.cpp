@@ -57,14 +57,18 @@ bool udp_server::setport(int port, const char *ip) {
     return true;
 }
 
-// Queues the non-empty lines of a datagram's text: a datagram of line feeds must not fill memory.
-void udp_server::queue_lines(const char *text) {
-    while (*text) {
-        const char *end = strchr(text, '\n');
-        const size_t length = end ? static_cast<size_t>(end - text) : strlen(text);
-        if (length > 0)
-            readbuf.Push(text, static_cast<unsigned int>(length));
-        text += length + (end ? 1 : 0);
+void queue_datagram_lines(CStrings &lines, const char *data, int count) {
+    const char *text = data;
+    const char *end = data + (count > 0 ? count : 0);
+    while (text < end && static_cast<unsigned char>(*text) == 255)
+        ++text;
+    while (text < end && *text) {
+        const char *line_end = text;
+        while (line_end < end && *line_end && *line_end != '\n')
+            ++line_end;
+        if (line_end > text)
+            lines.Push(text, static_cast<unsigned int>(line_end - text));
+        text = line_end < end && *line_end == '\n' ? line_end + 1 : line_end;
     }
 }
 
@@ -84,11 +88,7 @@ const char *udp_server::getline(sockaddr_in *caddr) {
             if (!net::would_block(error))
                 UTIL_LogPrintf("[ORLEX] Error (%i) receiving data on UDP port %i", error, ntohs(saddr.sin_port));
         } else {
-            data[count] = '\0';
-            const char *text = data;
-            while (static_cast<unsigned char>(*text) == 255)  // the out-of-band header
-                ++text;
-            queue_lines(text);
+            queue_datagram_lines(readbuf, data, count);
         }
     }
     return readbuf.Pop();

@@ -26,7 +26,6 @@ private:
     enum { DATAGRAM_SIZE = 2048 };
 
     bool create();
-    void queue_lines(const char *text);
 
     sockaddr_in saddr{};
     int socketfd = net::NO_SOCKET;
@@ -35,3 +34,8 @@ private:
 };
 
 extern udp_server udp_serv;
+
+// Queues the log lines of one received datagram: the text ends at its first NUL, leading 255 bytes
+// (the out-of-band header) are skipped, and empty lines are not queued (a datagram of line feeds
+// must not fill memory).
+void queue_datagram_lines(CStrings &lines, const char *data, int count);

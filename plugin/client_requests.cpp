@@ -68,18 +68,23 @@ static void answer(int slot, const char *line) {
         tcp_serv.send_data(slot, tcp_buffer[buffer], static_cast<int>(strlen(tcp_buffer[buffer])));
 }
 
+void answer_client(int slot, const char *bytes, int count) {
+    // One command per client per read: the first line; the rest of the read is dropped.
+    const int size = count < 0 ? 0 : count < static_cast<int>(sizeof(command)) ? count : sizeof(command) - 1;
+    int length = 0;
+    while (length < size && bytes[length] != '\r' && bytes[length] != '\n' && bytes[length] != '\0')
+        ++length;
+    memcpy(command, bytes, static_cast<size_t>(length));
+    command[length] = '\0';
+    answer(slot, command);
+}
+
 void request_work() {
     for (int slot = 0; slot < portpool; ++slot) {
         if (tcp_serv.check_if_open(slot) != 0)
             continue;
         const int count = tcp_serv.get_input(slot, tcp_resv_buffer, sizeof(tcp_resv_buffer) - 1);
-        if (count <= 0)
-            continue;
-        tcp_resv_buffer[count] = '\0';
-        // One command per client per read: the first line; the rest of the read is dropped.
-        const size_t length = strcspn(tcp_resv_buffer, "\r\n");
-        memcpy(command, tcp_resv_buffer, length);
-        command[length] = '\0';
-        answer(slot, command);
+        if (count > 0)
+            answer_client(slot, tcp_resv_buffer, count);
     }
 }

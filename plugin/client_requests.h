@@ -7,3 +7,6 @@ void connection_work();
 
 // Reads once from every client and answers its first line.
 void request_work();
+
+// Answers the first line (up to CR, LF or NUL) of one read of at most 255 bytes from a client.
+void answer_client(int slot, const char *bytes, int count);

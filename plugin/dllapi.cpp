@@ -22,19 +22,35 @@ bool bSendUpdate;
 
 static int datacycler;  // step of the send cycle, 1 to 6
 
-// A task is due once the clock has passed its time, and is re-armed from its period read afresh.
-static bool due(int task) { return server_time() > fUpdateTime[task]; }
+// Every frame runs the few comparisons below; the work they guard is kept out of line, so that a
+// frame with nothing due costs only those.
+#define ORLEX_RARE __attribute__((noinline, cold))
+
+// A task is re-armed from its period read afresh: a new period takes effect at once.
 static void rearm(int task, const cvar_t *period) { fUpdateTime[task] = server_time() + cvar_float(period); }
+
+static ORLEX_RARE void server_task() {
+    build_reports(SERVER_TIMER);
+    rearm(SERVER_TASK, orlex_timer_server);
+}
+
+static ORLEX_RARE void connection_task() {
+    connection_work();
+    rearm(CONNECTION_TASK, orlex_timer_conncheck);
+}
+
+static ORLEX_RARE void query_task() {
+    request_work();
+    rearm(QUERY_TASK, orlex_timer_query);
+}
 
 // Sends one of the six report buffers per frame, in buffer order, to every open slot, through the
 // staggered send buffer. A new cycle starts when the refresh timer is due.
-static void send_cycle_step() {
-    if (due(REFRESH_TASK) && !bSendUpdate) {
+static ORLEX_RARE void send_cycle_step() {
+    if (!bSendUpdate) {
         bSendUpdate = true;
         datacycler = 0;
     }
-    if (!bSendUpdate)
-        return;
     ++datacycler;
     const int queue = datacycler - 1;
     if (tcp_serv.frame_size > 0)
@@ -51,25 +67,27 @@ static void send_cycle_step() {
     }
 }
 
+static ORLEX_RARE void refresh_builds() { build_reports(REFRESH_TIMER); }
+static ORLEX_RARE void listener_start() { start_listening(); }
+
+// A task is due once the clock has passed its time. The engine hands over its globals before it
+// runs any frame, so the clock is read without a test.
 void StartFrame() {
-    if (fStartListening > 0.0f && server_time() > fStartListening)
-        start_listening();
-    if (due(REFRESH_TASK))
-        build_reports(REFRESH_TIMER);  // on every frame of a cycle: the timer re-arms when it ends
-    if (due(SERVER_TASK)) {
-        build_reports(SERVER_TIMER);
-        rearm(SERVER_TASK, orlex_timer_server);
-    }
-    if (due(CONNECTION_TASK)) {
-        connection_work();
-        rearm(CONNECTION_TASK, orlex_timer_conncheck);
-    }
-    if (due(QUERY_TASK)) {
-        request_work();
-        rearm(QUERY_TASK, orlex_timer_query);
-    }
-    send_cycle_step();
-    map_start_step();
+    const float now = gpGlobals->time;
+    if (fStartListening > 0.0f && now > fStartListening)
+        listener_start();
+    const bool refresh_due = now > fUpdateTime[REFRESH_TASK];
+    if (refresh_due)
+        refresh_builds();  // on every frame of a cycle: the timer re-arms when it ends
+    if (now > fUpdateTime[SERVER_TASK])
+        server_task();
+    if (now > fUpdateTime[CONNECTION_TASK])
+        connection_task();
+    if (now > fUpdateTime[QUERY_TASK])
+        query_task();
+    if (refresh_due || bSendUpdate)
+        send_cycle_step();
+    map_start_step(now);
     set_result_ignored();
 }
 

@@ -14,7 +14,7 @@ float worldsize_y;
 float x_offset;
 float y_offset;
 
-static float previous_time = -1.0f;
+float previous_time = -1.0f;
 
 namespace {
 
@@ -23,19 +23,14 @@ const long MODELS_LUMP_ENTRY = 4 + 8 * 14;  // offset, then length
 const long HEADER_SIZE = 4 + 8 * 15;
 const long MODEL_RECORD_SIZE = 64;  // mins (3 floats), maxs (3 floats), then fields not used
 
-struct WorldBox {
-    float mins[3];
-    float maxs[3];
-};
-
 std::int32_t read_int32(const unsigned char *at) {
     std::int32_t value;
     memcpy(&value, at, sizeof(value));  // map files are little-endian, as are our targets
     return value;
 }
 
-// The world model's box from a whole map file; false when the file is too short or its models
-// lump lies outside it or holds no model.
+}  // namespace
+
 bool read_world_box(const unsigned char *file, long size, WorldBox *box) {
     if (!file || size < HEADER_SIZE)
         return false;
@@ -47,6 +42,8 @@ bool read_world_box(const unsigned char *file, long size, WorldBox *box) {
     memcpy(box->maxs, file + offset + sizeof(box->mins), sizeof(box->maxs));
     return true;
 }
+
+namespace {
 
 void read_map_geometry() {
     char bsp_file_path[300];
@@ -76,11 +73,7 @@ void clear_map_scores() {
 
 }  // namespace
 
-void map_start_step() {
-    const float now = server_time();
-    if (previous_time == -1.0f || previous_time > now + 0.1f) {
-        read_map_geometry();
-        clear_map_scores();
-    }
-    previous_time = now;
+void start_new_map() {
+    read_map_geometry();
+    clear_map_scores();
 }

@@ -7,6 +7,24 @@ extern float worldsize_y;
 extern float x_offset;  // centre of the world model along x
 extern float y_offset;
 
-// Last step of every frame: on the first frame after load and the first frame of every map
-// (the clock has gone back), reads the map's extent and clears the per-map scores and deaths.
-void map_start_step();
+// The world model's box, from a whole map file; false when the file is shorter than its header or
+// its models lump lies outside it or holds no model.
+struct WorldBox {
+    float mins[3];
+    float maxs[3];
+};
+bool read_world_box(const unsigned char *file, long size, WorldBox *box);
+
+// The server clock at the end of the previous frame; -1 before the first frame.
+extern float previous_time;
+
+// Reads the map's extent and clears the per-map scores and deaths.
+void start_new_map();
+
+// Last step of every frame, given the server clock: a new map is seen on the first frame after
+// load and whenever the clock has gone back (it restarts with each map).
+inline void map_start_step(float now) {
+    if (previous_time == -1.0f || previous_time > now + 0.1f)
+        start_new_map();
+    previous_time = now;
+}

@@ -102,35 +102,35 @@ int bomb_planted(const char *model) {
 void fill_cell(WorkingTable &table, int row, int column, Value value, int number, const entvars_t &entity) {
     switch (value) {
         case NUMBER:
-            return table_setf(table, row, column, "%i", number);
+            return table_set_whole(table, row, column, number);
         case X_COORD:
-            return table_setf(table, row, column, "%f", entity.origin[0] - x_offset);
+            return table_set_decimal(table, row, column, entity.origin[0] - x_offset);
         case Y_COORD:
-            return table_setf(table, row, column, "%f", entity.origin[1] - y_offset);
+            return table_set_decimal(table, row, column, entity.origin[1] - y_offset);
         case Z_COORD:
-            return table_setf(table, row, column, "%f", entity.origin[2]);
+            return table_set_decimal(table, row, column, entity.origin[2]);
         case SKIN:
-            return table_setf(table, row, column, "%i", entity.skin);
+            return table_set_whole(table, row, column, entity.skin);
         case BODY:
-            return table_setf(table, row, column, "%i", entity.body);
+            return table_set_whole(table, row, column, entity.body);
         case TEAM:
-            return table_setf(table, row, column, "%i", entity.team);
+            return table_set_whole(table, row, column, entity.team);
         case MODEL:
             return table_set(table, row, column, string_text(entity.model));
         case NAME:
             return table_set(table, row, column, string_text(entity.netname));
         case HEALTH:
-            return table_setf(table, row, column, "%f", entity.health);
+            return table_set_decimal(table, row, column, entity.health);
         case HEALTH_RATIO:
-            return table_setf(table, row, column, "%f", ratio_or_zero(entity.health, entity.max_health));
+            return table_set_decimal(table, row, column, ratio_or_zero(entity.health, entity.max_health));
         case DEAD:
-            return table_setf(table, row, column, "%i", entity.deadflag);
+            return table_set_whole(table, row, column, entity.deadflag);
         case PLANTED:
-            return table_setf(table, row, column, "%i", bomb_planted(string_text(entity.model)));
+            return table_set_whole(table, row, column, bomb_planted(string_text(entity.model)));
         case YAW:
-            return table_setf(table, row, column, "%f", entity.angles[1]);
+            return table_set_decimal(table, row, column, entity.angles[1]);
         case COLORMAP_TEAM:
-            return table_setf(table, row, column, "%i", colormap_team(entity.colormap));
+            return table_set_whole(table, row, column, colormap_team(entity.colormap));
         case EMPTY:
             return;
     }

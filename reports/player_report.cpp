@@ -54,8 +54,19 @@ bool one_of(const char *text, const char *const (&list)[N]) {
     return false;
 }
 
-int team_number(const entvars_t &player, const char *model_name) {
-    if (strcmp(game_dir, "cstrike") != 0)
+// The games whose players are reported differently, looked up once a build.
+enum Game { OTHER_GAME, CSTRIKE, DOD, NSP };
+
+Game current_game() {
+    if (strcmp(game_dir, "cstrike") == 0)
+        return CSTRIKE;
+    if (strcmp(game_dir, "dod") == 0)
+        return DOD;
+    return strcmp(game_dir, "nsp") == 0 ? NSP : OTHER_GAME;
+}
+
+int team_number(Game game, const entvars_t &player, const char *model_name) {
+    if (game != CSTRIKE)
         return player.team - 1;
     if (one_of(model_name, kTerroristModels))
         return 0;
@@ -66,20 +77,20 @@ int team_number(const entvars_t &player, const char *model_name) {
 
 float max_armor(int playerclass) { return playerclass >= 0 && playerclass < 10 ? tfc_max_armor[playerclass] : 0.0f; }
 
-void fill_models(WorkingTable &table, int column, const entvars_t &player, const char *model_name) {
-    if (strcmp(game_dir, "dod") == 0) {
-        table_setf(table, MODEL, column, "%i", player.playerclass);
+void fill_models(Game game, WorkingTable &table, int column, const entvars_t &player, const char *model_name) {
+    if (game == DOD) {
+        table_set_whole(table, MODEL, column, player.playerclass);
         table_set(table, MODEL_ALT, column, model_name);
-    } else if (strcmp(game_dir, "nsp") == 0) {
+    } else if (game == NSP) {
         table_set(table, MODEL, column, string_text(player.model));
         table_set(table, MODEL_ALT, column, model_name);
     } else {
         table_set(table, MODEL, column, model_name);
-        table_setf(table, MODEL_ALT, column, "%i", player.playerclass);
+        table_set_whole(table, MODEL_ALT, column, player.playerclass);
     }
 }
 
-void fill_player(WorkingTable &table, int slot, edict_t *entity) {
+void fill_player(Game game, WorkingTable &table, int slot, edict_t *entity) {
     int ping = 0, packet_loss = 0;
     g_engfuncs.pfnGetPlayerStats(entity, &ping, &packet_loss);
     const entvars_t &player = entity->v;
@@ -88,25 +99,25 @@ void fill_player(WorkingTable &table, int slot, edict_t *entity) {
     const char *steam_id = or_empty(g_engfuncs.pfnGetPlayerAuthId(entity));
 
     table_set(table, NAMES, slot, string_text(player.netname));
-    fill_models(table, slot, player, model_name);
-    table_setf(table, TEAM, slot, "%i", team_number(player, model_name));
-    table_setf(table, KILLS, slot, "%f", player.frags);
-    table_setf(table, HEALTH, slot, "%f", ratio_or_zero(player.health, player.max_health));
-    table_setf(table, ARMOR, slot, "%f", ratio_or_zero(player.armorvalue, max_armor(player.playerclass)));
-    table_setf(table, PINGS, slot, "%i", ping);
-    table_setf(table, PACKET_LOSS, slot, "%i", packet_loss);
+    fill_models(game, table, slot, player, model_name);
+    table_set_whole(table, TEAM, slot, team_number(game, player, model_name));
+    table_set_decimal(table, KILLS, slot, player.frags);
+    table_set_decimal(table, HEALTH, slot, ratio_or_zero(player.health, player.max_health));
+    table_set_decimal(table, ARMOR, slot, ratio_or_zero(player.armorvalue, max_armor(player.playerclass)));
+    table_set_whole(table, PINGS, slot, ping);
+    table_set_whole(table, PACKET_LOSS, slot, packet_loss);
     table_set(table, STEAM_ID, slot, steam_id);
-    table_setf(table, USER_ID, slot, "%i", g_engfuncs.pfnGetPlayerUserId(entity));
-    table_setf(table, INDEX_NUM, slot, "%i", slot);
+    table_set_whole(table, USER_ID, slot, g_engfuncs.pfnGetPlayerUserId(entity));
+    table_set_whole(table, INDEX_NUM, slot, slot);
     table_set(table, WEAPON, slot, string_text(static_cast<string_t>(player.weaponmodel)));
-    table_setf(table, X_COORD, slot, "%f", player.origin[0] - x_offset);
-    table_setf(table, Y_COORD, slot, "%f", player.origin[1] - y_offset);
-    table_setf(table, Z_COORD, slot, "%f", player.origin[2]);
-    table_setf(table, DEATHS, slot, "%i", player_deaths[slot]);
+    table_set_decimal(table, X_COORD, slot, player.origin[0] - x_offset);
+    table_set_decimal(table, Y_COORD, slot, player.origin[1] - y_offset);
+    table_set_decimal(table, Z_COORD, slot, player.origin[2]);
+    table_set_whole(table, DEATHS, slot, player_deaths[slot]);
     table_set(table, IP, slot, strcmp(steam_id, "BOT") == 0 ? "127.0.0.1" : client_addr[slot]);
-    table_setf(table, TIMES, slot, "%f", gpGlobals->time - client_join_time[slot]);
-    table_setf(table, ANGLE, slot, "%f", player.v_angle[1]);
-    table_setf(table, DEAD, slot, "%i", player.deadflag);
+    table_set_decimal(table, TIMES, slot, gpGlobals->time - client_join_time[slot]);
+    table_set_decimal(table, ANGLE, slot, player.v_angle[1]);
+    table_set_whole(table, DEAD, slot, player.deadflag);
 }
 
 }  // namespace
@@ -114,10 +125,11 @@ void fill_player(WorkingTable &table, int slot, edict_t *entity) {
 void Get_Players_Data(char *players_data) {
     WorkingTable &table = report_table;
     table_reset(table, KEY_COUNT, MAX_PLAYERS + 1, kKeys);
+    const Game game = current_game();
     for (int slot = 1; slot <= player_slots(); ++slot) {
         edict_t *entity = g_engfuncs.pfnPEntityOfEntIndex(slot);
         if (entity)
-            fill_player(table, slot, entity);
+            fill_player(game, table, slot, entity);
     }
     write_table(table, "PLAYER", players_data, REPORT_BUFFER_SIZE);
 }

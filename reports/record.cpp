@@ -1,20 +1,37 @@
 #include "reports/record.h"
 
-#include <cstdarg>
+#include "reports/number_text.h"
+
 #include <cstdio>
 #include <cstring>
 
 WorkingTable report_table;
 
-void copy_game_text(char *dst, size_t size, const char *src) {
+namespace {
+
+// Every byte as it may stand in a record: tab, LF and CR become spaces.
+struct RecordBytes {
+    unsigned char of[256];
+    constexpr RecordBytes() : of() {
+        for (int c = 0; c < 256; ++c)
+            of[c] = static_cast<unsigned char>(c == '\t' || c == '\n' || c == '\r' ? ' ' : c);
+    }
+};
+constexpr RecordBytes kRecordBytes;
+
+}  // namespace
+
+size_t copy_game_text(char *dst, size_t size, const char *src) {
     if (size == 0)
-        return;
+        return 0;
     size_t i = 0;
-    for (; src && src[i] && i + 1 < size; ++i) {
-        const char c = src[i];
-        dst[i] = (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+    if (src) {
+        const unsigned char *from = reinterpret_cast<const unsigned char *>(src);
+        for (; i + 1 < size && from[i]; ++i)
+            dst[i] = static_cast<char>(kRecordBytes.of[from[i]]);
     }
     dst[i] = '\0';
+    return i;
 }
 
 void record_start(RecordWriter &record, char *buffer, size_t size, const char *kind) {
@@ -46,12 +63,15 @@ void record_value(RecordWriter &record, const char *key, const char *value) {
     record_line(record, line);
 }
 
-void record_valuef(RecordWriter &record, const char *key, const char *fmt, ...) {
-    char text[CELL_SIZE];
-    va_list args;
-    va_start(args, fmt);
-    vsnprintf(text, sizeof(text), fmt, args);
-    va_end(args);
+void record_whole(RecordWriter &record, const char *key, long long value) {
+    char text[NUMBER_TEXT_SIZE];
+    whole_number_text(text, value);
+    record_value(record, key, text);
+}
+
+void record_decimal(RecordWriter &record, const char *key, float value) {
+    char text[NUMBER_TEXT_SIZE];
+    decimal_text(text, value);
     record_value(record, key, text);
 }
 
@@ -67,32 +87,43 @@ static int clamp(int value, int low, int high) { return value < low ? low : valu
 void table_reset(WorkingTable &table, int rows, int columns, const char *const keys[]) {
     table.rows = clamp(rows, 0, TABLE_ROWS);
     table.columns = clamp(columns, 1, TABLE_COLUMNS);
+    // Only the first byte of a cell needs clearing: its text ends there.
     for (int row = 0; row < table.rows; ++row) {
-        for (int column = 0; column < table.columns; ++column)
+        for (int column = 0; column < table.columns; ++column) {
             table.cell[row][column][0] = '\0';
-        copy_game_text(table.cell[row][0], CELL_SIZE, keys[row]);
+            table.length[row][column] = 0;
+        }
+        table.length[row][0] = static_cast<unsigned char>(copy_game_text(table.cell[row][0], CELL_SIZE, keys[row]));
     }
 }
 
-void table_set(WorkingTable &table, int row, int column, const char *text) {
-    if (row >= 0 && row < table.rows && column >= 0 && column < table.columns)
-        copy_game_text(table.cell[row][column], CELL_SIZE, text);
+static bool in_table(const WorkingTable &table, int row, int column) {
+    return row >= 0 && row < table.rows && column >= 0 && column < table.columns;
 }
 
-void table_setf(WorkingTable &table, int row, int column, const char *fmt, ...) {
-    char text[CELL_SIZE];
-    va_list args;
-    va_start(args, fmt);
-    vsnprintf(text, sizeof(text), fmt, args);
-    va_end(args);
-    table_set(table, row, column, text);
+void table_set(WorkingTable &table, int row, int column, const char *text) {
+    if (in_table(table, row, column))
+        table.length[row][column] =
+            static_cast<unsigned char>(copy_game_text(table.cell[row][column], CELL_SIZE, text));
+}
+
+// Numbers are never longer than a cell (NUMBER_TEXT_SIZE) and hold no tab or line break:
+// written straight in.
+void table_set_whole(WorkingTable &table, int row, int column, long long value) {
+    if (in_table(table, row, column))
+        table.length[row][column] = static_cast<unsigned char>(whole_number_text(table.cell[row][column], value));
+}
+
+void table_set_decimal(WorkingTable &table, int row, int column, float value) {
+    if (in_table(table, row, column))
+        table.length[row][column] = static_cast<unsigned char>(decimal_text(table.cell[row][column], value));
 }
 
 // Bytes a column adds to the record: each of its cells and a tab, on every line.
 static size_t column_bytes(const WorkingTable &table, int column) {
     size_t bytes = 0;
     for (int row = 0; row < table.rows; ++row)
-        bytes += strlen(table.cell[row][column]) + 1;
+        bytes += table.length[row][column] + 1u;
     return bytes;
 }
 
@@ -121,7 +152,7 @@ void write_table(const WorkingTable &table, const char *kind, char *buffer, size
         for (int column = 0; column < table.columns; ++column) {
             if (!written[column])
                 continue;
-            const size_t length = strlen(table.cell[row][column]);
+            const size_t length = table.length[row][column];
             memcpy(line, table.cell[row][column], length);
             line[length] = '\t';
             line += length + 1;

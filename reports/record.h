@@ -4,16 +4,14 @@
 
 #include <cstddef>
 
-#include "plugin/sdk_util.h"
-
 enum {
     REPORT_BUFFER_SIZE = 5000,  // a record with its terminator
     CELL_SIZE = 256,            // a table cell or a value with its terminator
 };
 
 // Copies game text (names, chat, paths, variable values) into dst, cut to fit, with every tab, CR
-// and LF replaced by a space: a player must not be able to forge record lines.
-void copy_game_text(char *dst, size_t size, const char *src);
+// and LF replaced by a space: a player must not be able to forge record lines. Returns the length.
+size_t copy_game_text(char *dst, size_t size, const char *src);
 
 // Appends to a record in a caller's buffer without ever passing its end. Lines that do not fit are
 // left out whole, and room is always kept for the record's closing empty line.
@@ -29,7 +27,9 @@ void record_start(RecordWriter &record, char *buffer, size_t size, const char *k
 bool record_line(RecordWriter &record, const char *line);
 // "KEY\tvalue\n" with the value taken as game text and cut to a cell.
 void record_value(RecordWriter &record, const char *key, const char *value);
-void record_valuef(RecordWriter &record, const char *key, const char *fmt, ...) ORLEX_PRINTF(3, 4);
+// "KEY\t%i\n" and "KEY\t%f\n".
+void record_whole(RecordWriter &record, const char *key, long long value);
+void record_decimal(RecordWriter &record, const char *key, float value);
 // Appends the closing empty line.
 void record_finish(RecordWriter &record);
 
@@ -44,13 +44,16 @@ struct WorkingTable {
     int rows;
     int columns;
     char cell[TABLE_ROWS][TABLE_COLUMNS][CELL_SIZE];
+    unsigned char length[TABLE_ROWS][TABLE_COLUMNS];  // of each cell's text, kept as it is set
 };
 
 // Empties every cell and writes the keys into column 0 (rows and columns are kept within bounds).
 void table_reset(WorkingTable &table, int rows, int columns, const char *const keys[]);
 // Game text into one cell; a cell outside the table is ignored.
 void table_set(WorkingTable &table, int row, int column, const char *text);
-void table_setf(WorkingTable &table, int row, int column, const char *fmt, ...) ORLEX_PRINTF(4, 5);
+// Numbers into one cell, as "%i" and "%f".
+void table_set_whole(WorkingTable &table, int row, int column, long long value);
+void table_set_decimal(WorkingTable &table, int row, int column, float value);
 // Writes the table as a record of the kind. Entities that would make it pass the buffer are left
 // out from the last, so that every line keeps the same entities.
 void write_table(const WorkingTable &table, const char *kind, char *buffer, size_t size);

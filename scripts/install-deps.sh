@@ -14,6 +14,8 @@ I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
 # Windows DLL (32-bit) and the 64-bit Windows build that runs under a 64-bit Wine.
 WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix"
 WINE="wine wine32:i386 wine64"
+# Fuzzing (libFuzzer comes with clang) and instruction counts for the benchmarks.
+TOOLS="clang-14 libclang-rt-14-dev valgrind"
 
 missing() {
   local p out=""
@@ -31,13 +33,13 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
 
-need=$(missing $NATIVE $I386 $WINDOWS $WINE)
+need=$(missing $NATIVE $I386 $WINDOWS $WINE $TOOLS)
 if [ -n "$need" ]; then
   # One i386 index is known to be broken on these mirrors: update may fail and still be usable.
   $SUDO apt-get update -q || echo "install-deps: apt-get update reported an error; going on"
 fi
 
-need=$(missing $NATIVE $I386 $WINDOWS)
+need=$(missing $NATIVE $I386 $WINDOWS $TOOLS)
 [ -z "$need" ] || install $need
 
 need=$(missing $WINE)
@@ -49,7 +51,7 @@ if [ -n "$need" ] && ! install $need; then
   rm -rf "$pin"
 fi
 
-need=$(missing $NATIVE $I386 $WINDOWS $WINE)
+need=$(missing $NATIVE $I386 $WINDOWS $WINE $TOOLS)
 if [ -n "$need" ]; then
   echo "install-deps: still missing:$need" >&2
   exit 1

@@ -17,30 +17,45 @@ std::string unquote(const std::string &text) {
     return text;
 }
 
-const char *const HEADING = "#slot userid name                 uniqueid             address               ping loss\n";
+const char *const HEADING =
+    "#slot userid name                 uniqueid             address               ping loss frags deaths\n";
 
-std::string player_line(const edict_t *player, const PlayerInfo &info, int slot) {
+std::string player_line(const edict_t *player, const PlayerInfo &info, int slot, const Match *match) {
+    const Bot *bot = match ? match->bot_of(player) : nullptr;
     char line[256];
-    std::snprintf(line, sizeof(line), "#%4d %6d %-20s %-20s %-21s %4d %4d%s\n", slot, info.user_id,
+    std::snprintf(line, sizeof(line), "#%4d %6d %-20s %-20s %-21s %4d %4d %5d %6d%s\n", slot, info.user_id,
                   ("\"" + info.name + "\"").c_str(), info.auth_id.c_str(), info.address.c_str(), info.ping, info.loss,
+                  static_cast<int>(player->v.frags), bot ? bot->deaths : 0,
                   player->v.flags & FL_FAKECLIENT ? " bot" : "");
     return line;
 }
 
+ConsoleOutcome change_level(GameServer &server, Match *match, const std::string &map, std::FILE *out) {
+    if (map.empty() || !match) {
+        std::fputs(match ? "usage: changelevel MAP\n" : "changelevel: no match is being played\n", out);
+        return ConsoleOutcome::done;
+    }
+    if (!match->change_level(map))
+        std::fprintf(out, "changelevel: no map %s\n", map.c_str());
+    else
+        std::fprintf(out, "changelevel: now playing %s\n", server.map().c_str());
+    return ConsoleOutcome::done;
+}
+
 }  // namespace
 
-std::string status_report(GameServer &server) {
+std::string status_report(GameServer &server, const Match *match) {
     World &world = server.engine().world();
     const std::vector<edict_t *> players = server.players();
     std::string report = "map: " + server.map() + ", players: " + std::to_string(players.size()) + " active (" +
                          std::to_string(world.max_clients()) + " max)\n";
     report += HEADING;
     for (edict_t *player : players)
-        report += player_line(player, *world.player_info(player), world.index_of(player));
+        report += player_line(player, *world.player_info(player), world.index_of(player), match);
     return report;
 }
 
-ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std::FILE *out) {
+ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std::FILE *out, Match *match) {
     const std::string command = trim(line);
     const std::string name = command.substr(0, command.find(' '));
     if (command.empty())
@@ -56,9 +71,14 @@ ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std
         return ConsoleOutcome::done;
     }
     if (command == "status") {
-        std::fputs(status_report(server).c_str(), out);
+        std::fputs(status_report(server, match).c_str(), out);
         std::fflush(out);
         return ConsoleOutcome::done;
+    }
+    if (name == "changelevel") {
+        const ConsoleOutcome outcome = change_level(server, match, trim(command.substr(name.size())), out);
+        std::fflush(out);
+        return outcome;
     }
     std::fprintf(out, "Unknown command: %s\n", name.c_str());
     std::fflush(out);

@@ -5,15 +5,16 @@
 #include <string>
 
 #include "simhost/game_server.h"
+#include "simhost/match.h"
 
 namespace simhost {
 
 enum class ConsoleOutcome { done, quit, unknown };
 
-// Runs one console line: quit, say TEXT, status. Replies go to out.
-ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std::FILE *out);
+// Runs one console line: quit, say TEXT, status, and with a match changelevel MAP. Replies go to out.
+ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std::FILE *out, Match *match = nullptr);
 
-// The connected players, one line each after a heading.
-std::string status_report(GameServer &server);
+// The connected players, one line each after a heading, with their frags and (in a match) deaths.
+std::string status_report(GameServer &server, const Match *match = nullptr);
 
 }  // namespace simhost

@@ -44,7 +44,7 @@ void Engine::set_time(double seconds) {
 }
 
 void Engine::set_map(const std::string &name) {
-    globals_.mapname = strings_.alloc(name.c_str());
+    globals_.mapname = strings_.intern(name);
     world_.start_map(name);
 }
 

@@ -26,8 +26,12 @@ void GameServer::change_map(const std::string &map) {
     map_ = map;
     engine_.set_map(map);
     engine_.set_time(1.0);
+    if (hooks_.spawn)
+        hooks_.spawn(map);
     World &world = engine_.world();
     host_.server_activate(world.edicts(), world.edict_count(), world.max_clients());
+    if (hooks_.activated)
+        hooks_.activated();
 }
 
 void GameServer::run_frame() {
@@ -54,6 +58,18 @@ edict_t *GameServer::connect_player(const PlayerSpec &joining) {
     }
     host_.client_put_in_server(player);
     return player;
+}
+
+void GameServer::rejoin_player(edict_t *player) {
+    const PlayerInfo *info = engine_.world().player_info(player);
+    if (!info)
+        return;
+    char reject_reason[128] = "";
+    if (!host_.client_connect(player, info->name.c_str(), info->address.c_str(), reject_reason)) {
+        engine_.world().disconnect_player(player);
+        return;
+    }
+    host_.client_put_in_server(player);
 }
 
 void GameServer::disconnect_player(edict_t *player) {

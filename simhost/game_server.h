@@ -2,6 +2,7 @@
 // order a real server follows.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,14 @@ struct ServerOptions {
     int engine_table_entries = 158;
 };
 
+// The game's own part in a map change, for a game played on the simulated server.
+struct MapHooks {
+    // Before the server activates: the map's entities are placed.
+    std::function<void(const std::string &map)> spawn;
+    // After: the clients carried over from the last map join again.
+    std::function<void()> activated;
+};
+
 class GameServer {
 public:
     explicit GameServer(const ServerOptions &options);
@@ -31,6 +40,7 @@ public:
     bool start(const std::string &plugin_path, std::string *error);
     // A new map: the clock starts again from 1.0 and the game activates the server.
     void change_map(const std::string &map);
+    void set_map_hooks(MapHooks hooks) { hooks_ = std::move(hooks); }
     // One frame: the clock advances by one frame time and the game's frame runs.
     void run_frame();
     void run_for(double seconds);
@@ -41,6 +51,9 @@ public:
     // the player is in only if the plug-in and the game accept. Null when full or refused.
     edict_t *connect_player(const PlayerSpec &joining);
     void disconnect_player(edict_t *player);
+    // A connected client joins again on a new map, in its slot and with its user id, as clients do
+    // after a map change; one the plug-in or the game refuses now is disconnected.
+    void rejoin_player(edict_t *player);
     std::vector<edict_t *> players() { return engine_.world().connected_players(); }
     // A command typed by a connected client; args[0] is the command name.
     void client_command(edict_t *player, const std::vector<std::string> &args);
@@ -69,6 +82,7 @@ private:
     Engine engine_;
     PluginHost host_;
     std::string map_;
+    MapHooks hooks_;
 };
 
 }  // namespace simhost

@@ -16,4 +16,14 @@ string_t StringPool::alloc(const char *text) {
     return offset;
 }
 
+string_t StringPool::intern(const std::string &text) {
+    const auto found = interned_.find(text);
+    if (found != interned_.end())
+        return found->second;
+    const string_t offset = alloc(text.c_str());
+    if (offset != 0)
+        interned_.emplace(text, offset);
+    return offset;
+}
+
 }  // namespace simhost

@@ -84,7 +84,7 @@ edict_t *World::create_entity(const std::string &classname) {
         clear(entity);
         ++entity->serialnumber;
         entity->free = 0;
-        entity->v.classname = strings_.alloc(classname.c_str());
+        entity->v.classname = strings_.intern(classname);
         return entity;
     }
     return nullptr;
@@ -99,7 +99,7 @@ void World::start_map(const std::string &map) {
     for (int index = max_clients_ + 1; index < max_entities(); ++index)
         if (!edicts_[index].free)
             clear(&edicts_[index]);
-    edicts_[0].v.model = strings_.alloc(("maps/" + map + ".bsp").c_str());
+    edicts_[0].v.model = strings_.intern("maps/" + map + ".bsp");
 }
 
 edict_t *World::connect_player(const PlayerSpec &joining) {

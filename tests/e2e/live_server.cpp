@@ -1,7 +1,9 @@
 #include "e2e/live_server.h"
 
 #include <unistd.h>
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 
 #include "simhost/bsp_writer.h"
@@ -21,6 +23,8 @@ std::string AdminClient::receive_text(int milliseconds) {
     // The plug-in's small sends may be held back by the sender's coalescing until an
     // acknowledgement comes (tens of milliseconds on loopback): read until the stream goes quiet.
     const int kQuiet = 60;
+    if (milliseconds == 0)
+        return socket_.receive_now();  // what has arrived, no waiting at all
     std::string text = socket_.receive(1, milliseconds);
     for (std::string more; !text.empty() && !(more = socket_.receive(1, kQuiet)).empty();)
         text += more + socket_.receive_now();
@@ -66,6 +70,13 @@ std::unique_ptr<AdminClient> LiveServerTest::connect_client() {
         server->run_frame();
     EXPECT_EQ(log().count("[ORLEX] Connect::"), accepted + 1);
     return client;
+}
+
+void LiveServerTest::timed_frame() {
+    const auto start = std::chrono::steady_clock::now();
+    server->run_frame();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    longest_frame_seconds = std::max(longest_frame_seconds, took.count());
 }
 
 records::Record LiveServerTest::request_server_record(AdminClient &client) {

@@ -20,7 +20,9 @@ public:
     explicit AdminClient(int port) : socket_(port) {}
     bool connected() const { return socket_.connected(); }
     bool send(const std::string &line) { return socket_.send(line); }
-    // Records that have arrived by now (after a short wait for bytes in flight).
+    size_t send_some(const std::string &bytes) { return socket_.send_some(bytes); }
+    // Records that have arrived by now: after a wait for the first bytes, until the stream has
+    // gone quiet; with 0, only what is there already.
     std::vector<records::Record> receive(int milliseconds = 100);
     std::string receive_text(int milliseconds = 100);
     size_t malformed() const { return stream_.malformed(); }
@@ -43,6 +45,8 @@ protected:
     void start_listening();
     // Runs frames for that much server time.
     void run(double seconds) { server->run_for(seconds); }
+    // One frame, timed: the longest frame seen is kept in longest_frame_seconds.
+    void timed_frame();
     // A client connected and accepted into its slot (frames run until the plug-in logs it).
     std::unique_ptr<AdminClient> connect_client();
     // The SERVER record that a GET_SERVER request returns now.
@@ -58,6 +62,7 @@ protected:
     simhost::ServerOptions options;
     std::unique_ptr<simhost::GameServer> server;
     int port = 0;  // the plug-in's TCP and UDP port, unless a test configures otherwise
+    double longest_frame_seconds = 0.0;
     std::filesystem::path files;
 };
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 namespace testing_support {
 namespace {
@@ -45,6 +46,15 @@ int free_port() {
     return 0;
 }
 
+TcpClient::Listener::Listener(int port) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = loopback(port);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    listening_ = bind(fd_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0 && listen(fd_, 4) == 0;
+}
+
+TcpClient::Listener::~Listener() { ::close(fd_); }
+
 TcpClient::TcpClient(int port, int receive_buffer) {
     fd_ = socket(AF_INET, SOCK_STREAM, 0);
     if (receive_buffer > 0)
@@ -68,16 +78,35 @@ bool TcpClient::send(const std::string &bytes) {
     return fd_ >= 0 && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
 }
 
+size_t TcpClient::send_some(const std::string &bytes) {
+    if (fd_ < 0)
+        return 0;
+    const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return sent > 0 ? static_cast<size_t>(sent) : 0;
+}
+
+void TcpClient::reset() {
+    if (fd_ < 0)
+        return;
+    const linger abort_on_close = {1, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof(abort_on_close));
+    close();
+}
+
+void TcpClient::half_close() {
+    if (fd_ >= 0)
+        shutdown(fd_, SHUT_WR);
+}
+
 std::string TcpClient::receive(size_t bytes, int milliseconds) {
     std::string received;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (fd_ >= 0 && received.size() < bytes) {
+        // Time left, but at least one look at what has arrived, even with no time to wait.
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
         pollfd ready = {fd_, POLLIN, 0};
-        if (poll(&ready, 1, static_cast<int>(left.count())) <= 0)
+        if (poll(&ready, 1, std::max(0, static_cast<int>(left.count()))) <= 0)
             break;
         char buffer[65536];
         const ssize_t count = recv(fd_, buffer, std::min(sizeof(buffer), bytes - received.size()), 0);
@@ -124,6 +153,33 @@ std::string UdpReceiver::receive(int milliseconds) {
     char buffer[65536];
     const ssize_t count = recv(fd_, buffer, sizeof(buffer), 0);
     return count > 0 ? std::string(buffer, static_cast<size_t>(count)) : std::string();
+}
+
+int connect_without_waiting(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
+    sockaddr_in address = loopback(port);
+    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0 && errno != EINPROGRESS) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void close_descriptor(int fd) {
+    if (fd >= 0)
+        ::close(fd);
+}
+
+int open_descriptors() {
+    int count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
 }
 
 void send_datagram(int port, const std::string &bytes) {

@@ -24,6 +24,20 @@ bool wait_until(Condition condition, int milliseconds = 2000) {
 
 class TcpClient {
 public:
+    // A program holding a TCP port: listening on 0.0.0.0:port.
+    class Listener {
+    public:
+        explicit Listener(int port);
+        ~Listener();
+        Listener(const Listener &) = delete;
+        Listener &operator=(const Listener &) = delete;
+        bool listening() const { return listening_; }
+
+    private:
+        int fd_ = -1;
+        bool listening_ = false;
+    };
+
     // Connects to 127.0.0.1:port; a receive buffer size above 0 is set before connecting.
     explicit TcpClient(int port, int receive_buffer = 0);
     ~TcpClient();
@@ -32,6 +46,12 @@ public:
 
     bool connected() const { return fd_ >= 0; }
     bool send(const std::string &bytes);
+    // Sends what the socket takes now, without waiting; the count sent (0 when full or closed).
+    size_t send_some(const std::string &bytes);
+    // Closes with a reset instead of an orderly end.
+    void reset();
+    // Ends the sending direction only; the client still reads.
+    void half_close();
     // Everything that arrives within the time, up to `bytes` bytes (stops early once reached).
     std::string receive(size_t bytes, int milliseconds = 2000);
     // Whatever is waiting now, without blocking.
@@ -59,6 +79,12 @@ private:
     int fd_ = -1;
     bool bound_ = false;
 };
+
+// Starts a connection to 127.0.0.1:port without waiting for it; the descriptor, or -1.
+int connect_without_waiting(int port);
+void close_descriptor(int fd);
+// Descriptors this process has open now.
+int open_descriptors();
 
 // Sends one datagram to 127.0.0.1:port.
 void send_datagram(int port, const std::string &bytes);

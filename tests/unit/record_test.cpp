@@ -23,7 +23,7 @@ TEST(RecordValues, ValueLinesAndTheClosingEmptyLine) {
     record_start(record, buffer, sizeof(buffer), "SERVER");
     record_value(record, "GAME_DIR", "cstrike");
     record_value(record, "SV_PASSWORD", "");
-    record_valuef(record, "TIMELEFT", "%f", 900.0);
+    record_decimal(record, "TIMELEFT", 900.0f);
     record_finish(record);
     EXPECT_STREQ(buffer, "TYPE\tSERVER\nGAME_DIR\tcstrike\nSV_PASSWORD\t\nTIMELEFT\t900.000000\n\n");
 }
@@ -59,10 +59,10 @@ TEST(RecordValues, LinesThatDoNotFitAreLeftOutWhole) {
 TEST(RecordTable, EveryLineCarriesTheSameEntitiesWithTrailingTabs) {
     WorkingTable &table = report_table;
     table_reset(table, 3, 4, kKeys);
-    table_setf(table, 0, 1, "%i", 0);
+    table_set_whole(table, 0, 1, 0);
     table_set(table, 1, 1, "Bob");
-    table_setf(table, 2, 1, "%f", 0.5);
-    table_setf(table, 0, 3, "%i", 2);  // column 2 stays empty: left out
+    table_set_decimal(table, 2, 1, 0.5f);
+    table_set_whole(table, 0, 3, 2);  // column 2 stays empty: left out
     table_set(table, 1, 3, "Al\tice");
     char buffer[REPORT_BUFFER_SIZE];
     write_table(table, "PLAYER", buffer, sizeof(buffer));
@@ -83,7 +83,7 @@ TEST(RecordTable, NoEntityStillCarriesEveryKey) {
 TEST(RecordTable, LeavesOutWholeEntitiesFromTheLastToFit) {
     table_reset(report_table, 3, TABLE_COLUMNS, kKeys);
     for (int column = 1; column < TABLE_COLUMNS; ++column) {
-        table_setf(report_table, 0, column, "%i", column);
+        table_set_whole(report_table, 0, column, column);
         table_set(report_table, 1, column, std::string(300, 'n').c_str());  // cut to 255
         table_set(report_table, 2, column, std::string(100, 'h').c_str());
     }

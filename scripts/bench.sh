@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# What the plug-in costs a server: times, instructions per call (repeatable, unlike times on a
+# shared machine), its static footprint and the memory it adds once running.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build
+
+echo "== static footprint of the library (bytes)"
+size "$build/orlex_mm.so"
+
+echo
+echo "== resident memory"
+"$build/orlex_bench" --memory
+
+echo
+echo "== times"
+"$build/orlex_bench" --benchmark_min_time="${BENCH_MIN_TIME:-0.5}" 2>/dev/null
+
+echo
+echo "== instructions per call (callgrind)"
+instructions() {
+  local out total
+  out=$(mktemp)
+  valgrind --tool=callgrind --callgrind-out-file="$out" --collect-atstart=no \
+    "$build/orlex_bench" --count "$1" "$2" > /dev/null 2>&1
+  total=$(awk '/^(summary|totals):/ {print $2; exit}' "$out")
+  rm -f "$out"
+  echo "$total"
+}
+# Per call, less the loop and call around it (measured on a hook that does nothing).
+count() {
+  local what=$1 label=$2 calls=$3 target=$4
+  local total harness
+  total=$(instructions "$what" "$calls")
+  harness=$(instructions noop "$calls")
+  printf '%-42s %10d instructions   target %s\n' "$label" $(((total - harness) / calls)) "$target"
+}
+count idle 'StartFrame, nothing due' 200000 "<= 40"
+count players 'Get_Players_Data, 32 players' 2000 "(time <= 15 us)"

@@ -1,0 +1,29 @@
+// orlex_simhost's command line.
+#pragma once
+
+#include <string>
+
+#include "simhost/game_server.h"
+#include "simhost/match.h"
+
+namespace simhost {
+
+struct ProgramOptions {
+    ServerOptions server;
+    MatchOptions match;
+    std::string plugin;      // empty: the plug-in built beside the program
+    bool map_given = false;  // else the game's first map of the rotation
+    double duration = -1.0;  // seconds of server time; negative: until quit
+    bool fast = false;
+    bool log = false;
+    bool quiet = false;
+};
+
+extern const char *const PROGRAM_USAGE;
+
+enum class ParseOutcome { run, help, error };
+
+// Reads the arguments; help goes to standard output, mistakes to standard error.
+ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOptions *options);
+
+}  // namespace simhost

@@ -1,0 +1,85 @@
+// Records folded into the view's state, whatever the reads that carry them.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "client/render.h"
+#include "client/sample_records.h"
+
+namespace {
+
+using Kinds = std::vector<std::string>;
+
+// The view after the stream arrives in reads cut at these offsets, and the kinds folded.
+std::string view_after_reads(const std::string &stream, std::vector<size_t> cuts, Kinds *kinds) {
+    view::Feed feed;
+    cuts.push_back(stream.size());
+    for (size_t start = 0, cut = 0; cut < cuts.size(); start = cuts[cut++])
+        for (const std::string &kind : feed.add(stream.substr(start, cuts[cut] - start)))
+            kinds->push_back(kind);
+    EXPECT_EQ(feed.malformed(), 0u);
+    return view::render(feed.state(), 100);
+}
+
+}  // namespace
+
+TEST(ClientFeed, AnySplitOfTheStreamGivesTheSameView) {
+    const std::string stream = samples::server() + samples::players({"Alice", "Bob"}) + samples::flags(2) +
+                               samples::say("Bob: hi") + samples::server_say("\"restart\"");
+    Kinds whole_kinds;
+    const std::string whole = view_after_reads(stream, {}, &whole_kinds);
+    ASSERT_EQ(whole_kinds, (Kinds{"SERVER", "PLAYER", "FLAG", "SAY", "SERVER_SAY"}));
+    std::mt19937 random(7);
+    for (size_t round = 1; round < stream.size(); ++round) {
+        std::vector<size_t> cuts = {round};  // one cut at every offset, then a few more at random
+        for (size_t at = round; at < stream.size() && round % 5 == 0; at += 1 + random() % 40)
+            cuts.push_back(at);
+        Kinds kinds;
+        ASSERT_EQ(view_after_reads(stream, cuts, &kinds), whole) << "cut at " << round;
+        ASSERT_EQ(kinds, whole_kinds) << "cut at " << round;
+    }
+}
+
+TEST(ClientFeed, MalformedRecordIsSkippedAndTheNextKept) {
+    view::Feed feed;
+    EXPECT_EQ(feed.add("PLAYER\tBob\n\n" + samples::say("Bob: still here") + "TYPE\tSAY\nCHAT\tcut"), Kinds{"SAY"});
+    EXPECT_EQ(feed.malformed(), 1u);
+    EXPECT_EQ(feed.state().chat.back().text, "Bob: still here");
+    EXPECT_EQ(feed.add(" short\n\n"), Kinds{"SAY"});
+    EXPECT_EQ(feed.state().chat.back().text, "cut short");
+}
+
+TEST(ClientPlayers, NoneThenThirtyTwoAllShown) {
+    view::Feed feed;
+    feed.add(samples::server() + samples::players({"Alice"}) + samples::players({}));
+    EXPECT_TRUE(feed.state().players.empty());
+    EXPECT_NE(view::render(feed.state(), 80).find("Players 0/32"), std::string::npos);
+    EXPECT_NE(view::render(feed.state(), 80).find("No players"), std::string::npos);
+    std::vector<std::string> names;
+    for (int slot = 1; slot <= 32; ++slot)
+        names.push_back("Player" + std::to_string(slot) + "x");
+    feed.add(samples::players(names));
+    const std::string shown = view::render(feed.state(), 80);
+    for (const std::string &name : names)
+        EXPECT_NE(shown.find("\n" + name + " "), std::string::npos) << name;
+    EXPECT_NE(shown.find("Players 32/32"), std::string::npos);
+}
+
+TEST(ClientObjectives, LatestOfEachKindUntilTheMapChanges) {
+    view::Feed feed;
+    feed.add(samples::server("de_one") + samples::flags(3) + samples::table("BOMB", {{"BOMB_NUM", "0"}}) +
+             samples::flags(1) + samples::server("de_one"));
+    EXPECT_EQ(feed.state().objectives.size(), 2u);
+    EXPECT_EQ(feed.state().objectives.at("FLAG").entities(), 1u);
+    feed.add(samples::server("de_two") + samples::flags(2));
+    ASSERT_EQ(feed.state().objectives.size(), 1u);
+    EXPECT_EQ(feed.state().objectives.at("FLAG").entities(), 2u);
+}
+
+TEST(ClientChat, KeepsTheLastLinesInOrder) {
+    view::Feed feed(3);
+    feed.add(samples::say("a: 1") + samples::say_team("b: 2") + samples::server_say("3"));
+    feed.add(samples::say("a: 4") + samples::say("a: 5"));
+    const std::string shown = view::render(feed.state(), 80);
+    EXPECT_EQ(shown.substr(shown.find("Chat\n")), "Chat\n[server] 3\na: 4\na: 5\n");
+}

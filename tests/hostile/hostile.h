@@ -1,0 +1,37 @@
+// A live server under attack: timers at their fastest so that each frame accepts, reads and
+// flushes, and the longest frame is reported.
+#pragma once
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "e2e/live_server.h"
+
+namespace hostile {
+
+// Generous: a bound against stalls, not a performance target.
+const double kFrameBoundSeconds = 0.05;
+
+class HostileTest : public e2e::LiveServerTest {
+protected:
+    HostileTest() {
+        options.settings.push_back({"orlex_timer_conncheck", "0"});
+        options.settings.push_back({"orlex_timer_query", "0"});
+    }
+    ~HostileTest() override { std::printf("[ longest frame ] %.3f ms\n", longest_frame_seconds * 1000.0); }
+    void frames(int count) {
+        for (int i = 0; i < count; ++i)
+            timed_frame();
+    }
+    std::string random_bytes(size_t size) {
+        std::string bytes(size, '\0');
+        for (char &byte : bytes)
+            byte = static_cast<char>(random_() & 0xFF);
+        return bytes;
+    }
+
+    std::mt19937 random_{20261209};
+};
+
+}  // namespace hostile

@@ -1,0 +1,136 @@
+// What the operator meets: the command line, the first line printed, the map rotation and the
+// console's changelevel and status.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "match/offline_match.h"
+#include "simhost/console_commands.h"
+#include "simhost/program_options.h"
+#include "simhost/startup_line.h"
+
+using match_testing::match_options;
+using match_testing::OfflineMatch;
+
+namespace {
+
+simhost::ParseOutcome parse(std::vector<const char *> words, simhost::ProgramOptions *options) {
+    words.insert(words.begin(), "orlex_simhost");
+    testing::internal::CaptureStderr();
+    const simhost::ParseOutcome outcome =
+        simhost::parse_program_options(static_cast<int>(words.size()), words.data(), options);
+    testing::internal::GetCapturedStderr();
+    return outcome;
+}
+
+// A console line's reply.
+std::string type(OfflineMatch &live, const std::string &line) {
+    std::FILE *out = std::tmpfile();
+    simhost::run_console_line(live.server, line, out, &live.match);
+    std::rewind(out);
+    std::string reply;
+    for (int c; (c = std::fgetc(out)) != EOF;)
+        reply += static_cast<char>(c);
+    std::fclose(out);
+    return reply;
+}
+
+}  // namespace
+
+TEST(ProgramOptions, MatchOptionsAndTheGamesFirstMap) {
+    simhost::ProgramOptions options;
+    ASSERT_EQ(parse({"--game", "tfc", "--bots", "32", "--seed", "99", "--rotate", "2.5"}, &options),
+              simhost::ParseOutcome::run);
+    EXPECT_EQ(options.server.map, "2fort");
+    EXPECT_EQ(options.match.bots, 32);
+    EXPECT_EQ(options.match.seed, 99u);
+    EXPECT_DOUBLE_EQ(options.match.map_seconds, 150.0);
+
+    simhost::ProgramOptions chosen;
+    ASSERT_EQ(parse({"--game", "dod", "--map", "dod_custom", "--bots", "0"}, &chosen), simhost::ParseOutcome::run);
+    EXPECT_EQ(chosen.server.map, "dod_custom");
+    EXPECT_EQ(chosen.match.bots, 0);
+}
+
+TEST(ProgramOptions, RefusesImpossibleMatches) {
+    for (std::vector<const char *> words : {std::vector<const char *>{"--bots", "33"},
+                                            {"--bots", "-1"},
+                                            {"--bots", "2.5"},
+                                            {"--seed", "-4"},
+                                            {"--rotate", "-1"},
+                                            {"--bots"}}) {
+        simhost::ProgramOptions options;
+        EXPECT_EQ(parse(words, &options), simhost::ParseOutcome::error) << words[0];
+    }
+}
+
+TEST(StartupLine, NamesTheGameMapBotsAndTheClientCommandForTheListenersAddress) {
+    OfflineMatch live("cstrike");
+    EXPECT_EQ(simhost::startup_line(live.server, live.match, "build/orlex_client"),
+              "orlex_simhost: cstrike on de_dust with 12 bots; the plug-in listens on 127.0.0.1:40015 five seconds "
+              "after start; watch it with: build/orlex_client 127.0.0.1 40015");
+    live.server.engine().cvars().set("orlex_mm_port", "5000");
+    live.server.engine().cvars().set("orlex_mm_ip", "-1");
+    live.server.engine().cvars().set("net_address", "10.1.2.3:27015");
+    EXPECT_NE(simhost::startup_line(live.server, live.match, "c").find("listens on 10.1.2.3:5000"), std::string::npos);
+}
+
+namespace {
+std::vector<int> rejoined;
+qboolean note_connect(edict_t *player, const char *, const char *, char *) {
+    rejoined.push_back(simhost::Engine::active()->functions()->pfnGetPlayerUserId(player));
+    return 1;
+}
+}  // namespace
+
+TEST(MapRotation, NextMapComesWithFreshScoresNewObjectivesAndTheSamePlayers) {
+    OfflineMatch live("cstrike", match_options(1, 60.0));
+    std::vector<int> user_ids;
+    for (const simhost::Bot &bot : live.match.bots())
+        user_ids.push_back(live.info(bot).user_id);
+    rejoined.clear();
+    live.server.host().gamedll_functions()->dllapi_table->pfnClientConnect = note_connect;
+    while (live.server.map() == "de_dust")
+        live.play(live.server.frame_time());
+    EXPECT_EQ(rejoined, user_ids);  // each client connects again, as after a real map change
+    EXPECT_NEAR(live.match.time_to_rotation(), 60.0, 0.02);
+    EXPECT_EQ(live.server.map(), "cs_office");
+    EXPECT_TRUE(live.entities("weapon_c4").empty());
+    EXPECT_EQ(live.entities("hostage_entity").size(), 4u);
+    for (size_t i = 0; i < live.match.bots().size(); ++i) {
+        const simhost::Bot &bot = live.match.bots()[i];
+        EXPECT_EQ(live.info(bot).user_id, user_ids[i]);
+        EXPECT_EQ(bot.edict->v.frags, 0.0f);
+        EXPECT_EQ(bot.deaths, 0);
+        EXPECT_EQ(bot.edict->v.deadflag, DEAD_NO);
+    }
+    live.play(240.0);
+    EXPECT_EQ(live.server.map(), "de_dust");  // the rotation goes round
+}
+
+TEST(Console, ChangelevelPlaysAMapTheServerHasAndRefusesOthers) {
+    OfflineMatch live("tfc");
+    EXPECT_EQ(type(live, "changelevel well"), "changelevel: now playing well\n");
+    EXPECT_EQ(live.server.map(), "well");
+    EXPECT_EQ(live.entities("item_tfgoal").size(), 2u);
+    EXPECT_EQ(type(live, "changelevel ../../etc/passwd"), "changelevel: no map ../../etc/passwd\n");
+    EXPECT_EQ(type(live, "changelevel de_dust"), "changelevel: no map de_dust\n");  // not a tfc map
+    EXPECT_EQ(type(live, "changelevel"), "usage: changelevel MAP\n");
+    EXPECT_EQ(live.server.map(), "well");
+}
+
+TEST(Console, StatusShowsEachPlayersFragsAndDeaths) {
+    OfflineMatch live("valve");
+    live.play(120.0);
+    const std::string report = type(live, "status");
+    EXPECT_NE(report.find("ping loss frags deaths\n"), std::string::npos);
+    const simhost::Bot &first = live.match.bots().front();
+    char columns[32];
+    std::snprintf(columns, sizeof(columns), " %5d %6d", static_cast<int>(first.edict->v.frags), first.deaths);
+    ASSERT_GT(first.deaths, 0);
+    const size_t line = report.find("\"" + live.info(first).name + "\"");
+    ASSERT_NE(line, std::string::npos);
+    EXPECT_NE(report.substr(line, report.find('\n', line) - line).find(columns), std::string::npos) << report;
+}
