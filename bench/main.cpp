@@ -2,6 +2,7 @@
 //   orlex_bench [benchmark options]      measure and print the table
 //   orlex_bench --count idle|players|noop N   only make N calls (for instruction counting)
 //   orlex_bench --memory                 the resident memory that loading the plug-in adds
+//   orlex_bench --match SECONDS          a whole match: the plug-in's share of one core
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@ void count_idle_frames(long calls);
 void count_player_reports(long calls);
 void count_noop_calls(long calls);
 void print_resident_memory_added();
+void print_match_share(double game_seconds);
 }  // namespace bench
 
 namespace {
@@ -76,6 +78,10 @@ void print_table(const std::map<std::string, double> &measured) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--match") == 0) {
+        bench::print_match_share(std::atof(argv[2]));
+        return 0;
+    }
     if (argc == 2 && std::strcmp(argv[1], "--memory") == 0) {
         bench::print_resident_memory_added();
         return 0;

@@ -13,6 +13,10 @@ echo "== resident memory"
 "$build/orlex_bench" --memory
 
 echo
+echo "== a whole match"
+"$build/orlex_bench" --match "${BENCH_MATCH_SECONDS:-120}"
+
+echo
 echo "== times"
 "$build/orlex_bench" --benchmark_min_time="${BENCH_MIN_TIME:-0.5}" 2>/dev/null
 

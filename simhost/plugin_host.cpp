@@ -1,6 +1,7 @@
 #include "simhost/plugin_host.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -171,11 +172,20 @@ void PluginHost::check_result(const char *name) {
         violations_.push_back(std::string(name) + " left result " + std::to_string(meta_globals_.mres));
 }
 
-// Sets the result to unset before the hook and checks it afterwards, as the host does.
+// Sets the result to unset before the hook and checks it afterwards, as the host does; when
+// asked, also times the hook.
 struct PluginHost::ResultCheck {
     PluginHost &host;
     const char *name;
-    ~ResultCheck() { host.check_result(name); }
+    std::chrono::steady_clock::time_point start =
+        host.timing_ ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
+    ~ResultCheck() {
+        if (host.timing_) {
+            host.hook_time_ += std::chrono::steady_clock::now() - start;
+            ++host.hook_calls_;
+        }
+        host.check_result(name);
+    }
 };
 
 template <typename Fn, typename... Args>

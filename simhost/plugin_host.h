@@ -2,6 +2,7 @@
 // hooks before the game's own functions and checks that every hook reported its result.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,12 @@ public:
     // Hooks that left a result other than "ignored", and writes past the engine-hook buffer.
     const std::vector<std::string> &violations() const { return violations_; }
 
+    // Time spent inside the plug-in's hooks, counted while timing is on (each call then also pays
+    // for two clock readings, which a caller can measure and take off).
+    void time_hooks(bool on) { timing_ = on; }
+    std::chrono::steady_clock::duration hook_time() const { return hook_time_; }
+    long hook_calls() const { return hook_calls_; }
+
     // The game's entry points as the engine calls them: the plug-in's hook first, then for the
     // client and activation calls the game's own function from gamedll_functions() when one is set.
     void game_init();
@@ -100,6 +107,9 @@ private:
     enginefuncs_t engine_hooks_{};
     bool attached_ = false;
     std::vector<std::string> violations_;
+    bool timing_ = false;
+    std::chrono::steady_clock::duration hook_time_{};
+    long hook_calls_ = 0;
 };
 
 }  // namespace simhost

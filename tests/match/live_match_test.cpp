@@ -87,6 +87,7 @@ void expect_objectives(const LiveMatch &live, const std::vector<std::string> &ki
     }
 }
 
+// (In "tfc" the plug-in shows the last of TeamScore's two numbers, the team's deaths.)
 void expect_teams(const LiveMatch &live, const std::vector<std::string> &names) {
     bool scored = false;
     for (const Record &record : live.of_type("SERVER")) {
