@@ -5,14 +5,14 @@
 namespace bench {
 
 static simhost::PlayerSpec player_spec(int i) {
-    simhost::PlayerSpec spec;
-    spec.name = "Player_" + std::to_string(i) + "_with_a_long_name_xx";
-    spec.name.resize(31, 'x');
-    spec.address = "192.168.100." + std::to_string(100 + i) + ":27005";
-    spec.model = i % 2 ? "gign" : "leet";
-    spec.team = 1 + i % 2;
-    spec.bot = i % 4 == 0;
-    return spec;
+    simhost::PlayerSpec joining;
+    joining.name = "Player_" + std::to_string(i) + "_with_a_long_name_xx";
+    joining.name.resize(31, 'x');
+    joining.address = "192.168.100." + std::to_string(100 + i) + ":27005";
+    joining.model = i % 2 ? "gign" : "leet";
+    joining.team = 1 + i % 2;
+    joining.bot = i % 4 == 0;
+    return joining;
 }
 
 static void dress(simhost::Engine &engine, edict_t *player, int i) {
@@ -37,11 +37,11 @@ void fill_players(simhost::GameServer &server) {
 
 void fill_players(simhost::Engine &engine, void (*announce)(edict_t *, const simhost::PlayerSpec &)) {
     for (int i = 1; i <= 32; ++i) {
-        const simhost::PlayerSpec spec = player_spec(i);
-        edict_t *player = engine.world().connect_player(spec);
+        const simhost::PlayerSpec joining = player_spec(i);
+        edict_t *player = engine.world().connect_player(joining);
         if (!player)
             continue;
-        announce(player, spec);
+        announce(player, joining);
         dress(engine, player, i);
     }
 }

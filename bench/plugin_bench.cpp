@@ -27,9 +27,9 @@ public:
         META_FUNCTIONS functions{};
         Meta_Attach(PT_STARTUP, &functions, host_.meta_globals(), host_.gamedll_functions());
         GameInit();
-        bench::fill_players(engine_, [](edict_t *player, const simhost::PlayerSpec &spec) {
+        bench::fill_players(engine_, [](edict_t *player, const simhost::PlayerSpec &joining) {
             char reason[128] = "";
-            ClientConnect(player, spec.name.c_str(), spec.address.c_str(), reason);
+            ClientConnect(player, joining.name.c_str(), joining.address.c_str(), reason);
         });
         bench::fill_objectives(engine_);
     }

@@ -91,9 +91,9 @@ records::Record LiveServerTest::request_server_record(AdminClient &client) {
 }
 
 edict_t *LiveServerTest::join(const std::string &name) {
-    simhost::PlayerSpec spec;
-    spec.name = name;
-    edict_t *player = server->connect_player(spec);
+    simhost::PlayerSpec joining;
+    joining.name = name;
+    edict_t *player = server->connect_player(joining);
     EXPECT_NE(player, nullptr) << name;
     return player;
 }

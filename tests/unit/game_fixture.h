@@ -24,17 +24,17 @@ protected:
     }
 
     // A player seated in the next free slot and announced to the plug-in's connect hook.
-    edict_t *join(simhost::PlayerSpec spec) {
-        edict_t *player = engine.world().connect_player(spec);
+    edict_t *join(simhost::PlayerSpec joining) {
+        edict_t *player = engine.world().connect_player(joining);
         char reason[128] = "";
         if (player)
-            ClientConnect(player, spec.name.c_str(), spec.address.c_str(), reason);
+            ClientConnect(player, joining.name.c_str(), joining.address.c_str(), reason);
         return player;
     }
     edict_t *join(const std::string &name) {
-        simhost::PlayerSpec spec;
-        spec.name = name;
-        return join(spec);
+        simhost::PlayerSpec joining;
+        joining.name = name;
+        return join(joining);
     }
 
     string_t text(const std::string &value) { return engine.strings().alloc(value.c_str()); }

@@ -42,15 +42,15 @@ TEST_F(PlayerReportTest, OnePlayerEveryAttribute) {
     x_offset = 1000.0f;
     y_offset = 0.0f;
     engine.set_time(10.0);
-    simhost::PlayerSpec spec;
-    spec.name = "Bob";
-    spec.address = "192.168.1.7:27005";
-    spec.model = "gordon";
-    spec.team = 2;
-    spec.ping = 42;
-    spec.loss = 3;
-    spec.auth_id = "STEAM_0:1:99";
-    edict_t *bob = join(spec);
+    simhost::PlayerSpec joining;
+    joining.name = "Bob";
+    joining.address = "192.168.1.7:27005";
+    joining.model = "gordon";
+    joining.team = 2;
+    joining.ping = 42;
+    joining.loss = 3;
+    joining.auth_id = "STEAM_0:1:99";
+    edict_t *bob = join(joining);
     bob->v.frags = 3;
     bob->v.health = 50;
     bob->v.max_health = 100;
@@ -91,11 +91,11 @@ TEST_F(PlayerReportTest, OnePlayerEveryAttribute) {
 }
 
 TEST_F(PlayerReportTest, BotReportsTheLoopbackAddress) {
-    simhost::PlayerSpec spec;
-    spec.name = "Bot";
-    spec.bot = true;
-    spec.address = "10.1.1.1:27005";
-    join(spec);
+    simhost::PlayerSpec joining;
+    joining.name = "Bot";
+    joining.bot = true;
+    joining.address = "10.1.1.1:27005";
+    join(joining);
     const records::Record record = report();
     EXPECT_EQ(record.value("STEAM_ID"), "BOT");
     EXPECT_EQ(record.value("IP"), "127.0.0.1");
@@ -127,10 +127,10 @@ TEST_F(PlayerReportTest, EmptyNameIsLeftOutAndLastSlotListed) {
 
 TEST_F(PlayerReportTest, FullServerOfLongNamesStaysOneWellFormedRecord) {
     for (int i = 1; i <= 32; ++i) {
-        simhost::PlayerSpec spec;
-        spec.name = std::string(300, static_cast<char>('a' + i % 26));
-        spec.address = std::string(200, '9');
-        join(spec);
+        simhost::PlayerSpec joining;
+        joining.name = std::string(300, static_cast<char>('a' + i % 26));
+        joining.address = std::string(200, '9');
+        join(joining);
     }
     const records::Record record = report();
     EXPECT_LT(last_text.size(), static_cast<size_t>(REPORT_BUFFER_SIZE));
@@ -143,10 +143,10 @@ TEST_F(PlayerReportTest, FullServerOfLongNamesStaysOneWellFormedRecord) {
 
 TEST_F(CstrikePlayers, TeamFollowsTheModel) {
     for (const char *model : {"gign", "leet", "", "GIGN"}) {
-        simhost::PlayerSpec spec;
-        spec.name = model[0] ? model : "none";
-        spec.model = model;
-        join(spec);
+        simhost::PlayerSpec joining;
+        joining.name = model[0] ? model : "none";
+        joining.model = model;
+        join(joining);
     }
     const records::Record record = report();
     EXPECT_EQ(*record.fields("TEAM"), (std::vector<std::string>{"1", "0", "-1", "-1"}));
@@ -154,10 +154,10 @@ TEST_F(CstrikePlayers, TeamFollowsTheModel) {
 }
 
 TEST_F(TfcPlayers, ArmourOfItsClassAndTeamShiftedByOne) {
-    simhost::PlayerSpec spec;
-    spec.name = "Soldier";
-    spec.team = 2;
-    edict_t *soldier = join(spec);
+    simhost::PlayerSpec joining;
+    joining.name = "Soldier";
+    joining.team = 2;
+    edict_t *soldier = join(joining);
     soldier->v.playerclass = 3;
     soldier->v.armorvalue = 100;
     const records::Record record = report();
@@ -166,10 +166,10 @@ TEST_F(TfcPlayers, ArmourOfItsClassAndTeamShiftedByOne) {
 }
 
 TEST_F(DodPlayers, ClassIsTheModelAndTheModelNameTheAlternative) {
-    simhost::PlayerSpec spec;
-    spec.name = "Rifleman";
-    spec.model = "us-inf";
-    join(spec)->v.playerclass = 4;
+    simhost::PlayerSpec joining;
+    joining.name = "Rifleman";
+    joining.model = "us-inf";
+    join(joining)->v.playerclass = 4;
     const records::Record record = report();
     EXPECT_EQ(record.value("MODEL"), "4");
     EXPECT_EQ(record.value("MODEL_ALT"), "us-inf");
