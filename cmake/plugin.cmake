@@ -58,7 +58,10 @@ if(ORLEX_PLUGIN_LIBRARY)
     configure_file(plugin/exports.def.in ${CMAKE_CURRENT_BINARY_DIR}/exports.def @ONLY)
     target_sources(orlex_mm PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/exports.def)
     target_compile_definitions(orlex_core PRIVATE __USE_MINGW_ANSI_STDIO=1)
-    target_link_options(orlex_mm PRIVATE -static -static-libgcc -Wl,--gc-sections)
+    # Linked as C++ so that -static takes the runtime from its archives: linked as C, CMake would
+    # add the C++ side's implicit libraries, the GCC runtime's DLL among them.
+    set_target_properties(orlex_mm PROPERTIES LINKER_LANGUAGE CXX)
+    target_link_options(orlex_mm PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
     target_link_libraries(orlex_mm PRIVATE ws2_32)
   else()
     set(ORLEX_EXPORTS_MAP ${PROJECT_SOURCE_DIR}/plugin/exports.map)
