@@ -87,13 +87,11 @@ static int clamp(int value, int low, int high) { return value < low ? low : valu
 void table_reset(WorkingTable &table, int rows, int columns, const char *const keys[]) {
     table.rows = clamp(rows, 0, TABLE_ROWS);
     table.columns = clamp(columns, 1, TABLE_COLUMNS);
-    // Only the first byte of a cell needs clearing: its text ends there.
+    table.used = 0;
     for (int row = 0; row < table.rows; ++row) {
-        for (int column = 0; column < table.columns; ++column) {
-            table.cell[row][column][0] = '\0';
+        for (int column = 1; column < table.columns; ++column)
             table.length[row][column] = 0;
-        }
-        table.length[row][0] = static_cast<unsigned char>(copy_game_text(table.cell[row][0], CELL_SIZE, keys[row]));
+        table_set(table, row, 0, keys[row]);
     }
 }
 
@@ -101,22 +99,33 @@ static bool in_table(const WorkingTable &table, int row, int column) {
     return row >= 0 && row < table.rows && column >= 0 && column < table.columns;
 }
 
+// The arena holds every cell at its largest, so a cell always has room at the end of it; a cell
+// set again takes new room (the old text is simply no longer pointed at).
+static char *new_cell(WorkingTable &table, int row, int column) {
+    table.offset[row][column] = table.used;
+    return table.arena + table.used;
+}
+
+static void keep_cell(WorkingTable &table, int row, int column, size_t length) {
+    table.length[row][column] = static_cast<unsigned char>(length);
+    table.used += static_cast<unsigned int>(length) + 1;
+}
+
 void table_set(WorkingTable &table, int row, int column, const char *text) {
-    if (in_table(table, row, column))
-        table.length[row][column] =
-            static_cast<unsigned char>(copy_game_text(table.cell[row][column], CELL_SIZE, text));
+    if (in_table(table, row, column) && table.used + CELL_SIZE <= sizeof(table.arena))
+        keep_cell(table, row, column, copy_game_text(new_cell(table, row, column), CELL_SIZE, text));
 }
 
 // Numbers are never longer than a cell (NUMBER_TEXT_SIZE) and hold no tab or line break:
 // written straight in.
 void table_set_whole(WorkingTable &table, int row, int column, long long value) {
-    if (in_table(table, row, column))
-        table.length[row][column] = static_cast<unsigned char>(whole_number_text(table.cell[row][column], value));
+    if (in_table(table, row, column) && table.used + CELL_SIZE <= sizeof(table.arena))
+        keep_cell(table, row, column, static_cast<size_t>(whole_number_text(new_cell(table, row, column), value)));
 }
 
 void table_set_decimal(WorkingTable &table, int row, int column, float value) {
-    if (in_table(table, row, column))
-        table.length[row][column] = static_cast<unsigned char>(decimal_text(table.cell[row][column], value));
+    if (in_table(table, row, column) && table.used + CELL_SIZE <= sizeof(table.arena))
+        keep_cell(table, row, column, static_cast<size_t>(decimal_text(new_cell(table, row, column), value)));
 }
 
 // Bytes a column adds to the record: each of its cells and a tab, on every line.
@@ -138,7 +147,7 @@ void write_table(const WorkingTable &table, const char *kind, char *buffer, size
     if (total > size)
         return record_finish(record);
     for (int column = 0; column < table.columns; ++column) {
-        if (column > 0 && table.cell[0][column][0] == '\0')
+        if (column > 0 && table.length[0][column] == 0)
             continue;
         const size_t bytes = column_bytes(table, column);
         if (total + bytes > size)
@@ -153,7 +162,7 @@ void write_table(const WorkingTable &table, const char *kind, char *buffer, size
             if (!written[column])
                 continue;
             const size_t length = table.length[row][column];
-            memcpy(line, table.cell[row][column], length);
+            memcpy(line, table_cell(table, row, column), length);
             line[length] = '\t';
             line += length + 1;
         }

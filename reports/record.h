@@ -40,12 +40,22 @@ enum { TABLE_ROWS = 21, TABLE_COLUMNS = 33 };
 
 // A table-shaped report under construction: one row per key, column 0 the key, column c the c-th
 // entity. An entity whose first-row cell stays empty is left out.
+// Cell texts are packed one after another in one arena, in the order they are set, so that a
+// build touches only as much memory as it writes (a grid of 256-byte cells would spread a report
+// over 177 KB).
 struct WorkingTable {
     int rows;
     int columns;
-    char cell[TABLE_ROWS][TABLE_COLUMNS][CELL_SIZE];
-    unsigned char length[TABLE_ROWS][TABLE_COLUMNS];  // of each cell's text, kept as it is set
+    unsigned int offset[TABLE_ROWS][TABLE_COLUMNS];   // of each cell's text in the arena
+    unsigned char length[TABLE_ROWS][TABLE_COLUMNS];  // 0: the cell is empty
+    unsigned int used;                                // arena bytes taken
+    char arena[TABLE_ROWS * TABLE_COLUMNS * CELL_SIZE];
 };
+
+// A cell's text (not terminated) and its length.
+inline const char *table_cell(const WorkingTable &table, int row, int column) {
+    return table.arena + table.offset[row][column];
+}
 
 // Empties every cell and writes the keys into column 0 (rows and columns are kept within bounds).
 void table_reset(WorkingTable &table, int rows, int columns, const char *const keys[]);
