@@ -1,37 +1,21 @@
 #include "reports/server_report.h"
 
-#include "reports/record.h"
-
-#include <cstring>
+#include <cstdio>
 #include <string>
 
-#include "client/records.h"
 #include "events/message_hooks.h"
-#include "unit/plugin_fixture.h"
+#include "unit/game_fixture.h"
 
 namespace {
 
-class ServerReportUnitTest : public PluginFixture {
+class ServerReportUnitTest : public GameFixture {
 protected:
-    void SetUp() override {
-        for (int team = 0; team < TEAM_SLOTS; ++team) {
-            det_team_names[team][0] = '\0';
-            team_scores[team] = 0;
-        }
-    }
-    records::Record build() {
-        char buffer[REPORT_BUFFER_SIZE];
-        Get_Server_Data(buffer);
-        text = buffer;
-        records::Record record;
-        EXPECT_TRUE(records::parse_record(text, &record)) << text;
-        return record;
-    }
+    ServerReportUnitTest() : GameFixture("valve") {}
+    records::Record build() { return GameFixture::build(Get_Server_Data); }
     void name_team(int team, const std::string &name, int score) {
         snprintf(det_team_names[team], TEAM_NAME_SIZE, "%s", name.c_str());
         team_scores[team] = score;
     }
-    std::string text;
 };
 
 }  // namespace
@@ -54,17 +38,17 @@ TEST_F(ServerReportUnitTest, TeamLinesCarryNamedTeamsInOrderWithoutTrailingTab) 
     name_team(0, "Blue", 3);
     name_team(1, "Red", 5);
     build();
-    EXPECT_NE(text.find("\nTEAM_NAMES\tBlue\tRed\nTEAM_SCORES\t3\t5\n\n"), std::string::npos) << text;
+    EXPECT_NE(last_text.find("\nTEAM_NAMES\tBlue\tRed\nTEAM_SCORES\t3\t5\n\n"), std::string::npos) << last_text;
 
     name_team(1, "", 0);
     name_team(3, "Green", -2);
     build();
-    EXPECT_NE(text.find("\nTEAM_NAMES\tBlue\tGreen\nTEAM_SCORES\t3\t-2\n\n"), std::string::npos) << text;
+    EXPECT_NE(last_text.find("\nTEAM_NAMES\tBlue\tGreen\nTEAM_SCORES\t3\t-2\n\n"), std::string::npos) << last_text;
 }
 
 TEST_F(ServerReportUnitTest, NoTeamsGivesBareKeys) {
     build();
-    EXPECT_EQ(text.substr(text.size() - 25), "\nTEAM_NAMES\nTEAM_SCORES\n\n");
+    EXPECT_EQ(last_text.substr(last_text.size() - 25), "\nTEAM_NAMES\nTEAM_SCORES\n\n");
 }
 
 TEST_F(ServerReportUnitTest, TeamsThatDoNotFitTheLineAreLeftOutOfBothLines) {
