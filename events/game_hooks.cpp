@@ -13,9 +13,29 @@ char client_addr[MAX_PLAYERS + 1][ADDRESS_SIZE];
 float client_join_time[MAX_PLAYERS + 1];
 int player_deaths[MAX_PLAYERS + 1];
 
+static bool connection_recorded[MAX_PLAYERS + 1];
+static int recorded_user_id[MAX_PLAYERS + 1];
+
 int player_slots() {
     const int max_clients = gpGlobals ? gpGlobals->maxClients : 0;
     return max_clients < 0 ? 0 : max_clients > MAX_PLAYERS ? MAX_PLAYERS : max_clients;
+}
+
+void record_connection(int slot, const char *address, int user_id) {
+    if (slot < 1 || slot > MAX_PLAYERS)
+        return;
+    snprintf(client_addr[slot], ADDRESS_SIZE, "%s", or_empty(address));
+    client_join_time[slot] = server_time();
+    player_deaths[slot] = 0;
+    connection_recorded[slot] = true;
+    recorded_user_id[slot] = user_id;
+}
+
+void record_connection_if_unseen(int slot, int user_id) {
+    if (slot < 1 || slot > MAX_PLAYERS)
+        return;
+    if (!connection_recorded[slot] || recorded_user_id[slot] != user_id)
+        record_connection(slot, "", user_id);
 }
 
 void GameInit() {
@@ -31,11 +51,8 @@ void GameInit() {
 qboolean ClientConnect(edict_t *pEntity, const char * /*pszName*/, const char *pszAddress, char * /*szRejectReason*/) {
     if (gpGlobals && gpGlobals->deathmatch != 0.0f) {
         for (int i = 1; i <= player_slots(); ++i) {
-            if (g_engfuncs.pfnPEntityOfEntIndex(i) != pEntity)
-                continue;
-            snprintf(client_addr[i], ADDRESS_SIZE, "%s", or_empty(pszAddress));
-            client_join_time[i] = gpGlobals->time;
-            player_deaths[i] = 0;
+            if (g_engfuncs.pfnPEntityOfEntIndex(i) == pEntity)
+                record_connection(i, pszAddress, g_engfuncs.pfnGetPlayerUserId(pEntity));
         }
     }
     set_result_ignored();

@@ -19,6 +19,14 @@ extern int player_deaths[MAX_PLAYERS + 1];
 // Player slots to visit: maxClients, but never past the per-player tables.
 int player_slots();
 
+// A connection taken into a slot: its address, now as its join time, no deaths yet, and its user id,
+// which tells it from the slot's next connection.
+void record_connection(int slot, const char *address, int user_id);
+// A player in a slot whose connection was never recorded, or a different one than the slot's last
+// recorded connection (the game's own bots join without the connect hook), is recorded when first
+// seen, without an address.
+void record_connection_if_unseen(int slot, int user_id);
+
 void GameInit();
 qboolean ClientConnect(edict_t *pEntity, const char *pszName, const char *pszAddress, char szRejectReason[128]);
 void ClientCommand(edict_t *pEntity);

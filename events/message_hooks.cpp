@@ -11,7 +11,9 @@ int team_scores[TEAM_SLOTS];
 float scorebot_time;
 
 static void (*botMsgFunction)(const MessageField &);  // receives each field of the watched message
+static int death_field;                               // place of the next "DeathMsg" field, from 0
 static int team_score_msg;                            // a "TeamScore" to all clients is being written
+static int score_stored;                              // its first short, the score, has been read
 static int cur_team = -1;                             // the team slot that score refers to
 
 namespace {
@@ -88,34 +90,36 @@ void announce_scores() {
 
 }  // namespace
 
+// Killer, victim, then what the game adds (headshot, weapon, and in newer games flags, position,
+// assistant...): only the first two matter, and the count waits for the third field as it always
+// has. Every message is read from its own first field, so a longer message cannot shift the next.
 void BotClient_Valve_DeathMsg(const MessageField &field) {
-    static int state;         // the next field of the message, 0 to 3
-    static int victim_index;  // from the second field
-    switch (state) {
-        case 0:
-            state = 1;
-            break;
+    static int victim_index;
+    switch (death_field) {
         case 1:
             victim_index = field.kind == MessageField::INTEGER ? field.integer : 0;
-            state = 2;
             break;
         case 2:
-            state = game_is("cstrike") ? 3 : 0;
             if (victim_index >= 1 && victim_index <= MAX_PLAYERS)  // any other index is nobody's
                 ++player_deaths[victim_index];
             break;
         default:
-            state = 0;
             break;
     }
+    if (death_field < 3)
+        ++death_field;
 }
 
 void pfnMessageBegin(int msg_dest, int msg_type, const float * /*pOrigin*/, edict_t * /*ed*/) {
     if (watching() && msg_dest == MSG_ALL) {
-        if (is_message(msg_type, "DeathMsg"))
+        if (is_message(msg_type, "DeathMsg")) {
             botMsgFunction = BotClient_Valve_DeathMsg;
-        if (is_message(msg_type, "TeamScore"))
+            death_field = 0;
+        }
+        if (is_message(msg_type, "TeamScore")) {
             team_score_msg = 1;
+            score_stored = 0;
+        }
     }
     set_result_ignored();
 }
@@ -145,10 +149,14 @@ void pfnWriteByte(int iValue) {
 void pfnWriteShort(int iValue) {
     if (watching()) {
         handle_field(integer_field(iValue));
-        if (team_score_msg && cur_team >= 0 && iValue != 0) {
-            team_scores[cur_team] = iValue;
-            if (scorebot_time < gpGlobals->time)
-                announce_scores();
+        // The first short is the score, 0 included (restarts send 0); any later one is not.
+        if (team_score_msg && !score_stored) {
+            score_stored = 1;
+            if (cur_team >= 0) {
+                team_scores[cur_team] = iValue;
+                if (iValue != 0 && scorebot_time < gpGlobals->time)
+                    announce_scores();
+            }
         }
     }
     set_result_ignored();

@@ -7,7 +7,7 @@
 
 enum { TEAM_SLOTS = 4, TEAM_NAME_SIZE = 256 };
 
-// Teams seen in the game's score messages this map, and their last non-zero scores.
+// Teams seen in the game's score messages this map, and their last scores.
 extern char det_team_names[TEAM_SLOTS][TEAM_NAME_SIZE];
 extern int team_scores[TEAM_SLOTS];
 
@@ -34,5 +34,5 @@ struct MessageField {
     const char *text;
 };
 
-// Field handler of "DeathMsg": counts the victim's death at the third field.
+// Field handler of "DeathMsg": counts the victim's death at the message's third field.
 void BotClient_Valve_DeathMsg(const MessageField &field);

@@ -40,8 +40,10 @@ const char *const kKeys[KEY_COUNT] = {
     "IP",    "WEAPON", "X_COORD",     "Y_COORD",   "Z_COORD",  "ANGLE",   "DEAD",
 };
 
-// Maximum armour by player class, in every game.
+// Maximum armour by player class, in every game. Class 0 has none: it is every player of a game
+// without classes, whose armour maximum is NO_CLASS_MAX_ARMOR.
 const float tfc_max_armor[10] = {0, 50, 50, 200, 120, 100, 300, 150, 100, 50};
+const float NO_CLASS_MAX_ARMOR = 100.0f;
 
 const char *const kTerroristModels[] = {"terror", "arab", "leet", "artic", "arctic", "guerilla"};
 const char *const kCounterTerroristModels[] = {"urban", "gsg9", "sas", "gign", "vip"};
@@ -75,7 +77,9 @@ int team_number(Game game, const entvars_t &player, const char *model_name) {
     return -1;
 }
 
-float max_armor(int playerclass) { return playerclass >= 0 && playerclass < 10 ? tfc_max_armor[playerclass] : 0.0f; }
+float max_armor(int playerclass) {
+    return playerclass >= 1 && playerclass < 10 ? tfc_max_armor[playerclass] : NO_CLASS_MAX_ARMOR;
+}
 
 void fill_models(Game game, WorkingTable &table, int column, const entvars_t &player, const char *model_name) {
     if (game == DOD) {
@@ -97,8 +101,12 @@ void fill_player(Game game, WorkingTable &table, int slot, edict_t *entity) {
     char *info = g_engfuncs.pfnGetInfoKeyBuffer(entity);
     const char *model_name = info ? or_empty(g_engfuncs.pfnInfoKeyValue(info, "model")) : "";
     const char *steam_id = or_empty(g_engfuncs.pfnGetPlayerAuthId(entity));
+    const char *name = string_text(player.netname);
+    const int user_id = g_engfuncs.pfnGetPlayerUserId(entity);
+    if (name[0] != '\0')  // a player, not a free slot
+        record_connection_if_unseen(slot, user_id);
 
-    table_set(table, NAMES, slot, string_text(player.netname));
+    table_set(table, NAMES, slot, name);
     fill_models(game, table, slot, player, model_name);
     table_set_whole(table, TEAM, slot, team_number(game, player, model_name));
     table_set_decimal(table, KILLS, slot, player.frags);
@@ -107,7 +115,7 @@ void fill_player(Game game, WorkingTable &table, int slot, edict_t *entity) {
     table_set_whole(table, PINGS, slot, ping);
     table_set_whole(table, PACKET_LOSS, slot, packet_loss);
     table_set(table, STEAM_ID, slot, steam_id);
-    table_set_whole(table, USER_ID, slot, g_engfuncs.pfnGetPlayerUserId(entity));
+    table_set_whole(table, USER_ID, slot, user_id);
     table_set_whole(table, INDEX_NUM, slot, slot);
     table_set(table, WEAPON, slot, string_text(static_cast<string_t>(player.weaponmodel)));
     table_set_decimal(table, X_COORD, slot, player.origin[0] - x_offset);

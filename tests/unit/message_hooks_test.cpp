@@ -57,6 +57,34 @@ TEST_F(Cstrike, DeathCountedAtTheThirdOfFourFields) {
     EXPECT_EQ(player_deaths[3], 2);
 }
 
+// What the current game sends by default: killer, victim, headshot, weapon, then a flags long, the
+// victim's position, an assistant and a kill-rarity long. Killers 7 and 9 never die.
+TEST_F(Cstrike, FieldsAfterTheVictimNeverShiftTheNextMessage) {
+    for (int victim : {3, 4, 3}) {
+        pfnMessageBegin(MSG_ALL, death, nullptr, nullptr);
+        pfnWriteByte(victim == 4 ? 9 : 7);
+        pfnWriteByte(victim);
+        pfnWriteByte(1);
+        pfnWriteString("deagle");
+        pfnWriteLong(7);
+        for (float coordinate : {7.0f, 9.0f, -40.0f})
+            pfnWriteCoord(coordinate);
+        pfnWriteByte(9);
+        pfnWriteLong(3);
+        pfnMessageEnd();
+    }
+    EXPECT_EQ(player_deaths[3], 2);
+    EXPECT_EQ(player_deaths[4], 1);
+    EXPECT_EQ(player_deaths[7] + player_deaths[9], 0);
+
+    // A message cut short (no end seen) does not carry into the next either.
+    pfnMessageBegin(MSG_ALL, death, nullptr, nullptr);
+    pfnWriteByte(7);
+    death_message(5);
+    EXPECT_EQ(player_deaths[5], 1);
+    EXPECT_EQ(player_deaths[7], 0);
+}
+
 TEST_F(Tfc, DeathCountedAtTheLastOfThreeFields) {
     death_message(5);
     death_message(5);
@@ -116,14 +144,17 @@ TEST_F(Cstrike, TeamsBySlotInOrderOfAppearanceAndOneAnnouncement) {
     EXPECT_EQ(commands().back(), "say Score: TERRORIST 3 CT 6 \n");
 }
 
-TEST_F(Cstrike, ZeroScoreIsNeverStoredNorAnnounced) {
+// A restart sends every team 0: the old score must not stay on the board.
+TEST_F(Cstrike, ZeroScoreIsStoredButNeverAnnounced) {
+    named_score("CT", 4);
+    engine.set_time(200.0);
     named_score("CT", 0);
     EXPECT_STREQ(det_team_names[0], "CT");
     EXPECT_EQ(team_scores[0], 0);
-    EXPECT_TRUE(commands().empty());
+    EXPECT_EQ(commands(), std::vector<std::string>{"say Score: CT 4 \n"});
 }
 
-TEST_F(Tfc, FifthTeamIsIgnoredAndTheLastShortWins) {
+TEST_F(Tfc, FifthTeamIsIgnoredAndTheFirstShortIsTheScore) {
     for (const char *team : {"Blue", "Red", "Yellow", "Green"})
         named_score(team, 1);
     named_score("Purple", 9);
@@ -135,7 +166,7 @@ TEST_F(Tfc, FifthTeamIsIgnoredAndTheLastShortWins) {
     pfnWriteShort(4);
     pfnWriteShort(7);  // the team's deaths, written after its score
     pfnMessageEnd();
-    EXPECT_EQ(team_scores[1], 7);
+    EXPECT_EQ(team_scores[1], 4);
 }
 
 TEST_F(Tfc, AnnouncementCannotCarryAnotherConsoleCommand) {

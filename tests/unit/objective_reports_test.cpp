@@ -95,6 +95,32 @@ TEST_F(ObjectiveReportTest, BombPlantedFromItsModel) {
     EXPECT_EQ(*record.fields("PLANTED"), (std::vector<std::string>{"1", "0", "0", "-1"}));
 }
 
+// Planted, the bomb is a "grenade" with the bomb's model (the "weapon_c4" is gone); the players' own
+// grenades are not bombs. A bomb packed into a dropped "weaponbox" lies where the box lies.
+TEST_F(ObjectiveReportTest, PlantedBombIsAGrenadeAndADroppedOneLiesInItsBox) {
+    x_offset = 100;
+    y_offset = -20;
+    edict_t *packed = place("weapon_c4", 10, 20, 30);
+    edict_t *box = place("weaponbox", 130, 25, -5);
+    box->v.model = text("models/w_backpack.mdl");
+    packed->v.owner = box;
+    edict_t *carrier = engine.world().connect_player(simhost::PlayerSpec());
+    place("weapon_c4", 40, 50, 60)->v.owner = carrier;  // carried: its own origin, as always
+    place("grenade", 1, 1, 1)->v.model = text("models/w_hegrenade.mdl");
+    place("grenade", 500, 600, 70)->v.model = text("models/w_c4.mdl");
+    place("grenade", 2, 2, 2);
+
+    const records::Record record = build(Get_CSBOMB_Data);
+    EXPECT_EQ(*record.fields("BOMB_NUM"), (std::vector<std::string>{"0", "1", "2"}));
+    EXPECT_EQ(*record.fields("X_COORD"), (std::vector<std::string>{"30.000000", "-60.000000", "400.000000"}));
+    EXPECT_EQ(*record.fields("Y_COORD"), (std::vector<std::string>{"45.000000", "70.000000", "620.000000"}));
+    EXPECT_EQ(*record.fields("Z_COORD"), (std::vector<std::string>{"-5.000000", "60.000000", "70.000000"}));
+    EXPECT_EQ(*record.fields("PLANTED"), (std::vector<std::string>{"0", "0", "1"}));
+
+    engine.world().remove_entity(box);  // a freed box is nobody's place
+    EXPECT_EQ(build(Get_CSBOMB_Data).fields("X_COORD")->front(), "-90.000000");
+}
+
 TEST_F(ObjectiveReportTest, HostagesReportHealthItselfAndDeadFlag) {
     edict_t *hostage = place("hostage_entity");
     hostage->v.health = 75;

@@ -101,16 +101,18 @@ TEST_F(PlayerReportTest, BotReportsTheLoopbackAddress) {
     EXPECT_EQ(record.value("IP"), "127.0.0.1");
 }
 
-TEST_F(PlayerReportTest, QuotientsWithoutDivisorAreZero) {
+// Health without a maximum is 0; armour of a player without a class (every player of a game
+// without classes) is out of the usual 100.
+TEST_F(PlayerReportTest, HealthWithoutMaximumIsZeroAndClasslessArmourIsOutOfAHundred) {
     edict_t *bob = join("Bob");
     bob->v.health = 50;
     bob->v.max_health = 0;
-    bob->v.armorvalue = 100;
+    bob->v.armorvalue = 75;
     for (int playerclass : {0, 10, -1}) {
         bob->v.playerclass = playerclass;
         const records::Record record = report();
         EXPECT_EQ(record.value("HEALTH"), "0.000000");
-        EXPECT_EQ(record.value("ARMOR"), "0.000000") << playerclass;
+        EXPECT_EQ(record.value("ARMOR"), "0.750000") << playerclass;
     }
 }
 
@@ -173,4 +175,36 @@ TEST_F(DodPlayers, ClassIsTheModelAndTheModelNameTheAlternative) {
     const records::Record record = report();
     EXPECT_EQ(record.value("MODEL"), "4");
     EXPECT_EQ(record.value("MODEL_ALT"), "us-inf");
+}
+
+// The game's own bots join without the connect hook: a player is recorded when a report first finds
+// it, and again when its slot holds a different connection (another user id).
+TEST_F(CstrikePlayers, PlayersTheConnectHookNeverSawCountFromWhenFirstFound) {
+    engine.set_time(5.0);
+    edict_t *hooked = join("Ace");
+    simhost::PlayerSpec game_bot;
+    game_bot.name = "Blaze";
+    engine.set_time(10.0);
+    edict_t *unseen = engine.world().connect_player(game_bot);
+    const int slot = engine.world().index_of(unseen);
+    player_deaths[slot] = 5;  // whatever the slot last held
+    snprintf(client_addr[slot], sizeof(client_addr[slot]), "%s", "198.51.100.9:27005");
+
+    engine.set_time(12.0);
+    report();
+    engine.set_time(20.0);
+    records::Record record = report();
+    EXPECT_EQ(*record.fields("TIMES"), (std::vector<std::string>{"15.000000", "8.000000"}));
+    EXPECT_EQ(*record.fields("DEATHS"), (std::vector<std::string>{"0", "0"}));
+    EXPECT_EQ(*record.fields("IP"), (std::vector<std::string>{"10.0.0.2:27005", ""}));
+
+    // Another connection in the same slot, again without the hook.
+    ++player_deaths[slot];
+    engine.world().disconnect_player(unseen);
+    ASSERT_EQ(engine.world().connect_player(game_bot), unseen);
+    engine.set_time(30.0);
+    record = report();
+    EXPECT_EQ(*record.fields("TIMES"), (std::vector<std::string>{"25.000000", "0.000000"}));
+    EXPECT_EQ(*record.fields("DEATHS"), (std::vector<std::string>{"0", "0"}));
+    EXPECT_EQ(engine.world().index_of(hooked), 1);
 }
