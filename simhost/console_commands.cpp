@@ -80,6 +80,15 @@ ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std
         std::fflush(out);
         return outcome;
     }
+    if (cvar_t *variable = server.engine().cvars().find(name)) {
+        const std::string value = unquote(trim(command.substr(name.size())));
+        if (value.empty())
+            std::fprintf(out, "\"%s\" is \"%s\"\n", name.c_str(), variable->string ? variable->string : "");
+        else
+            server.engine().cvars().set(name, value);
+        std::fflush(out);
+        return ConsoleOutcome::done;
+    }
     std::fprintf(out, "Unknown command: %s\n", name.c_str());
     std::fflush(out);
     return ConsoleOutcome::unknown;

@@ -1,5 +1,8 @@
-// "cstrike" defusal maps: the bomb, carried by a terrorist (its origin moving with him), dropped
-// where he dies and picked up by another, planted at a site, then exploding or defused.
+// "cstrike" defusal maps: the bomb, as the game handles it. A "weapon_c4" carried by a terrorist
+// (following him, without a model of its own); when he dies it is packed into a "weaponbox" that is
+// thrown and lands a little way off, the weapon keeping the origin where it was packed; another
+// terrorist picks the box up. Planting removes the weapon: the planted bomb is a "grenade" with the
+// bomb's model, which explodes (and is removed) or is defused.
 #pragma once
 
 #include "simhost/match_state.h"
@@ -21,12 +24,23 @@ private:
     enum State { CARRIED, DROPPED, PLANTED, DONE };
 
     const Point &nearest_site(const Point &at) const;
+    void remove_all(MatchState &state);
+    void give_to(MatchState &state, int carrier);
+    void pack(MatchState &state, const Point &at, bool thrown);
     void carry(MatchState &state);
+    void lie(MatchState &state);
+    void plant(MatchState &state, const Point &at);
     void tick(MatchState &state);
+    Point where() const;
 
-    edict_t *entity_ = nullptr;
-    State state_ = DROPPED;
+    bool in_play_ = false;        // a defusal map
+    edict_t *weapon_ = nullptr;   // "weapon_c4" while carried or dropped
+    edict_t *box_ = nullptr;      // "weaponbox" holding it while dropped
+    edict_t *planted_ = nullptr;  // "grenade" once planted
+    State state_ = DONE;
     int carrier_ = -1;  // bot index
+    Point box_from_, box_to_;
+    double thrown_at_ = 0.0;
     double planted_at_ = 0.0, defusing_ = 0.0;
     Point sites_[2];
     int winner_ = -1;

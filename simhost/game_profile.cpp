@@ -11,11 +11,11 @@ GameProfile cstrike() {
     game.team_names[1] = "CT";
     game.sides[0].classes = {{0, "terror", "models/player/terror/terror.mdl", 100, 100},
                              {0, "leet", "models/player/leet/leet.mdl", 100, 100},
-                             {0, "arctic", "models/player/arctic/arctic.mdl", 100, 0},
+                             {0, "arctic", "models/player/arctic/arctic.mdl", 100, 100},
                              {0, "guerilla", "models/player/guerilla/guerilla.mdl", 100, 100}};
     game.sides[1].classes = {{0, "urban", "models/player/urban/urban.mdl", 100, 100},
                              {0, "gsg9", "models/player/gsg9/gsg9.mdl", 100, 100},
-                             {0, "sas", "models/player/sas/sas.mdl", 100, 0},
+                             {0, "sas", "models/player/sas/sas.mdl", 100, 100},
                              {0, "gign", "models/player/gign/gign.mdl", 100, 100}};
     game.sides[0].weapons = {{"models/p_ak47.mdl", "ak47", 30, 0.35f, 1800},
                              {"models/p_galil.mdl", "galil", 26, 0.3f, 1600},
@@ -29,6 +29,8 @@ GameProfile cstrike() {
                              {"models/p_awp.mdl", "awp", 95, 1.5f, 3000}};
     game.round_seconds = 115;
     game.round_restarts = true;
+    game.match_restarts = true;
+    game.own_bots = true;
     game.respawn_seconds = -1;
     return game;
 }

@@ -36,6 +36,12 @@ struct GameProfile {
     int round_points = 1;         // what winning a round adds to the team's score
     bool round_restarts = false;  // a new round puts every player and objective back
     double respawn_seconds = 3;   // below 0: the dead wait for the next round
+    // The match restarts (scores, frags and deaths back to 0, every team sent its 0 score) once both
+    // sides have players on a map ("Game Commencing"), and whenever sv_restart is set.
+    bool match_restarts = false;
+    // The game creates its bots itself: they connect without the plug-in host's connect hook, and a
+    // map change drops them and adds them again with new user ids.
+    bool own_bots = false;
 };
 
 // The rules of a game directory; any unknown game plays "valve" deathmatch.

@@ -12,14 +12,25 @@ GameServer::~GameServer() { stop(); }
 
 bool GameServer::start(const std::string &plugin_path, std::string *error) {
     engine_.set_time(0.0);
-    // The game library registers its messages as it loads.
+    // The game library registers its messages and variables as it loads.
     engine_.register_user_message("DeathMsg", -1);
     engine_.register_user_message("TeamScore", -1);
+    register_game_variables();
     if (!host_.load(plugin_path, error))
         return false;
     host_.game_init();
     change_map(options_.map);
     return true;
+}
+
+// A value set before the game loaded (the server's command line) is kept.
+void GameServer::register_game_variables() {
+    if (engine_.config().game_dir != "cstrike")
+        return;
+    const std::pair<const char *, const char *> variables[] = {{"mp_deathmsg_flags", "7"}, {"sv_restart", "0"}};
+    for (const auto &variable : variables)
+        if (!engine_.cvars().find(variable.first))
+            engine_.cvars().set(variable.first, variable.second);
 }
 
 void GameServer::change_map(const std::string &map) {
@@ -70,6 +81,28 @@ void GameServer::rejoin_player(edict_t *player) {
         return;
     }
     host_.client_put_in_server(player);
+}
+
+edict_t *GameServer::connect_game_bot(const PlayerSpec &joining) {
+    edict_t *player = engine_.world().connect_player(joining);
+    return player && game_connects(player) ? player : nullptr;
+}
+
+void GameServer::rejoin_game_bot(edict_t *player) {
+    engine_.world().renew_user_id(player);
+    if (engine_.world().player_info(player))
+        game_connects(player);
+}
+
+bool GameServer::game_connects(edict_t *player) {
+    const PlayerInfo *info = engine_.world().player_info(player);
+    char reject_reason[128] = "";
+    if (!host_.game_client_connect(player, info->name.c_str(), info->address.c_str(), reject_reason)) {
+        engine_.world().disconnect_player(player);
+        return false;
+    }
+    host_.game_client_put_in_server(player);
+    return true;
 }
 
 void GameServer::disconnect_player(edict_t *player) {

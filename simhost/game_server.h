@@ -54,6 +54,12 @@ public:
     // A connected client joins again on a new map, in its slot and with its user id, as clients do
     // after a map change; one the plug-in or the game refuses now is disconnected.
     void rejoin_player(edict_t *player);
+    // A bot the game creates itself: seated like any client, but the game connects it by calling its
+    // own functions, so no plug-in hook sees it.
+    edict_t *connect_game_bot(const PlayerSpec &joining);
+    // Such a bot on a new map: the engine drops fake clients at a map change and the game adds them
+    // again, here into the same slot, with a new user id and again without the hooks.
+    void rejoin_game_bot(edict_t *player);
     std::vector<edict_t *> players() { return engine_.world().connected_players(); }
     // A command typed by a connected client; args[0] is the command name.
     void client_command(edict_t *player, const std::vector<std::string> &args);
@@ -64,7 +70,9 @@ public:
 
     // The game's messages to all clients, written field by field through the engine (and so
     // through the plug-in's hooks), with the fields each game writes.
-    // "DeathMsg": killer, victim, (headshot in "cstrike"), weapon name.
+    // "DeathMsg": killer, victim, (headshot in "cstrike"), weapon name, and in "cstrike" what
+    // mp_deathmsg_flags asks for (by default a flags long, the victim's position, an assistant and a
+    // kill-rarity long; 0: nothing more).
     void death_message(int killer, int victim, const std::string &weapon = "crowbar", bool headshot = false);
     // "TeamScore": the team by name ("cstrike", "tfc") or number ("dod": 1 Allied, 2 Axis), its
     // score, and in "tfc" a second short (the team's deaths).
@@ -78,6 +86,10 @@ public:
     const std::string &map() const { return map_; }
 
 private:
+    void register_game_variables();
+    bool game_connects(edict_t *player);
+    void death_message_extras(int victim, bool headshot);
+
     ServerOptions options_;
     Engine engine_;
     PluginHost host_;

@@ -28,7 +28,8 @@ void Match::join_bots() {
     state_.bots.reserve(static_cast<size_t>(std::max(wanted, 0)));  // objectives keep indices, bots keep places
     for (int number = 0; number < wanted; ++number) {
         const BotPlan plan = plan_bot(state_.game, number, state_.random);
-        edict_t *player = server_.connect_player(plan.joining);
+        const bool own_bot = state_.game.own_bots && plan.joining.bot;
+        edict_t *player = own_bot ? server_.connect_game_bot(plan.joining) : server_.connect_player(plan.joining);
         if (!player)
             break;
         Bot bot;
@@ -84,8 +85,12 @@ void Match::spawn_map(const std::string &map) {
 }
 
 void Match::rejoin_bots() {
-    for (const Bot &bot : state_.bots)
-        server_.rejoin_player(bot.edict);
+    for (const Bot &bot : state_.bots) {
+        if (state_.game.own_bots && bot.fake)
+            server_.rejoin_game_bot(bot.edict);
+        else
+            server_.rejoin_player(bot.edict);
+    }
 }
 
 const Bot *Match::bot_of(const edict_t *player) const {

@@ -58,7 +58,7 @@ edict_t *spawn_entity(MatchState &state, const std::string &classname, const Poi
 }
 
 void set_model(MatchState &state, edict_t *entity, const std::string &model) {
-    entity->v.model = state.strings().intern(model);
+    entity->v.model = model.empty() ? 0 : state.strings().intern(model);  // none: the null string
 }
 
 int bot_index(const MatchState &state, const Bot *bot) { return bot ? static_cast<int>(bot - state.bots.data()) : -1; }

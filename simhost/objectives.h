@@ -39,7 +39,7 @@ std::unique_ptr<Objectives> make_nsp_objectives();
 int bots_near(const MatchState &state, const Point &at, int side, float radius);
 // The nearest living bot of a side within a radius; null when there is none.
 Bot *nearest_bot(MatchState &state, const Point &at, int side, float radius);
-// A new entity of a class at a point, with a model.
+// A new entity of a class at a point, with a model (empty: none).
 edict_t *spawn_entity(MatchState &state, const std::string &classname, const Point &at, const std::string &model);
 void set_model(MatchState &state, edict_t *entity, const std::string &model);
 // Index of a bot in the state's list, -1 for null.

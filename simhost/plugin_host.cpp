@@ -223,9 +223,19 @@ qboolean PluginHost::client_connect(edict_t *player, const char *name, const cha
                            static_cast<char *>(reject_reason));
     if (meta_globals_.mres == MRES_SUPERCEDE)
         return answer;
-    // The simulated game accepts every player unless a test gave it a function of its own.
+    return game_client_connect(player, name, address, reject_reason);
+}
+
+// The simulated game accepts every player unless a test gave it a function of its own.
+qboolean PluginHost::game_client_connect(edict_t *player, const char *name, const char *address,
+                                         char reject_reason[128]) {
     return game_functions_.pfnClientConnect ? game_functions_.pfnClientConnect(player, name, address, reject_reason)
                                             : 1;
+}
+
+void PluginHost::game_client_put_in_server(edict_t *player) {
+    if (game_functions_.pfnClientPutInServer)
+        game_functions_.pfnClientPutInServer(player);
 }
 
 void PluginHost::client_put_in_server(edict_t *player) { ORLEX_DISPATCH_TO_GAME(pfnClientPutInServer, player); }

@@ -66,6 +66,10 @@ public:
     void game_init();
     // The plug-in may refuse the player only by superseding the game's answer.
     qboolean client_connect(edict_t *player, const char *name, const char *address, char reject_reason[128]);
+    // The game's own functions alone, as the game calls them for the bots it creates itself: the
+    // plug-ins never see these connections.
+    qboolean game_client_connect(edict_t *player, const char *name, const char *address, char reject_reason[128]);
+    void game_client_put_in_server(edict_t *player);
     void client_put_in_server(edict_t *player);
     void client_disconnect(edict_t *player);
     void client_command(edict_t *player);

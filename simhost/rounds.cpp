@@ -1,11 +1,15 @@
 #include "simhost/rounds.h"
 
+#include <algorithm>
+
 #include "simhost/bot_life.h"
 
 namespace simhost {
 namespace {
 
-const double RESTART_DELAY = 5.0;  // seconds between a round's end and the next round
+const double RESTART_DELAY = 5.0;     // seconds between a round's end and the next round
+const double COMMENCING_DELAY = 3.0;  // from both sides having players to the match's start
+const double MAX_RESTART_DELAY = 60.0;
 
 bool side_standing(const MatchState &state, int side) {
     for (const Bot &bot : state.bots)
@@ -36,9 +40,16 @@ void Rounds::start_map(MatchState &state) {
     started_ = state.clock;
     next_at_ = -1.0;
     played_ = 0;
+    commenced_ = false;
+    restart_at_ = -1.0;
 }
 
 void Rounds::update(MatchState &state, Objectives &objectives) {
+    if (state.game.match_restarts) {
+        watch_restarts(state);
+        if (restart_at_ >= 0.0 && state.clock >= restart_at_)
+            return restart_match(state, objectives);
+    }
     if (state.game.round_seconds <= 0)
         return;
     if (next_at_ >= 0.0) {
@@ -78,11 +89,41 @@ void Rounds::next_round(MatchState &state, Objectives &objectives) {
     ++played_;
     next_at_ = -1.0;
     started_ = state.clock;
-    if (!state.game.round_restarts)
-        return;
+    if (state.game.round_restarts)
+        put_back(state, objectives);
+}
+
+void Rounds::put_back(MatchState &state, Objectives &objectives) {
     for (Bot &bot : state.bots)
         spawn_bot(state, bot);
     objectives.new_round(state);
+}
+
+// sv_restart holds the seconds until the restart; the game takes the request and sets it back to 0.
+void Rounds::watch_restarts(MatchState &state) {
+    if (!commenced_ && side_present(state, 0) && side_present(state, 1)) {
+        commenced_ = true;
+        restart_at_ = state.clock + COMMENCING_DELAY;
+    }
+    CvarRegistry &cvars = state.server.engine().cvars();
+    const cvar_t *request = cvars.find("sv_restart");
+    if (request && request->value > 0.0f) {
+        restart_at_ = state.clock + std::min(static_cast<double>(request->value), MAX_RESTART_DELAY);
+        cvars.set("sv_restart", "0");
+    }
+}
+
+void Rounds::restart_match(MatchState &state, Objectives &objectives) {
+    restart_at_ = -1.0;
+    state.scores[0] = state.scores[1] = 0;
+    for (Bot &bot : state.bots) {
+        bot.edict->v.frags = 0.0f;
+        bot.deaths = 0;
+    }
+    send_scores(state);
+    next_at_ = -1.0;
+    started_ = state.clock;
+    put_back(state, objectives);
 }
 
 void Rounds::send_scores(MatchState &state) const {

@@ -123,6 +123,11 @@ void World::disconnect_player(edict_t *player) {
     clear(player);
 }
 
+void World::renew_user_id(edict_t *player) {
+    if (PlayerInfo *info = player_info(player))
+        info->user_id = ++last_user_id_;
+}
+
 PlayerInfo *World::player_info(const edict_t *player) {
     if (!is_player_slot(player))
         return nullptr;

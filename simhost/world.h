@@ -52,6 +52,8 @@ public:
     // Seats a client in the lowest free player slot, with the next user id; null when full.
     edict_t *connect_player(const PlayerSpec &joining);
     void disconnect_player(edict_t *player);
+    // A connected client dropped and taken back into its slot at once: a new user id, nothing else.
+    void renew_user_id(edict_t *player);
     // Null unless the edict is a connected player.
     PlayerInfo *player_info(const edict_t *player);
     std::vector<edict_t *> connected_players();

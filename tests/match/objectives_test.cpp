@@ -13,9 +13,9 @@ using match_testing::OfflineMatch;
 
 namespace {
 
-bool carried_by_a_terrorist(const simhost::Match &match, const edict_t *bomb) {
+bool carried_by_a_living_terrorist(const simhost::Match &match, const edict_t *bomb) {
     for (const simhost::Bot &bot : match.bots())
-        if (bot.side == 0 && bot.edict->v.deadflag == DEAD_NO &&
+        if (bot.side == 0 && bot.edict->v.deadflag == DEAD_NO && bomb->v.owner == bot.edict &&
             simhost::distance(simhost::origin_of(bot.edict), simhost::origin_of(bomb)) == 0.0f)
             return true;
     return false;
@@ -23,23 +23,45 @@ bool carried_by_a_terrorist(const simhost::Match &match, const edict_t *bomb) {
 
 }  // namespace
 
-TEST(CstrikeObjectives, BombIsCarriedAboutThenPlantedOnDefusalMaps) {
+// As the game has it: a carried "weapon_c4" follows its carrier; dropped, it is packed into a
+// "weaponbox" thrown 100 to 130 units away while the weapon keeps the origin where it was packed;
+// planted, the weapon is gone and a "grenade" with the bomb's model lies at the site.
+TEST(CstrikeObjectives, BombIsCarriedDroppedInABoxAndPlantedAsAGrenade) {
     OfflineMatch live("cstrike");
     ASSERT_EQ(live.server.map(), "de_dust");
     EXPECT_TRUE(live.entities("hostage_entity").empty());
-    int carried = 0, planted = 0;
+    int carried = 0, thrown = 0, planted = 0;
     live.play(600.0, [&] {
-        const std::vector<edict_t *> bombs = live.entities("weapon_c4");
-        ASSERT_EQ(bombs.size(), 1u);
-        const std::string model = live.text(bombs[0]->v.model);
-        if (model == "models/w_c4.mdl")
+        const std::vector<edict_t *> weapons = live.entities("weapon_c4"), boxes = live.entities("weaponbox");
+        std::vector<edict_t *> bombs;
+        for (edict_t *grenade : live.entities("grenade"))
+            if (live.text(grenade->v.model) == "models/w_c4.mdl")
+                bombs.push_back(grenade);
+        ASSERT_LE(weapons.size() + bombs.size(), 1u);
+        if (!bombs.empty()) {
+            ASSERT_TRUE(boxes.empty());
             ++planted;
-        else if (carried_by_a_terrorist(live.match, bombs[0]))
+            return;
+        }
+        if (weapons.empty())
+            return;  // exploded: nothing left until the next round
+        const edict_t *weapon = weapons[0];
+        ASSERT_EQ(live.text(weapon->v.model), "");
+        if (boxes.empty()) {
+            ASSERT_TRUE(carried_by_a_living_terrorist(live.match, weapon));
             ++carried;
-        else
-            ASSERT_EQ(model, "models/w_backpack.mdl");
+            return;
+        }
+        ASSERT_EQ(boxes.size(), 1u);
+        ASSERT_EQ(weapon->v.owner, boxes[0]);
+        ASSERT_EQ(live.text(boxes[0]->v.model), "models/w_backpack.mdl");
+        const float away = simhost::flat_distance(simhost::origin_of(weapon), simhost::origin_of(boxes[0]));
+        ASSERT_LE(away, 130.0f);
+        if (away >= 100.0f)
+            ++thrown;
     });
     EXPECT_GT(carried, 0);
+    EXPECT_GT(thrown, 0);
     EXPECT_GT(planted, 0);
 }
 
@@ -48,6 +70,7 @@ TEST(CstrikeObjectives, HostagesAreLedAwayOrHurtOnRescueMaps) {
     live.match.change_level("cs_office");
     live.play(0.01);
     EXPECT_TRUE(live.entities("weapon_c4").empty());
+    EXPECT_TRUE(live.entities("grenade").empty());
     std::map<const edict_t *, simhost::Point> start;
     for (edict_t *hostage : live.entities("hostage_entity"))
         start[hostage] = simhost::origin_of(hostage);
