@@ -3,14 +3,14 @@
 #include <cstring>
 
 #include "events/game_hooks.h"
+#include "host/cvars.h"
+#include "host/engine.h"
+#include "host/sdk_util.h"
 #include "net/tcp_server.h"
 #include "plugin/client_requests.h"
-#include "plugin/cvars.h"
-#include "plugin/engine.h"
 #include "plugin/exports.h"
 #include "plugin/listener_start.h"
 #include "plugin/report_schedule.h"
-#include "plugin/sdk_util.h"
 #include "reports/map_world.h"
 
 static_assert(static_cast<int>(REPORT_BUFFER_SIZE) == static_cast<int>(REPORT_SIZE),
@@ -91,13 +91,20 @@ void StartFrame() {
     set_result_ignored();
 }
 
+// A map starts: every periodic task falls due on its first frame, then the game hook sees it.
+static void map_activated(edict_t *pEdictList, int edictCount, int clientMax) {
+    for (float &due : fUpdateTime)
+        due = 0.0f;
+    ServerActivate(pEdictList, edictCount, clientMax);
+}
+
 // The five game hooks; every other entry stays null.
 static constexpr DLL_FUNCTIONS make_function_table() {
     DLL_FUNCTIONS table = {};
     table.pfnGameInit = GameInit;
     table.pfnClientConnect = ClientConnect;
     table.pfnClientCommand = ClientCommand;
-    table.pfnServerActivate = ServerActivate;
+    table.pfnServerActivate = map_activated;
     table.pfnStartFrame = StartFrame;
     return table;
 }

@@ -1,4 +1,5 @@
 // The host pointers the plug-in keeps for its lifetime, and the one result every hook reports.
+// The floor every other layer stands on: only sdk/ lies below it.
 #pragma once
 
 #include "sdk/eiface.h"
