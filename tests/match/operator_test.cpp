@@ -59,8 +59,7 @@ TEST(ProgramOptions, RefusesImpossibleMatches) {
                                             {"--bots", "-1"},
                                             {"--bots", "2.5"},
                                             {"--seed", "-4"},
-                                            {"--rotate", "-1"},
-                                            {"--bots"}}) {
+                                            {"--rotate", "-1"}}) {
         simhost::ProgramOptions options;
         EXPECT_EQ(parse(words, &options), simhost::ParseOutcome::error) << words[0];
     }
