@@ -7,7 +7,8 @@
 enginefuncs_t g_engfuncs;
 globalvars_t *gpGlobals;
 mutil_funcs_t *gpMetaUtilFuncs;
-meta_globals_t *gpMetaGlobals;
+static meta_globals_t unattached_result;
+meta_globals_t *gpMetaGlobals = &unattached_result;
 
 plugin_info_t Plugin_info = {
     META_INTERFACE_VERSION,

@@ -1,5 +1,6 @@
 #include "plugin/dllapi.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "events/game_hooks.h"
@@ -22,9 +23,29 @@ bool bSendUpdate;
 
 static int datacycler;  // step of the send cycle, 1 to 6
 
-// Every frame runs the few comparisons below; the work they guard is kept out of line, so that a
-// frame with nothing due costs only those.
+// The earliest time at which a frame has anything to do; -infinity: the next frame has.
+static float next_due = -HUGE_VALF;
+
+// A frame's work is kept out of line, so that a frame with nothing due costs only the two
+// comparisons in StartFrame (this time, and the clock going back).
 #define ORLEX_RARE __attribute__((noinline, cold))
+
+void update_next_due() {
+    // A map not yet seen and a send cycle under way want every frame.
+    if (previous_time == -1.0f || bSendUpdate) {
+        next_due = -HUGE_VALF;
+        return;
+    }
+    // A due time that is not a number never falls due, so it never lowers the earliest.
+    float earliest = HUGE_VALF;
+    static const int tasks[] = {SERVER_TASK, CONNECTION_TASK, QUERY_TASK, REFRESH_TASK};
+    for (int task : tasks)
+        if (fUpdateTime[task] < earliest)
+            earliest = fUpdateTime[task];
+    if (fStartListening > 0.0f && fStartListening < earliest)
+        earliest = fStartListening;
+    next_due = earliest;
+}
 
 // A task is re-armed from its period read afresh: a new period takes effect at once.
 static void rearm(int task, const cvar_t *period) { fUpdateTime[task] = server_time() + cvar_float(period); }
@@ -70,10 +91,8 @@ static ORLEX_RARE void send_cycle_step() {
 static ORLEX_RARE void refresh_builds() { build_reports(REFRESH_TIMER); }
 static ORLEX_RARE void listener_start() { start_listening(); }
 
-// A task is due once the clock has passed its time. The engine hands over its globals before it
-// runs any frame, so the clock is read without a test.
-void StartFrame() {
-    const float now = gpGlobals->time;
+// A task is due once the clock has passed its time; due tasks run in this order.
+static ORLEX_RARE void run_due_tasks(float now) {
     if (fStartListening > 0.0f && now > fStartListening)
         listener_start();
     const bool refresh_due = now > fUpdateTime[REFRESH_TASK];
@@ -88,6 +107,18 @@ void StartFrame() {
     if (refresh_due || bSendUpdate)
         send_cycle_step();
     map_start_step(now);
+    update_next_due();
+}
+
+// The engine hands over its globals before it runs any frame, so the clock is read without a test.
+// A clock gone back is a new map, and a clock that is not a number compares as nothing else does:
+// both run the whole frame, as every frame once did.
+void StartFrame() {
+    const float now = gpGlobals->time;
+    if (!(now <= next_due) || clock_went_back(now))
+        run_due_tasks(now);
+    else
+        previous_time = now;  // map_start_step, with no map start
     set_result_ignored();
 }
 
@@ -95,6 +126,7 @@ void StartFrame() {
 static void map_activated(edict_t *pEdictList, int edictCount, int clientMax) {
     for (float &due : fUpdateTime)
         due = 0.0f;
+    update_next_due();
     ServerActivate(pEdictList, edictCount, clientMax);
 }
 

@@ -45,6 +45,7 @@ extern "C" int Meta_Attach(PLUG_LOADTIME /*now*/, META_FUNCTIONS *pFunctionTable
     *pFunctionTable = gMetaFunctionTable;
     register_cvars();
     fStartListening = server_time() + LISTEN_DELAY;
+    update_next_due();
     return 1;
 }
 
