@@ -1,7 +1,6 @@
 #include "client/options.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 
 #include "cmdline/number_checks.h"
 
@@ -25,10 +24,10 @@ void describe(CLI::App &app, Options &options) {
         "GET_RESOURCE GET_COMMAND GET_BOMB GET_HOSTAGE \"SET_REFRESH <seconds>\"");
     app.add_option("HOST", options.host, "IPv4 address or host name of the game server")
         ->required()
-        ->check(CLI::Validator([](std::string &input) { return input.empty() ? "HOST is empty" : ""; }, ""));
+        ->check(CLI::Validator([](std::string &input) { return input.empty() ? "cannot be empty" : ""; }, ""));
     app.add_option("PORT", options.port, "its administration port (the game port + 13000 by default)")
         ->required()
-        ->check(cmdline::whole_between(1, 65535));
+        ->transform(cmdline::whole_between(1, 65535));
     app.add_option("--send", options.sends,
                    "send a command, e.g. GET_PLAYER or \"SET_REFRESH 2\"; repeatable, sent in order, one every "
                    "--spacing seconds")
@@ -51,11 +50,11 @@ void describe(CLI::App &app, Options &options) {
         ->capture_default_str();
     app.add_option("--chat", options.chat_lines, "chat lines shown, 0 to 1000")
         ->type_name("N")
-        ->check(cmdline::whole_between(0, 1000))
+        ->transform(cmdline::whole_between(0, 1000))
         ->capture_default_str();
     app.add_option("--width", options.width, "columns of the view, 20 to 1000 (default: the terminal's, or 100)")
         ->type_name("N")
-        ->check(cmdline::whole_between(20, 1000));
+        ->transform(cmdline::whole_between(20, 1000));
 }
 
 }  // namespace

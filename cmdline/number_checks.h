@@ -24,6 +24,8 @@ inline CLI::Validator number_check(double low, double high, bool whole, const st
             if (!CLI::detail::lexical_cast(input, number) || !std::isfinite(number) || number < low || number > high ||
                 (whole && number != std::floor(number)))
                 return input + " is not " + allowed;
+            if (whole)
+                input = number_text(number);  // CLI11 would read "010" as octal, and refuse "1e3"
             return std::string();
         },
         "");
@@ -34,7 +36,8 @@ inline CLI::Validator between(double low, double high) {
     return number_check(low, high, false, "a number from " + number_text(low) + " to " + number_text(high));
 }
 
-// A whole number from low to high, both included.
+// A whole number from low to high, both included, passed on as plain decimal digits: give it with
+// transform(), as check() would drop the rewrite.
 inline CLI::Validator whole_between(double low, double high) {
     return number_check(low, high, true, "a whole number from " + number_text(low) + " to " + number_text(high));
 }

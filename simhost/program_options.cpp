@@ -46,11 +46,11 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
             ->type_name("NAME");
     app.add_option("--bots", options->match.bots, "bots that join and play, 0 to 32")
         ->type_name("N")
-        ->check(cmdline::whole_between(0, 32))
+        ->transform(cmdline::whole_between(0, 32))
         ->capture_default_str();
     app.add_option("--seed", options->match.seed, "seed of the match's chance: the same seed plays the same match")
         ->type_name("N")
-        ->check(cmdline::whole_between(0, LARGEST_SEED))
+        ->transform(cmdline::whole_between(0, LARGEST_SEED))
         ->capture_default_str();
     double rotate_minutes = options->match.map_seconds / 60.0;
     app.add_option("--rotate", rotate_minutes, "time on each map before the next of the game's rotation; 0: never")
@@ -63,7 +63,7 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
         ->type_name("DIR");
     app.add_option("--hostport", engine.hostport, "the server's game port")
         ->type_name("N")
-        ->check(cmdline::whole_between(0, 65535))
+        ->transform(cmdline::whole_between(0, 65535))
         ->capture_default_str();
     app.add_option("--fps", options->server.fps, "server frames per second, 1 to 10000")
         ->type_name("N")
