@@ -2,8 +2,8 @@
 #include <algorithm>
 
 #include "client/cells.h"
-#include "client/numbers.h"
 #include "client/sections.h"
+#include "stream/numbers.h"
 
 namespace view {
 namespace {

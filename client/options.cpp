@@ -1,127 +1,85 @@
 #include "client/options.h"
 
-#include <cmath>
-#include <cstdlib>
+#include <CLI/CLI.hpp>
+
+#include "cmdline/number_checks.h"
 
 namespace client {
 namespace {
 
-bool fail(std::string *error, const std::string &message) {
-    *error = message;
-    return false;
-}
+// One command per --send: the server honours only the first line of a read.
+const CLI::Validator ONE_COMMAND(
+    [](std::string &input) {
+        return input.empty() || input.find_first_of("\r\n") != std::string::npos
+                   ? std::string("needs one command without line breaks")
+                   : std::string();
+    },
+    "");
 
-bool read_number(const std::string &text, double low, double high, double *number) {
-    char *end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !(value >= low && value <= high))
-        return false;
-    *number = value;
-    return true;
-}
-
-bool read_whole(const std::string &text, double low, double high, double *number) {
-    return read_number(text, low, high, number) && std::floor(*number) == *number;
-}
-
-// One option and, when it takes one, its value; false with the reason.
-bool take_option(const std::string &name, const std::string *value, Options *options, std::string *error) {
-    double number = 0;
-    if (name == "--send") {
-        if (value->empty() || value->find_first_of("\r\n") != std::string::npos)
-            return fail(error, "--send needs one command without line breaks");
-        options->sends.push_back(*value);
-    } else if (name == "--timeout") {
-        if (!read_number(*value, 0.1, 86400, &number))
-            return fail(error, "--timeout needs seconds between 0.1 and 86400");
-        options->timeout = number;
-    } else if (name == "--spacing") {
-        if (!read_number(*value, 0, 3600, &number))
-            return fail(error, "--spacing needs seconds between 0 and 3600");
-        options->spacing = number;
-    } else if (name == "--chat") {
-        if (!read_whole(*value, 0, 1000, &number))
-            return fail(error, "--chat needs a number of lines between 0 and 1000");
-        options->chat_lines = static_cast<size_t>(number);
-    } else if (name == "--width") {
-        if (!read_whole(*value, 20, 1000, &number))
-            return fail(error, "--width needs a number of columns between 20 and 1000");
-        options->width = static_cast<size_t>(number);
-    }
-    return true;
-}
-
-bool takes_value(const std::string &name) {
-    return name == "--send" || name == "--timeout" || name == "--spacing" || name == "--chat" || name == "--width";
-}
-
-bool take_flag(const std::string &name, Options *options) {
-    bool *flag = name == "--raw"                    ? &options->raw
-                 : name == "--once"                 ? &options->once
-                 : name == "--help" || name == "-h" ? &options->help
-                                                    : nullptr;
-    if (flag)
-        *flag = true;
-    return flag != nullptr;
-}
-
-bool take_place(const std::vector<std::string> &places, Options *options, std::string *error) {
-    if (places.size() != 2)
-        return fail(error, "expected HOST and PORT");
-    double port = 0;
-    if (places[0].empty() || !read_whole(places[1], 1, 65535, &port))
-        return fail(error, "PORT must be a number from 1 to 65535");
-    options->host = places[0];
-    options->port = static_cast<int>(port);
-    return true;
+// The command line, its options bound to the fields of options.
+void describe(CLI::App &app, Options &options) {
+    app.description("Shows a game server's live report stream: server, players, objectives, chat.");
+    app.footer(
+        "Commands: GET_PLAYER GET_SERVER GET_FLAG GET_SENTRY GET_TELEPORTER GET_DISPENSER GET_HIVE\n"
+        "GET_RESOURCE GET_COMMAND GET_BOMB GET_HOSTAGE \"SET_REFRESH <seconds>\"");
+    app.add_option("HOST", options.host, "IPv4 address or host name of the game server")
+        ->required()
+        ->check(CLI::Validator([](std::string &input) { return input.empty() ? "cannot be empty" : ""; }, ""));
+    app.add_option("PORT", options.port, "its administration port (the game port + 13000 by default)")
+        ->required()
+        ->transform(cmdline::whole_between(1, 65535));
+    app.add_option("--send", options.sends,
+                   "send a command, e.g. GET_PLAYER or \"SET_REFRESH 2\"; repeatable, sent in order, one every "
+                   "--spacing seconds")
+        ->type_name("CMD")
+        ->check(ONE_COMMAND)
+        ->allow_extra_args(false);
+    CLI::Option *raw = app.add_flag("--raw", options.raw, "print the records exactly as they arrive");
+    app.add_flag("--once", options.once, "ask for the server and player reports, print one snapshot, exit")
+        ->excludes(raw);
+    app.add_option("--timeout", options.timeout,
+                   "seconds to give up connecting, or with --once getting the snapshot, 0.1 to 86400")
+        ->type_name("SECS")
+        ->check(cmdline::between(0.1, 86400))
+        ->capture_default_str();
+    app.add_option("--spacing", options.spacing,
+                   "seconds between two commands, 0 to 3600 (the server reads a client once per query tick and "
+                   "honours only the first line)")
+        ->type_name("SECS")
+        ->check(cmdline::between(0, 3600))
+        ->capture_default_str();
+    app.add_option("--chat", options.chat_lines, "chat lines shown, 0 to 1000")
+        ->type_name("N")
+        ->transform(cmdline::whole_between(0, 1000))
+        ->capture_default_str();
+    app.add_option("--width", options.width, "columns of the view, 20 to 1000 (default: the terminal's, or 100)")
+        ->type_name("N")
+        ->transform(cmdline::whole_between(20, 1000));
 }
 
 }  // namespace
 
 bool parse_options(const std::vector<std::string> &arguments, Options *options, std::string *error) {
     *options = Options();
-    std::vector<std::string> places;
-    for (size_t at = 0; at < arguments.size(); ++at) {
-        const std::string &argument = arguments[at];
-        if (take_flag(argument, options))
-            continue;
-        if (takes_value(argument)) {
-            if (at + 1 == arguments.size())
-                return fail(error, argument + " needs a value");
-            if (!take_option(argument, &arguments[++at], options, error))
-                return false;
-        } else if (argument.size() > 1 && argument[0] == '-') {
-            return fail(error, "unknown option " + argument);
-        } else {
-            places.push_back(argument);
-        }
+    CLI::App app("", "orlex_client");
+    describe(app, *options);
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());  // as CLI11 takes them
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp &) {
+        options->help = true;
+    } catch (const CLI::ParseError &failure) {
+        *error = failure.what();
+        return false;
     }
-    if (options->help)
-        return true;
-    if (options->raw && options->once)
-        return fail(error, "--raw and --once do not go together");
-    return take_place(places, options, error);
+    return true;
 }
 
 std::string usage() {
-    return "usage: orlex_client HOST PORT [options]\n"
-           "Shows a game server's live report stream: server, players, objectives, chat.\n"
-           "\n"
-           "  HOST              IPv4 address or host name of the game server\n"
-           "  PORT              its administration port (the game port + 13000 by default)\n"
-           "  --send CMD        send a command, e.g. GET_PLAYER or \"SET_REFRESH 2\"; repeatable,\n"
-           "                    sent in order, one every --spacing seconds\n"
-           "  --raw             print the records exactly as they arrive\n"
-           "  --once            ask for the server and player reports, print one snapshot, exit\n"
-           "  --timeout SECS    give up connecting, or with --once getting the snapshot (default 15)\n"
-           "  --spacing SECS    seconds between two commands (default 2.1; the server reads a\n"
-           "                    client once per query tick and honours only the first line)\n"
-           "  --chat N          chat lines shown (default 10)\n"
-           "  --width N         columns of the view (default: the terminal's, or 100)\n"
-           "  --help            this text\n"
-           "\n"
-           "Commands: GET_PLAYER GET_SERVER GET_FLAG GET_SENTRY GET_TELEPORTER GET_DISPENSER GET_HIVE\n"
-           "GET_RESOURCE GET_COMMAND GET_BOMB GET_HOSTAGE \"SET_REFRESH <seconds>\"\n";
+    Options unused;
+    CLI::App app("", "orlex_client");
+    describe(app, unused);
+    return app.help();
 }
 
 }  // namespace client

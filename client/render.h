@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "client/view_state.h"
+#include "stream/view_state.h"
 
 namespace view {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "client/view_state.h"
+#include "stream/view_state.h"
 
 namespace view {
 

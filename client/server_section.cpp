@@ -1,6 +1,6 @@
 // The server's lines and the chat feed.
-#include "client/numbers.h"
 #include "client/sections.h"
+#include "stream/numbers.h"
 
 namespace view {
 namespace {

@@ -11,7 +11,7 @@
 #include "client/options.h"
 #include "client/pacer.h"
 #include "client/redraw.h"
-#include "client/view_state.h"
+#include "stream/view_state.h"
 
 namespace client {
 

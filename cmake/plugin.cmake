@@ -2,29 +2,30 @@
 # library the host loads.
 
 add_library(orlex_core OBJECT
-  plugin/client_requests.cpp
-  plugin/cvars.cpp
-  plugin/dllapi.cpp
-  plugin/engine_api.cpp
-  plugin/h_export.cpp
-  plugin/listener_start.cpp
-  plugin/meta_api.cpp
-  plugin/report_schedule.cpp
-  plugin/sdk_util.cpp
+  host/cvars.cpp
+  host/engine.cpp
+  host/entity_search.cpp
+  host/sdk_util.cpp
   net/cstrings.cpp
   net/tcp_server.cpp
   net/udp_server.cpp
+  events/chat.cpp
+  events/game_hooks.cpp
+  events/message_hooks.cpp
+  events/udplogs.cpp
   reports/map_world.cpp
   reports/number_text.cpp
   reports/objective_reports.cpp
   reports/player_report.cpp
   reports/record.cpp
   reports/server_report.cpp
-  events/chat.cpp
-  events/entity_search.cpp
-  events/game_hooks.cpp
-  events/message_hooks.cpp
-  events/udplogs.cpp
+  plugin/client_requests.cpp
+  plugin/dllapi.cpp
+  plugin/engine_api.cpp
+  plugin/h_export.cpp
+  plugin/listener_start.cpp
+  plugin/meta_api.cpp
+  plugin/report_schedule.cpp
 )
 # No exceptions, no RTTI, no guarded statics: nothing that needs the C++ runtime on the server.
 set(ORLEX_PLUGIN_FLAGS

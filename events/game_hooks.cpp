@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "events/chat.h"
-#include "plugin/dllapi.h"
-#include "plugin/engine.h"
+#include "host/engine.h"
 
 char game_dir[GAME_DIR_SIZE];
 std::time_t server_start_time;
@@ -70,11 +69,6 @@ void ClientCommand(edict_t *pEntity) {
     set_result_ignored();
 }
 
-void ServerActivate(edict_t * /*pEdictList*/, int /*edictCount*/, int /*clientMax*/) {
-    // Every periodic task falls due on the map's first frame.
-    for (float &due : fUpdateTime)
-        due = 0.0f;
-    set_result_ignored();
-}
+void ServerActivate(edict_t * /*pEdictList*/, int /*edictCount*/, int /*clientMax*/) { set_result_ignored(); }
 
 void ServerCommand(const char * /*str*/) { set_result_ignored(); }

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "events/game_hooks.h"
-#include "plugin/engine.h"
+#include "host/engine.h"
 
 char det_team_names[TEAM_SLOTS][TEAM_NAME_SIZE];
 int team_scores[TEAM_SLOTS];

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include "client/records.h"
 #include "events/chat.h"
 #include "fuzz/plugin_under_test.h"
 #include "reports/record.h"
 #include "reports/server_report.h"
+#include "stream/records.h"
 
 static void require(bool condition) {
     if (!condition)

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <cstring>
 
-#include "client/records.h"
 #include "events/chat.h"
 #include "events/udplogs.h"
 #include "fuzz/plugin_under_test.h"
 #include "net/udp_server.h"
+#include "stream/records.h"
 
 static void check_queue(CStrings &queue) {
     for (unsigned int i = 0; i < queue.GetSize(); ++i) {

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "fuzz/plugin_under_test.h"
+#include "host/cvars.h"
 #include "plugin/client_requests.h"
-#include "plugin/cvars.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     plugin_under_test();

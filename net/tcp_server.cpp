@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin/cvars.h"
-#include "plugin/sdk_util.h"
+#include "host/cvars.h"
+#include "host/sdk_util.h"
 
 tcp_server tcp_serv;
 int portpool;

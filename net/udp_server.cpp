@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "plugin/sdk_util.h"
+#include "host/sdk_util.h"
 
 udp_server udp_serv;
 

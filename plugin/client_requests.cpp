@@ -8,9 +8,9 @@
 
 #include "events/chat.h"
 #include "events/udplogs.h"
+#include "host/cvars.h"
 #include "net/tcp_server.h"
 #include "net/udp_server.h"
-#include "plugin/cvars.h"
 #include "plugin/report_schedule.h"
 
 static char tcp_resv_buffer[256];  // one read from one client

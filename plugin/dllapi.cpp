@@ -1,16 +1,17 @@
 #include "plugin/dllapi.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "events/game_hooks.h"
+#include "host/cvars.h"
+#include "host/engine.h"
+#include "host/sdk_util.h"
 #include "net/tcp_server.h"
 #include "plugin/client_requests.h"
-#include "plugin/cvars.h"
-#include "plugin/engine.h"
 #include "plugin/exports.h"
 #include "plugin/listener_start.h"
 #include "plugin/report_schedule.h"
-#include "plugin/sdk_util.h"
 #include "reports/map_world.h"
 
 static_assert(static_cast<int>(REPORT_BUFFER_SIZE) == static_cast<int>(REPORT_SIZE),
@@ -22,9 +23,29 @@ bool bSendUpdate;
 
 static int datacycler;  // step of the send cycle, 1 to 6
 
-// Every frame runs the few comparisons below; the work they guard is kept out of line, so that a
-// frame with nothing due costs only those.
+// The earliest time at which a frame has anything to do; -infinity: the next frame has.
+static float next_due = -HUGE_VALF;
+
+// A frame's work is kept out of line, so that a frame with nothing due costs only the two
+// comparisons in StartFrame (this time, and the clock going back).
 #define ORLEX_RARE __attribute__((noinline, cold))
+
+void update_next_due() {
+    // A map not yet seen and a send cycle under way want every frame.
+    if (previous_time == -1.0f || bSendUpdate) {
+        next_due = -HUGE_VALF;
+        return;
+    }
+    // A due time that is not a number never falls due, so it never lowers the earliest.
+    float earliest = HUGE_VALF;
+    static const int tasks[] = {SERVER_TASK, CONNECTION_TASK, QUERY_TASK, REFRESH_TASK};
+    for (int task : tasks)
+        if (fUpdateTime[task] < earliest)
+            earliest = fUpdateTime[task];
+    if (fStartListening > 0.0f && fStartListening < earliest)
+        earliest = fStartListening;
+    next_due = earliest;
+}
 
 // A task is re-armed from its period read afresh: a new period takes effect at once.
 static void rearm(int task, const cvar_t *period) { fUpdateTime[task] = server_time() + cvar_float(period); }
@@ -70,10 +91,8 @@ static ORLEX_RARE void send_cycle_step() {
 static ORLEX_RARE void refresh_builds() { build_reports(REFRESH_TIMER); }
 static ORLEX_RARE void listener_start() { start_listening(); }
 
-// A task is due once the clock has passed its time. The engine hands over its globals before it
-// runs any frame, so the clock is read without a test.
-void StartFrame() {
-    const float now = gpGlobals->time;
+// A task is due once the clock has passed its time; due tasks run in this order.
+static ORLEX_RARE void run_due_tasks(float now) {
     if (fStartListening > 0.0f && now > fStartListening)
         listener_start();
     const bool refresh_due = now > fUpdateTime[REFRESH_TASK];
@@ -88,7 +107,27 @@ void StartFrame() {
     if (refresh_due || bSendUpdate)
         send_cycle_step();
     map_start_step(now);
+    update_next_due();
+}
+
+// The engine hands over its globals before it runs any frame, so the clock is read without a test.
+// A clock gone back is a new map, and a clock that is not a number compares as nothing else does:
+// both run the whole frame, as every frame once did.
+void StartFrame() {
+    const float now = gpGlobals->time;
+    if (!(now <= next_due) || clock_went_back(now))
+        run_due_tasks(now);
+    else
+        previous_time = now;  // map_start_step, with no map start
     set_result_ignored();
+}
+
+// A map starts: every periodic task falls due on its first frame, then the game hook sees it.
+static void map_activated(edict_t *pEdictList, int edictCount, int clientMax) {
+    for (float &due : fUpdateTime)
+        due = 0.0f;
+    update_next_due();
+    ServerActivate(pEdictList, edictCount, clientMax);
 }
 
 // The five game hooks; every other entry stays null.
@@ -97,7 +136,7 @@ static constexpr DLL_FUNCTIONS make_function_table() {
     table.pfnGameInit = GameInit;
     table.pfnClientConnect = ClientConnect;
     table.pfnClientCommand = ClientCommand;
-    table.pfnServerActivate = ServerActivate;
+    table.pfnServerActivate = map_activated;
     table.pfnStartFrame = StartFrame;
     return table;
 }

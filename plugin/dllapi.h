@@ -12,5 +12,9 @@ extern float fUpdateTime[TASK_SLOTS];
 // A report send cycle is under way.
 extern bool bSendUpdate;
 
+// To be called whenever one of the times above or bSendUpdate changes outside a frame: a frame
+// compares the clock with the earliest of them only.
+void update_next_due();
+
 // Once per server frame.
 void StartFrame();

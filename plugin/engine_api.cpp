@@ -1,9 +1,9 @@
 // The engine hooks: console commands and the game's network messages.
 #include "events/game_hooks.h"
 #include "events/message_hooks.h"
-#include "plugin/engine.h"
+#include "host/engine.h"
+#include "host/sdk_util.h"
 #include "plugin/exports.h"
-#include "plugin/sdk_util.h"
 
 // The host hands over a zero-filled table that older hosts size for fewer than 158 entries, so
 // only the hooked entries are written: copying a whole table could run past the host's buffer.

@@ -1,11 +1,8 @@
 // The engine's door into the plug-in: its function table and globals.
 #include <cstring>
 
-#include "plugin/engine.h"
+#include "host/engine.h"
 #include "plugin/exports.h"
-
-enginefuncs_t g_engfuncs;
-globalvars_t *gpGlobals;
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/cvars.h"
+#include "host/engine.h"
+#include "host/sdk_util.h"
 #include "net/tcp_server.h"
 #include "net/udp_server.h"
-#include "plugin/cvars.h"
 #include "plugin/dllapi.h"
-#include "plugin/engine.h"
-#include "plugin/sdk_util.h"
 
 enum { DERIVED_PORT_BASE = 13000, ADDRESS_TEXT_SIZE = 64 };
 

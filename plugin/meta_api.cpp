@@ -1,25 +1,9 @@
 // The host's door into the plug-in: description, attach and detach.
+#include "host/cvars.h"
+#include "host/engine.h"
 #include "net/tcp_server.h"
-#include "plugin/cvars.h"
 #include "plugin/dllapi.h"
-#include "plugin/engine.h"
 #include "plugin/exports.h"
-#include "plugin/version.h"
-
-plugin_info_t Plugin_info = {
-    META_INTERFACE_VERSION,
-    "orlex_mm",
-    ORLEX_VERSION,
-    "2004/03/10",
-    "orlex_mm developers <orlex_mm@example.org>",
-    "https://example.org/orlex_mm",
-    "ORLEX",
-    PT_STARTUP,   // loads only when the server starts
-    PT_ANYPAUSE,  // may be paused or unloaded at any time
-};
-
-mutil_funcs_t *gpMetaUtilFuncs;
-meta_globals_t *gpMetaGlobals;
 
 // Only "before" hooks: the plug-in observes and never needs the game's results.
 static constexpr META_FUNCTIONS gMetaFunctionTable = {
@@ -61,6 +45,7 @@ extern "C" int Meta_Attach(PLUG_LOADTIME /*now*/, META_FUNCTIONS *pFunctionTable
     *pFunctionTable = gMetaFunctionTable;
     register_cvars();
     fStartListening = server_time() + LISTEN_DELAY;
+    update_next_due();
     return 1;
 }
 

@@ -6,8 +6,8 @@
 
 #include "events/game_hooks.h"
 #include "events/message_hooks.h"
-#include "plugin/engine.h"
-#include "plugin/sdk_util.h"
+#include "host/engine.h"
+#include "host/sdk_util.h"
 
 float worldsize_x;
 float worldsize_y;

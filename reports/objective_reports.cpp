@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "events/entity_search.h"
-#include "plugin/engine.h"
+#include "host/engine.h"
+#include "host/entity_search.h"
 #include "reports/map_world.h"
 #include "reports/record.h"
 

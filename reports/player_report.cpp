@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "events/game_hooks.h"
-#include "plugin/engine.h"
+#include "host/engine.h"
 #include "reports/map_world.h"
 #include "reports/record.h"
 

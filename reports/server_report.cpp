@@ -7,8 +7,8 @@
 
 #include "events/game_hooks.h"
 #include "events/message_hooks.h"
-#include "plugin/cvars.h"
-#include "plugin/engine.h"
+#include "host/cvars.h"
+#include "host/engine.h"
 #include "reports/map_world.h"
 #include "reports/record.h"
 

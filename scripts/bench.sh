@@ -39,5 +39,5 @@ count() {
   harness=$(instructions noop "$calls")
   printf '%-42s %10d instructions   target %s\n' "$label" $(((total - harness) / calls)) "$target"
 }
-count idle 'StartFrame, nothing due' 200000 "<= 40"
+count idle 'StartFrame, nothing due' 200000 "<= 15"
 count players 'Get_Players_Data, 32 players' 2000 "(time <= 15 us)"

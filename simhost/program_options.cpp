@@ -1,120 +1,98 @@
 #include "simhost/program_options.h"
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <iostream>
+
+#include "cmdline/number_checks.h"
+#include "simhost/map_catalog.h"
 
 namespace simhost {
 
-const char *const PROGRAM_USAGE =
-    "usage: orlex_simhost [options]\n"
-    "  --plugin PATH       plug-in library to load (default: the one built beside this program)\n"
-    "  --game DIR          game directory: cstrike, tfc, dod, nsp or valve (deathmatch; the default)\n"
-    "  --map NAME          first map (default: the first of the game's rotation)\n"
-    "  --bots N            bots that join and play, 0 to 32 (default 12)\n"
-    "  --seed N            seed of the match's chance: the same seed plays the same match (default 1)\n"
-    "  --rotate MINUTES    time on each map before the next of the game's rotation; 0: never (default 5)\n"
-    "  --files DIR         folder holding the game directory's files (maps/NAME.bsp)\n"
-    "                      (default: a temporary folder with every map generated, removed at exit)\n"
-    "  --hostport N        the server's game port (default 27015)\n"
-    "  --fps N             server frames per second (default 100)\n"
-    "  --duration SECONDS  stop after this much server time (default: until quit or Ctrl-C)\n"
-    "  --fast              run frames as fast as possible instead of in real time\n"
-    "  --set NAME=VALUE    set a console variable before the plug-in attaches (repeatable)\n"
-    "  --log               print the server log\n"
-    "  --quiet             print nothing but errors\n"
-    "Console commands on standard input: say TEXT, status, changelevel MAP, quit\n";
-
 namespace {
 
-bool parse_number(const char *text, double *number) {
-    char *end = nullptr;
-    *number = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(*number);
-}
+// The seed is kept within the whole numbers a double holds exactly.
+const double LARGEST_SEED = 9007199254740991.0;
 
-bool whole(double number) { return number == std::floor(number); }
+// NAME=VALUE with a name.
+const CLI::Validator SETTING(
+    [](std::string &input) {
+        const size_t equals = input.find('=');
+        return equals == std::string::npos || equals == 0 ? input + " is not NAME=VALUE" : std::string();
+    },
+    "");
 
-ParseOutcome fail(const char *format, const std::string &option, const char *value) {
-    std::fprintf(stderr, format, option.c_str(), value);
-    std::fputs(PROGRAM_USAGE, stderr);
-    return ParseOutcome::error;
-}
-
-bool set_text_option(const std::string &option, const char *value, ProgramOptions *options) {
-    if (option == "--plugin") {
-        options->plugin = value;
-    } else if (option == "--game") {
-        options->server.engine.game_dir = value;
-    } else if (option == "--map") {
-        options->server.map = value;
-        options->map_given = true;
-    } else if (option == "--files") {
-        options->server.engine.files_root = value;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-bool set_number_option(const std::string &option, double number, ProgramOptions *options) {
-    if (option == "--hostport" && whole(number) && number >= 0 && number <= 65535)
-        options->server.engine.hostport = options->server.engine.port = static_cast<int>(number);
-    else if (option == "--fps" && number >= 1 && number <= 10000)
-        options->server.fps = number;
-    else if (option == "--duration")
-        options->duration = number;
-    else if (option == "--bots" && whole(number) && number >= 0 && number <= 32)
-        options->match.bots = static_cast<int>(number);
-    else if (option == "--seed" && whole(number) && number >= 0 && number < 9007199254740992.0)
-        options->match.seed = static_cast<std::uint64_t>(number);
-    else if (option == "--rotate" && number >= 0)
-        options->match.map_seconds = number * 60.0;
-    else
-        return false;
-    return true;
-}
-
-ParseOutcome set_option(const std::string &option, const char *value, ProgramOptions *options) {
-    if (set_text_option(option, value, options))
-        return ParseOutcome::run;
-    if (option == "--set") {
-        const char *equals = std::strchr(value, '=');
-        if (!equals || equals == value)
-            return fail("orlex_simhost: %s takes NAME=VALUE, not %s\n", option, value);
-        options->server.settings.emplace_back(std::string(value, equals), std::string(equals + 1));
-        return ParseOutcome::run;
-    }
-    double number = 0.0;
-    if (!parse_number(value, &number))
-        return fail("orlex_simhost: %s takes a number, not %s\n", option, value);
-    if (!set_number_option(option, number, options))
-        return fail("orlex_simhost: bad option or value: %s %s\n", option, value);
-    return ParseOutcome::run;
+std::pair<std::string, std::string> split_setting(const std::string &text) {
+    const size_t equals = text.find('=');
+    return {text.substr(0, equals), text.substr(equals + 1)};
 }
 
 }  // namespace
 
 ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOptions *options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help" || option == "-h") {
-            std::fputs(PROGRAM_USAGE, stdout);
-            return ParseOutcome::help;
-        }
-        if (option == "--fast" || option == "--log" || option == "--quiet") {
-            (option == "--fast" ? options->fast : option == "--log" ? options->log : options->quiet) = true;
-            continue;
-        }
-        if (i + 1 >= argc)
-            return fail("orlex_simhost: %s needs a value%s\n", option, "");
-        const ParseOutcome outcome = set_option(option, argv[++i], options);
-        if (outcome != ParseOutcome::run)
-            return outcome;
+    CLI::App app(
+        "A simulated game server that loads the plug-in the way a real server does, with a live "
+        "simulated match on it.",
+        "orlex_simhost");
+    app.footer("Console commands on standard input: say TEXT, status, changelevel MAP, quit");
+    EngineConfig &engine = options->server.engine;
+    app.add_option("--plugin", options->plugin, "plug-in library to load (default: the one built beside this program)")
+        ->type_name("PATH");
+    app.add_option("--game", engine.game_dir, "game directory: cstrike, tfc, dod, nsp or valve (deathmatch)")
+        ->type_name("DIR")
+        ->capture_default_str();
+    CLI::Option *map =
+        app.add_option("--map", options->server.map, "first map (default: the first of the game's rotation)")
+            ->type_name("NAME");
+    app.add_option("--bots", options->match.bots, "bots that join and play, 0 to 32")
+        ->type_name("N")
+        ->transform(cmdline::whole_between(0, 32))
+        ->capture_default_str();
+    app.add_option("--seed", options->match.seed, "seed of the match's chance: the same seed plays the same match")
+        ->type_name("N")
+        ->transform(cmdline::whole_between(0, LARGEST_SEED))
+        ->capture_default_str();
+    double rotate_minutes = options->match.map_seconds / 60.0;
+    app.add_option("--rotate", rotate_minutes, "time on each map before the next of the game's rotation; 0: never")
+        ->type_name("MINUTES")
+        ->check(cmdline::at_least(0))
+        ->capture_default_str();
+    app.add_option("--files", engine.files_root,
+                   "folder holding the game directory's files (maps/NAME.bsp) (default: a temporary folder with "
+                   "every map generated, removed at exit)")
+        ->type_name("DIR");
+    app.add_option("--hostport", engine.hostport, "the server's game port")
+        ->type_name("N")
+        ->transform(cmdline::whole_between(0, 65535))
+        ->capture_default_str();
+    app.add_option("--fps", options->server.fps, "server frames per second, 1 to 10000")
+        ->type_name("N")
+        ->check(cmdline::between(1, 10000))
+        ->capture_default_str();
+    app.add_option("--duration", options->duration, "stop after this much server time (default: until quit or Ctrl-C)")
+        ->type_name("SECONDS")
+        ->check(cmdline::finite());
+    app.add_flag("--fast", options->fast, "run frames as fast as possible instead of in real time");
+    std::vector<std::string> settings;
+    app.add_option("--set", settings, "set a console variable before the plug-in attaches (repeatable)")
+        ->check(SETTING)
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false);
+    app.add_flag("--log", options->log, "print the server log");
+    app.add_flag("--quiet", options->quiet, "print nothing but errors");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &error) {
+        const int code = app.exit(error, std::cout, std::cerr);
+        return code == 0 ? ParseOutcome::help : ParseOutcome::error;
     }
+    engine.port = engine.hostport;
+    options->match.map_seconds = rotate_minutes * 60.0;
+    for (const std::string &setting : settings)
+        options->server.settings.push_back(split_setting(setting));
+    options->map_given = map->count() > 0;
     if (!options->map_given)
-        options->server.map = map_rotation(options->server.engine.game_dir).front().name;
+        options->server.map = map_rotation(engine.game_dir).front().name;
     return ParseOutcome::run;
 }
 

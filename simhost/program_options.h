@@ -19,11 +19,10 @@ struct ProgramOptions {
     bool quiet = false;
 };
 
-extern const char *const PROGRAM_USAGE;
-
 enum class ParseOutcome { run, help, error };
 
-// Reads the arguments; help goes to standard output, mistakes to standard error.
+// Reads the arguments; help goes to standard output, mistakes (naming the option and what it takes)
+// to standard error.
 ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOptions *options);
 
 }  // namespace simhost

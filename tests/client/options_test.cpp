@@ -18,3 +18,21 @@ TEST(ClientOptions, Refused) {
         EXPECT_FALSE(client::parse_options(arguments, &options, &error)) << arguments.back();
     }
 }
+
+TEST(ClientOptions, EachOptionLandsInItsField) {
+    client::Options options;
+    std::string error;
+    ASSERT_TRUE(client::parse_options({"--send", "GET_PLAYER", "10.0.0.1", "040015", "--send", "SET_REFRESH 2",
+                                       "--once", "--timeout", "0.5", "--spacing", "0", "--chat", "03", "--width", "80"},
+                                      &options, &error))
+        << error;
+    EXPECT_EQ(options.host, "10.0.0.1");
+    EXPECT_EQ(options.port, 40015);  // a leading zero is not octal
+    EXPECT_EQ(options.sends, (std::vector<std::string>{"GET_PLAYER", "SET_REFRESH 2"}));
+    EXPECT_TRUE(options.once);
+    EXPECT_FALSE(options.raw);
+    EXPECT_DOUBLE_EQ(options.timeout, 0.5);
+    EXPECT_DOUBLE_EQ(options.spacing, 0.0);
+    EXPECT_EQ(options.chat_lines, 3u);
+    EXPECT_EQ(options.width, 80u);
+}

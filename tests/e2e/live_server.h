@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "client/records.h"
 #include "e2e/harness.h"
+#include "stream/records.h"
 #include "support/sockets.h"
 
 namespace e2e {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "client/records.h"
 #include "simhost/game_server.h"
 #include "simhost/match.h"
 #include "simhost/temp_folder.h"
+#include "stream/records.h"
 #include "support/sockets.h"
 
 namespace match_testing {

@@ -55,13 +55,29 @@ TEST(ProgramOptions, MatchOptionsAndTheGamesFirstMap) {
     EXPECT_EQ(chosen.match.bots, 0);
 }
 
+TEST(ProgramOptions, ServerOptionsAndDecimalNumbers) {
+    simhost::ProgramOptions options;
+    ASSERT_EQ(parse({"--bots", "010", "--hostport", "27016", "--set", "mp_timelimit=30", "--set", "sv_password=a=b",
+                     "--fps", "50", "--fast"},
+                    &options),
+              simhost::ParseOutcome::run);
+    EXPECT_EQ(options.match.bots, 10);  // a leading zero is not octal
+    EXPECT_EQ(options.server.engine.hostport, 27016);
+    EXPECT_EQ(options.server.engine.port, 27016);
+    ASSERT_EQ(options.server.settings.size(), 2u);
+    EXPECT_EQ(options.server.settings[1].first, "sv_password");
+    EXPECT_EQ(options.server.settings[1].second, "a=b");
+    EXPECT_DOUBLE_EQ(options.server.fps, 50.0);
+    EXPECT_TRUE(options.fast);
+    EXPECT_FALSE(options.log);
+}
+
 TEST(ProgramOptions, RefusesImpossibleMatches) {
     for (std::vector<const char *> words : {std::vector<const char *>{"--bots", "33"},
                                             {"--bots", "-1"},
                                             {"--bots", "2.5"},
                                             {"--seed", "-4"},
-                                            {"--rotate", "-1"},
-                                            {"--bots"}}) {
+                                            {"--rotate", "-1"}}) {
         simhost::ProgramOptions options;
         EXPECT_EQ(parse(words, &options), simhost::ParseOutcome::error) << words[0];
     }

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "client/records.h"
+#include "stream/records.h"
 #include "support/sockets.h"
 
 int main(int argc, char **argv) {

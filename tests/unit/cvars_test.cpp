@@ -2,7 +2,7 @@
 #include <limits>
 #include <string>
 
-#include "plugin/cvars.h"
+#include "host/cvars.h"
 #include "unit/plugin_fixture.h"
 
 namespace {

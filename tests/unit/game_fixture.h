@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "client/records.h"
 #include "events/game_hooks.h"
 #include "reports/record.h"
 #include "simhost/player.h"
+#include "stream/records.h"
 #include "unit/plugin_fixture.h"
 
 class GameFixture : public PluginFixture {

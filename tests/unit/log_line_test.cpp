@@ -1,6 +1,6 @@
 #include <string>
 
-#include "plugin/sdk_util.h"
+#include "host/sdk_util.h"
 #include "unit/plugin_fixture.h"
 
 using LogLineTest = PluginFixture;

@@ -2,8 +2,8 @@
 #include <memory>
 #include <string>
 
+#include "host/cvars.h"
 #include "net/tcp_server.h"
-#include "plugin/cvars.h"
 #include "support/sockets.h"
 #include "unit/plugin_fixture.h"
 

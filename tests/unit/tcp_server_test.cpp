@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "plugin/cvars.h"
+#include "host/cvars.h"
 #include "support/sockets.h"
 #include "unit/plugin_fixture.h"
 

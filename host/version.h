@@ -1,3 +1,4 @@
+// The plug-in's version.
 #pragma once
 
 // Shown to the host and published in orlex_mm_version, so the two always agree.

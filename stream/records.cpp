@@ -1,4 +1,4 @@
-#include "client/records.h"
+#include "stream/records.h"
 
 namespace records {
 

@@ -1,8 +1,8 @@
-#include "client/view_state.h"
+#include "stream/view_state.h"
 
 #include <algorithm>
 
-#include "client/numbers.h"
+#include "stream/numbers.h"
 
 namespace view {
 namespace {

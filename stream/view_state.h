@@ -1,4 +1,5 @@
-// The latest state of a game server as its report stream tells it, folded record by record.
+// The latest state of a game server as its report stream tells it, folded record by record; every
+// view (terminal, web) renders from it.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "client/records.h"
+#include "stream/records.h"
 
 namespace view {
 

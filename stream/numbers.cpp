@@ -1,4 +1,4 @@
-#include "client/numbers.h"
+#include "stream/numbers.h"
 
 #include <cmath>
 #include <cstdio>

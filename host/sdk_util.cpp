@@ -1,9 +1,9 @@
-#include "plugin/sdk_util.h"
+#include "host/sdk_util.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "plugin/engine.h"
+#include "host/engine.h"
 
 bool UTIL_TableRequestOk(const char *entry, const char *table_name, const void *table, int *interfaceVersion,
                          int ours) {

@@ -1,6 +1,6 @@
-#include "events/entity_search.h"
+#include "host/entity_search.h"
 
-#include "plugin/engine.h"
+#include "host/engine.h"
 
 edict_t *UTIL_FindEntityByString(edict_t *pentStart, const char *szKeyword, const char *szValue) {
     edict_t *found = g_engfuncs.pfnFindEntityByString(pentStart, szKeyword, szValue);

@@ -1,4 +1,5 @@
-// The one way the plug-in writes its own messages to the server log.
+// The one way the plug-in writes its own messages to the server log, and the check every table
+// request from the host goes through.
 #pragma once
 
 #if defined(__GNUC__)

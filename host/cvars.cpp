@@ -1,11 +1,11 @@
-#include "plugin/cvars.h"
+#include "host/cvars.h"
 
 #include <climits>
 #include <cmath>
 #include <cstdio>
 
-#include "plugin/engine.h"
-#include "plugin/version.h"
+#include "host/engine.h"
+#include "host/version.h"
 
 namespace {
 const int PUBLIC = FCVAR_SERVER | FCVAR_EXTDLL;  // shown in the server's public rules

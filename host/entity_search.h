@@ -1,4 +1,4 @@
-// Walking the game's entities by a field's value.
+// Walking the game's entities by a field's value: a thin layer on the engine's own search.
 #pragma once
 
 #include "sdk/eiface.h"

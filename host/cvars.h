@@ -1,4 +1,5 @@
-// The plug-in's console variables: its whole configuration.
+// The plug-in's console variables: its whole configuration. At the floor, so that every layer
+// reads its settings without reaching up to the entry points that register them.
 #pragma once
 
 #include "sdk/cvardef.h"

@@ -1,5 +1,5 @@
 // Parsing the plug-in's report stream: records split out of a byte stream (whatever the reads'
-// boundaries), each into its kind and its key lines.
+// boundaries), each into its kind and its key lines. Shared by every reader of the stream.
 #pragma once
 
 #include <cstddef>

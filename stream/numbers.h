@@ -1,4 +1,4 @@
-// The report's numbers, read leniently and written for a narrow column.
+// The report's numbers, read leniently (the state fold) and written for a narrow column (the views).
 #pragma once
 
 #include <string>
