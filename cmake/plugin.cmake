@@ -2,6 +2,7 @@
 # library the host loads.
 
 add_library(orlex_core OBJECT
+  plugin/access_settings.cpp
   plugin/client_requests.cpp
   plugin/cvars.cpp
   plugin/dllapi.cpp
@@ -11,7 +12,10 @@ add_library(orlex_core OBJECT
   plugin/meta_api.cpp
   plugin/report_schedule.cpp
   plugin/sdk_util.cpp
+  net/address_list.cpp
+  net/admission.cpp
   net/cstrings.cpp
+  net/minute_counts.cpp
   net/tcp_server.cpp
   net/udp_server.cpp
   reports/map_world.cpp

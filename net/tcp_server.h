@@ -3,6 +3,8 @@
 // stored report cycles that delays what clients see by whole cycles.
 #pragma once
 
+#include <cstdint>
+
 #include "net/socket_port.h"
 
 enum {
@@ -30,6 +32,8 @@ public:
     int check_if_open(int conn_num) const;
     void close_connection(int conn_num);
     void close_connections();
+    // Closes the open connections whose address the allow-list no longer lets in.
+    void close_disallowed();
     void stoplistening();
 
     // Staggered sending. resetstack sizes the ring (at most SEND_FRAMES; 0 or less: off).
@@ -50,10 +54,13 @@ private:
     bool valid_slot(int conn_num) const;
     // Frees a slot whose connection ends, logging why.
     void drop(int conn_num, int reason);
+    // The next waiting connection that may take a slot (others are closed on the way), or -1.
+    int accept_admitted(uint32_t *address);
 
     int _sd = net::NO_SOCKET;
     int _rc = 0;
     int _sd_queue[TCP_SLOTS];  // descriptor per slot, NO_SOCKET when free
+    uint32_t _peer[TCP_SLOTS] = {};  // address per slot, host byte order
     sockaddr_in _localAddr{};
     char sendbuffer_stack[SEND_FRAMES][SEND_QUEUES][REPORT_SIZE];
 };

@@ -10,6 +10,7 @@
 #include "events/udplogs.h"
 #include "net/tcp_server.h"
 #include "net/udp_server.h"
+#include "plugin/access_settings.h"
 #include "plugin/cvars.h"
 #include "plugin/report_schedule.h"
 
@@ -31,6 +32,7 @@ static void flush_chat(CStrings &queue) {
 }
 
 void connection_work() {
+    read_access_settings();
     tcp_serv.update_connections();
     flush_chat(tcp_say_buf);
     flush_chat(tcp_say_team_buf);
