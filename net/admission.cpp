@@ -20,7 +20,7 @@ static void log_bad_entry(const char *entry, size_t length, void *context) {
         return;
     const int shown = length > BAD_ENTRY_SHOWN ? BAD_ENTRY_SHOWN : static_cast<int>(length);
     UTIL_LogPrintf("[ORLEX] orlex_mm_allow: ignoring \"%.*s%s\": not an IPv4 address or address/prefix", shown,
-                   entry, static_cast<int>(length) > shown ? "..." : "");
+                   entry, length > BAD_ENTRY_SHOWN ? "..." : "");
 }
 
 static void log_reading(const AddressList &list, const AddressList::Reading &reading, size_t length) {
@@ -36,7 +36,7 @@ static void log_reading(const AddressList &list, const AddressList::Reading &rea
     else if (list.ranges() == 0)
         UTIL_LogPrintf("[ORLEX] orlex_mm_allow: no entry parses; refusing every connection");
     else
-        UTIL_LogPrintf("[ORLEX] orlex_mm_allow: %i entries; connections from any other address are refused",
+        UTIL_LogPrintf("[ORLEX] orlex_mm_allow: entries in use: %i; connections from any other address are refused",
                        list.ranges());
 }
 

@@ -32,11 +32,6 @@ uint32_t MinuteCounts::count(uint32_t address, int64_t minute) {
     return entry.events;
 }
 
-void MinuteCounts::clear() {
-    used_ = 0;
-    use_clock_ = 0;
-}
-
 int64_t minute_of(double seconds) {
     // The clock is finite and far below these bounds; anything else lands in one minute of its own.
     if (!(seconds > -1e15 && seconds < 1e15))

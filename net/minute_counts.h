@@ -12,7 +12,6 @@ public:
     // Counts one more event from the address in the minute; the count in that minute so far,
     // 1 for the first. A different minute (the clock also restarts at a map change) starts anew.
     uint32_t count(uint32_t address, int64_t minute);
-    void clear();
 
 private:
     struct Entry {

@@ -20,7 +20,8 @@ public:
 
     // Opens the listener on ip:port with a backlog of portpool. 0 when listening, -1 on failure.
     int init(int port, const char *ip);
-    // Accepts at most one waiting client, into the lowest free slot.
+    // Accepts at most one waiting client, into the lowest free slot. Clients the access settings
+    // refuse are closed on the way and take no slot.
     void update_connections();
     // Bytes read (> 0); 0 when the peer has closed (the slot is freed); -1 for an invalid or free
     // slot, nothing waiting, or a failed read.

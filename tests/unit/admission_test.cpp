@@ -63,7 +63,7 @@ TEST_F(AdmissionTest, AListIsReadOnlyWhenItChangesAndEachBadEntryNamedOnce) {
     EXPECT_TRUE(gate.set_allow_list("127.0.0.1 bogus"));
     EXPECT_FALSE(gate.set_allow_list("127.0.0.1 bogus"));
     EXPECT_EQ(lines("[ORLEX] orlex_mm_allow: ignoring \"bogus\": not an IPv4 address or address/prefix"), 1);
-    EXPECT_EQ(lines("[ORLEX] orlex_mm_allow: 1 entries; connections from any other address are refused"), 1);
+    EXPECT_EQ(lines("[ORLEX] orlex_mm_allow: entries in use: 1; connections from any other address are refused"), 1);
     EXPECT_TRUE(gate.allows(ip(127, 0, 0, 1)));
     EXPECT_FALSE(gate.admit(ip(127, 0, 0, 2), 10.0));
 
