@@ -64,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     BadEntries bad = {text, size, 0};
     const AddressList::Reading reading = list.read(text, size, check_bad_entry, &bad);
     if (reading.malformed != bad.count || list.ranges() > ADDRESS_LIST_RANGES ||
-        reading.entries != reading.malformed + list.ranges() + reading.ignored || list.restricts() != (reading.entries > 0))
+        reading.entries != reading.malformed + list.ranges() + reading.ignored ||
+        list.restricts() != (reading.entries > 0))
         __builtin_trap();
     if (list.restricts() && list.ranges() == 0 && list.allows(range.network))
         __builtin_trap();  // nothing parsed: nobody gets in

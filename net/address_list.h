@@ -7,7 +7,7 @@
 #include <cstdint>
 
 enum {
-    ADDRESS_LIST_RANGES = 64,  // ranges kept; entries past them are ignored
+    ADDRESS_LIST_RANGES = 64,    // ranges kept; entries past them are ignored
     ADDRESS_ENTRY_LONGEST = 18,  // "255.255.255.255/32"
 };
 

@@ -19,8 +19,8 @@ static void log_bad_entry(const char *entry, size_t length, void *context) {
     if (++named > BAD_ENTRY_LINES)
         return;
     const int shown = length > BAD_ENTRY_SHOWN ? BAD_ENTRY_SHOWN : static_cast<int>(length);
-    UTIL_LogPrintf("[ORLEX] orlex_mm_allow: ignoring \"%.*s%s\": not an IPv4 address or address/prefix", shown,
-                   entry, length > BAD_ENTRY_SHOWN ? "..." : "");
+    UTIL_LogPrintf("[ORLEX] orlex_mm_allow: ignoring \"%.*s%s\": not an IPv4 address or address/prefix", shown, entry,
+                   length > BAD_ENTRY_SHOWN ? "..." : "");
 }
 
 static void log_reading(const AddressList &list, const AddressList::Reading &reading, size_t length) {
@@ -71,7 +71,8 @@ bool Admission::admit(uint32_t address, double now) {
         return false;
     }
     if (rate_ > 0 && connections_.count(address, minute) > static_cast<uint32_t>(rate_)) {
-        refuse(address, minute, "more new connections this minute than orlex_mm_rate allows; refused until the minute ends");
+        refuse(address, minute,
+               "more new connections this minute than orlex_mm_rate allows; refused until the minute ends");
         return false;
     }
     return true;

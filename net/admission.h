@@ -10,9 +10,9 @@
 #include "net/minute_counts.h"
 
 enum {
-    ALLOW_TEXT_SIZE = 1024,           // an allow-list text is read up to 1023 characters
-    BAD_ENTRY_LINES = 8,              // entries that do not parse, named one a line, per reading
-    REFUSAL_LINES_PER_MINUTE = 16,    // refusal lines in all, then one line saying the rest go unlogged
+    ALLOW_TEXT_SIZE = 1024,         // an allow-list text is read up to 1023 characters
+    BAD_ENTRY_LINES = 8,            // entries that do not parse, named one a line, per reading
+    REFUSAL_LINES_PER_MINUTE = 16,  // refusal lines in all, then one line saying the rest go unlogged
 };
 
 class Admission {

@@ -61,7 +61,8 @@ private:
     int _sd = net::NO_SOCKET;
     int _rc = 0;
     int _sd_queue[TCP_SLOTS];  // descriptor per slot, NO_SOCKET when free
-    uint32_t _peer[TCP_SLOTS] = {};  // address per slot, host byte order
+    // Address per slot, host byte order.
+    uint32_t _peer[TCP_SLOTS] = {};
     sockaddr_in _localAddr{};
     char sendbuffer_stack[SEND_FRAMES][SEND_QUEUES][REPORT_SIZE];
 };

@@ -44,7 +44,8 @@ TEST_F(AccessControlTest, WithTheDefaultsEveryAddressIsServedAndNothingIsSaid) {
 TEST_F(AccessControlTest, OnlyListedAddressesGetASlot) {
     set("orlex_mm_allow", "127.0.0.1");
     start_listening();
-    EXPECT_EQ(log().count("[ORLEX] orlex_mm_allow: entries in use: 1; connections from any other address are refused"), 1);
+    EXPECT_EQ(log().count("[ORLEX] orlex_mm_allow: entries in use: 1; connections from any other address are refused"),
+              1);
     EXPECT_TRUE(refused("127.0.0.2"));
     EXPECT_TRUE(refused("127.0.0.2"));
     EXPECT_TRUE(refused("127.0.1.1"));

@@ -54,7 +54,8 @@ TEST_F(RefusalFlood, TenThousandStrangersTakeNoSlotAndFewLogLines) {
     for (int done = 0; done < kAttempts; done += kBatch) {
         std::vector<int> batch;
         for (int i = 0; i < kBatch; ++i)
-            batch.push_back(testing_support::connect_without_waiting(port, loopback_source((done + i) % kSources).c_str()));
+            batch.push_back(
+                testing_support::connect_without_waiting(port, loopback_source((done + i) % kSources).c_str()));
         if (done == kAttempts / 2)
             admin = std::make_unique<AdminClient>(port, "127.0.0.1");  // waits behind a whole batch
         size_t settled = 0;
@@ -63,7 +64,8 @@ TEST_F(RefusalFlood, TenThousandStrangersTakeNoSlotAndFewLogLines) {
             ++frames_run;
             if (admin && admin_frames < 0 && log().count("[ORLEX] Connect::") == 1)
                 admin_frames = frame + 1;
-            settled = static_cast<size_t>(std::count_if(batch.begin(), batch.end(), [](int fd) { return peer_of(fd) != Peer::open; }));
+            settled = static_cast<size_t>(
+                std::count_if(batch.begin(), batch.end(), [](int fd) { return peer_of(fd) != Peer::open; }));
         }
         for (int fd : batch) {
             const Peer state = peer_of(fd);
@@ -90,9 +92,10 @@ TEST_F(RefusalFlood, TenThousandStrangersTakeNoSlotAndFewLogLines) {
     EXPECT_EQ(cvar("orlex_port_avail"), "10");
     EXPECT_EQ(testing_support::open_descriptors(), descriptors_before);
     EXPECT_LT(longest_frame_seconds, kFrameBoundSeconds);
-    std::printf("[ refused flood ] %d connections from %d addresses over %d minutes of server time: %d frames, "
-                "%d log lines, %.1f us a refused connection (client side included), 0 slots held\n",
-                kAttempts, kSources, minutes, frames_run, refusal_lines, took.count() * 1e6 / kAttempts);
+    std::printf(
+        "[ refused flood ] %d connections from %d addresses over %d minutes of server time: %d frames, "
+        "%d log lines, %.1f us a refused connection (client side included), 0 slots held\n",
+        kAttempts, kSources, minutes, frames_run, refusal_lines, took.count() * 1e6 / kAttempts);
 }
 
 TEST_F(HostileTest, OneHostCyclingConnectionsGetsItsRateAndNoMore) {

@@ -35,10 +35,10 @@ TEST(MinuteCounts, AFullTableGivesUpEarlierMinutesFirstThenTheLeastRecentlySeen)
     counts.count(ip(192, 0, 2, 1), 1);  // from the minute before
     for (int i = 0; i < MINUTE_COUNT_ENTRIES - 1; ++i)
         counts.count(ip(10, 0, i / 256, i % 256), 2);
-    counts.count(ip(10, 0, 0, 0), 2);           // seen again: now the most recent
-    counts.count(ip(203, 0, 113, 1), 2);        // takes the earlier minute's entry
+    counts.count(ip(10, 0, 0, 0), 2);     // seen again: now the most recent
+    counts.count(ip(203, 0, 113, 1), 2);  // takes the earlier minute's entry
     EXPECT_EQ(counts.count(ip(10, 0, 0, 1), 2), 2u);
-    counts.count(ip(203, 0, 113, 2), 2);        // takes the least recently seen: 10.0.0.2
+    counts.count(ip(203, 0, 113, 2), 2);  // takes the least recently seen: 10.0.0.2
     EXPECT_EQ(counts.count(ip(10, 0, 0, 0), 2), 3u);
     EXPECT_EQ(counts.count(ip(10, 0, 0, 3), 2), 2u);
     EXPECT_EQ(counts.count(ip(10, 0, 0, 2), 2), 1u);  // forgotten, counted anew
