@@ -59,6 +59,8 @@ void print_table(const std::map<std::string, double> &measured) {
         {"Get_Server_Data", "Get_Server_Data", ""},
         {"Get_SG_Data (19)", "Get_SG_Data, 19 sentry guns", ""},
         {"RefreshCycle", "refresh cycle, 32 players, 10 clients", ""},
+        {"RefusedConnection", "refused connection, both ends on loopback", "0 slots held"},
+        {"GateRefusesAStranger", "allow-list decision for a stranger", ""},
     };
     std::printf("\n%-42s %14s   %s\n", "measure", "CPU time", "target");
     for (const Row &row : rows) {

@@ -6,7 +6,10 @@ add_library(orlex_core OBJECT
   host/engine.cpp
   host/entity_search.cpp
   host/sdk_util.cpp
+  net/address_list.cpp
+  net/admission.cpp
   net/cstrings.cpp
+  net/minute_counts.cpp
   net/tcp_server.cpp
   net/udp_server.cpp
   events/chat.cpp
@@ -19,6 +22,7 @@ add_library(orlex_core OBJECT
   reports/player_report.cpp
   reports/record.cpp
   reports/server_report.cpp
+  plugin/access_settings.cpp
   plugin/client_requests.cpp
   plugin/dllapi.cpp
   plugin/engine_api.cpp

@@ -24,6 +24,10 @@ cvar_t orlex_cvars[ORLEX_CVAR_COUNT + 1] = {
     {"orlex_port_pool", "10", PRIVATE, 10.0f, nullptr},
     {"orlex_port_avail", "10", PUBLIC, 10.0f, nullptr},
     {"orlex_mm_udp_port", "0", PRIVATE, 0.0f, nullptr},
+    // Access control, off by default; private, so that the admin hosts are not published.
+    {"orlex_mm_allow", "", PRIVATE, 0.0f, nullptr},
+    {"orlex_mm_rate", "0", PRIVATE, 0.0f, nullptr},
+    {"orlex_mm_hide_password", "0", PRIVATE, 0.0f, nullptr},
     {nullptr, nullptr, 0, 0.0f, nullptr},
 };
 
@@ -38,12 +42,16 @@ cvar_t *orlex_timer_query;
 cvar_t *orlex_port_pool;
 cvar_t *orlex_port_avail;
 cvar_t *orlex_mm_udp_port;
+cvar_t *orlex_mm_allow;
+cvar_t *orlex_mm_rate;
+cvar_t *orlex_mm_hide_password;
 
 // In the order of orlex_cvars.
 static cvar_t **const live_records[ORLEX_CVAR_COUNT] = {
     &orlex_mm_port,     &orlex_mm_ip,        &orlex_mm_version,      &orlex_timer_refresh,
     &orlex_refresh_lag, &orlex_timer_server, &orlex_timer_conncheck, &orlex_timer_query,
     &orlex_port_pool,   &orlex_port_avail,   &orlex_mm_udp_port,
+    &orlex_mm_allow,    &orlex_mm_rate,      &orlex_mm_hide_password,
 };
 
 void register_cvars() {

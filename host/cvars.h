@@ -4,7 +4,7 @@
 
 #include "sdk/cvardef.h"
 
-enum { ORLEX_CVAR_COUNT = 11 };
+enum { ORLEX_CVAR_COUNT = 14 };
 
 // Registered at attach, in this order; the last record (null name) ends the table.
 extern cvar_t orlex_cvars[ORLEX_CVAR_COUNT + 1];
@@ -22,6 +22,9 @@ extern cvar_t *orlex_timer_query;
 extern cvar_t *orlex_port_pool;
 extern cvar_t *orlex_port_avail;
 extern cvar_t *orlex_mm_udp_port;
+extern cvar_t *orlex_mm_allow;
+extern cvar_t *orlex_mm_rate;
+extern cvar_t *orlex_mm_hide_password;
 
 // Registers the table with the engine, then fetches the live records.
 void register_cvars();

@@ -5,10 +5,21 @@
 #include <cstring>
 
 #include "host/cvars.h"
+#include "host/engine.h"
 #include "host/sdk_util.h"
+#include "net/admission.h"
 
 tcp_server tcp_serv;
 int portpool;
+
+enum { REFUSALS_PER_CHECK = 32 };
+
+// A refused client gets a reset, never a byte, and leaves no closing state behind on our side.
+static void close_refused(int client) {
+    linger abort_at_once = {1, 0};
+    setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&abort_at_once), sizeof(abort_at_once));
+    net::close_socket(client);
+}
 
 void set_portpool(int requested) {
     portpool = requested < 0 ? 0 : requested > TCP_SLOTS ? TCP_SLOTS : requested;
@@ -85,15 +96,32 @@ void tcp_server::update_connections() {
     if (slot >= portpool || slot >= TCP_SLOTS || _sd == net::NO_SOCKET)
         return;  // a full pool leaves newcomers waiting in the backlog
 
-    sockaddr_in peer;
-    socklen_t peer_size = sizeof(peer);
-    const int client = static_cast<int>(accept(_sd, reinterpret_cast<sockaddr *>(&peer), &peer_size));
+    uint32_t address = 0;
+    const int client = accept_admitted(&address);
     if (client < 0)
         return;  // usually: nobody is waiting
     _sd_queue[slot] = client;
+    _peer[slot] = address;
     UTIL_LogPrintf("[ORLEX] Connect::%i", slot);
     adjustPool(-1);
     net::set_nonblocking(client);
+}
+
+// Refused connections take no slot and do not use up a check's one accept: a refused host must not
+// keep an allowed one waiting in the backlog. Bounded, so that a flood cannot hold up a frame.
+int tcp_server::accept_admitted(uint32_t *address) {
+    for (int refused = 0; refused <= REFUSALS_PER_CHECK; ++refused) {
+        sockaddr_in peer;
+        socklen_t peer_size = sizeof(peer);
+        const int client = static_cast<int>(accept(_sd, reinterpret_cast<sockaddr *>(&peer), &peer_size));
+        if (client < 0)
+            return -1;
+        *address = ntohl(peer.sin_addr.s_addr);
+        if (admission.admit(*address, server_time()))
+            return client;
+        close_refused(client);
+    }
+    return -1;
 }
 
 int tcp_server::get_input(int conn_num, char *buffer, int size) {
@@ -138,6 +166,17 @@ void tcp_server::close_connections() {
     for (int slot = 0; slot < portpool && slot < TCP_SLOTS; ++slot)
         if (_sd_queue[slot] != net::NO_SOCKET)
             drop(slot, 2);
+}
+
+void tcp_server::close_disallowed() {
+    for (int slot = 0; slot < portpool && slot < TCP_SLOTS; ++slot) {
+        if (_sd_queue[slot] == net::NO_SOCKET || admission.allows(_peer[slot]))
+            continue;
+        char text[16];
+        address_text(_peer[slot], text);
+        UTIL_LogPrintf("[ORLEX] %s is no longer in orlex_mm_allow", text);
+        drop(slot, 4);
+    }
 }
 
 void tcp_server::stoplistening() {

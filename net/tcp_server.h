@@ -3,6 +3,8 @@
 // stored report cycles that delays what clients see by whole cycles.
 #pragma once
 
+#include <cstdint>
+
 #include "net/socket_port.h"
 
 enum {
@@ -18,7 +20,8 @@ public:
 
     // Opens the listener on ip:port with a backlog of portpool. 0 when listening, -1 on failure.
     int init(int port, const char *ip);
-    // Accepts at most one waiting client, into the lowest free slot.
+    // Accepts at most one waiting client, into the lowest free slot. Clients the access settings
+    // refuse are closed on the way and take no slot.
     void update_connections();
     // Bytes read (> 0); 0 when the peer has closed (the slot is freed); -1 for an invalid or free
     // slot, nothing waiting, or a failed read.
@@ -30,6 +33,8 @@ public:
     int check_if_open(int conn_num) const;
     void close_connection(int conn_num);
     void close_connections();
+    // Closes the open connections whose address the allow-list no longer lets in.
+    void close_disallowed();
     void stoplistening();
 
     // Staggered sending. resetstack sizes the ring (at most SEND_FRAMES; 0 or less: off).
@@ -50,10 +55,14 @@ private:
     bool valid_slot(int conn_num) const;
     // Frees a slot whose connection ends, logging why.
     void drop(int conn_num, int reason);
+    // The next waiting connection that may take a slot (others are closed on the way), or -1.
+    int accept_admitted(uint32_t *address);
 
     int _sd = net::NO_SOCKET;
     int _rc = 0;
     int _sd_queue[TCP_SLOTS];  // descriptor per slot, NO_SOCKET when free
+    // Address per slot, host byte order.
+    uint32_t _peer[TCP_SLOTS] = {};
     sockaddr_in _localAddr{};
     char sendbuffer_stack[SEND_FRAMES][SEND_QUEUES][REPORT_SIZE];
 };

@@ -11,6 +11,7 @@
 #include "host/cvars.h"
 #include "net/tcp_server.h"
 #include "net/udp_server.h"
+#include "plugin/access_settings.h"
 #include "plugin/report_schedule.h"
 
 static char tcp_resv_buffer[256];  // one read from one client
@@ -31,6 +32,7 @@ static void flush_chat(CStrings &queue) {
 }
 
 void connection_work() {
+    read_access_settings();
     tcp_serv.update_connections();
     flush_chat(tcp_say_buf);
     flush_chat(tcp_say_team_buf);

@@ -10,6 +10,7 @@
 #include "host/sdk_util.h"
 #include "net/tcp_server.h"
 #include "net/udp_server.h"
+#include "plugin/access_settings.h"
 #include "plugin/dllapi.h"
 
 enum { DERIVED_PORT_BASE = 13000, ADDRESS_TEXT_SIZE = 64 };
@@ -68,6 +69,7 @@ void start_listening() {
     char ip[ADDRESS_TEXT_SIZE];
     snprintf(ip, sizeof(ip), "%s", engine_cvar_text("orlex_mm_ip"));
 
+    read_access_settings();
     tcp_serv.init(myport, ip);
     tcp_serv.resetstack(cvar_whole(orlex_refresh_lag));
 

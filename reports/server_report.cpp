@@ -50,7 +50,7 @@ void Get_Server_Data(char *server_data) {
     record_value(record, "GAME_DIR", game_dir);
     record_whole(record, "MAX_PLAYERS", gpGlobals ? gpGlobals->maxClients : 0);
     record_whole(record, "UPTIME", static_cast<int>(std::time(nullptr) - server_start_time));
-    record_value(record, "SV_PASSWORD", engine_cvar_text("sv_password"));
+    record_value(record, "SV_PASSWORD", cvar_whole(orlex_mm_hide_password) != 0 ? "" : engine_cvar_text("sv_password"));
     record_decimal(record, "WORLDSIZE_X", worldsize_x);
     record_decimal(record, "WORLDSIZE_Y", worldsize_y);
     record_value(record, "MAP_NAME", gpGlobals ? string_text(gpGlobals->mapname) : "");

@@ -62,8 +62,8 @@ void LiveServerTest::start_listening() {
     ASSERT_TRUE(log().contains("[ORLEX] Initializing server."));
 }
 
-std::unique_ptr<AdminClient> LiveServerTest::connect_client() {
-    auto client = std::make_unique<AdminClient>(port);
+std::unique_ptr<AdminClient> LiveServerTest::connect_client(const char *source_address) {
+    auto client = std::make_unique<AdminClient>(port, source_address);
     EXPECT_TRUE(client->connected());
     const int accepted = log().count("[ORLEX] Connect::");
     for (int frame = 0; frame < 1000 && log().count("[ORLEX] Connect::") == accepted; ++frame)

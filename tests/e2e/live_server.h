@@ -17,7 +17,7 @@ namespace e2e {
 // A client of the plug-in that collects the records it receives.
 class AdminClient {
 public:
-    explicit AdminClient(int port) : socket_(port) {}
+    explicit AdminClient(int port, const char *source_address = nullptr) : socket_(port, 0, source_address) {}
     bool connected() const { return socket_.connected(); }
     bool send(const std::string &line) { return socket_.send(line); }
     size_t send_some(const std::string &bytes) { return socket_.send_some(bytes); }
@@ -47,8 +47,9 @@ protected:
     void run(double seconds) { server->run_for(seconds); }
     // One frame, timed: the longest frame seen is kept in longest_frame_seconds.
     void timed_frame();
-    // A client connected and accepted into its slot (frames run until the plug-in logs it).
-    std::unique_ptr<AdminClient> connect_client();
+    // A client connected and accepted into its slot (frames run until the plug-in logs it), from
+    // 127.0.0.1 or the source address given.
+    std::unique_ptr<AdminClient> connect_client(const char *source_address = nullptr);
     // The SERVER record that a GET_SERVER request returns now.
     records::Record request_server_record(AdminClient &client);
     // A human player who joins now.

@@ -32,6 +32,16 @@ bool bindable(int type, int port) {
     return ok;
 }
 
+// Binds a client socket to the source address before it connects; true without one.
+bool bind_source(int fd, const char *source_address) {
+    if (!source_address)
+        return true;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    return inet_pton(AF_INET, source_address, &address.sin_addr) == 1 &&
+           bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
+}
+
 }  // namespace
 
 int free_port() {
@@ -55,8 +65,12 @@ TcpClient::Listener::Listener(int port) {
 
 TcpClient::Listener::~Listener() { ::close(fd_); }
 
-TcpClient::TcpClient(int port, int receive_buffer) {
+TcpClient::TcpClient(int port, int receive_buffer, const char *source_address) {
     fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (!bind_source(fd_, source_address)) {
+        close();
+        return;
+    }
     if (receive_buffer > 0)
         setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof(receive_buffer));
     const int on = 1;
@@ -155,10 +169,14 @@ std::string UdpReceiver::receive(int milliseconds) {
     return count > 0 ? std::string(buffer, static_cast<size_t>(count)) : std::string();
 }
 
-int connect_without_waiting(int port) {
+int connect_without_waiting(int port, const char *source_address) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
         return -1;
+    if (!bind_source(fd, source_address)) {
+        ::close(fd);
+        return -1;
+    }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
     sockaddr_in address = loopback(port);
     if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0 && errno != EINPROGRESS) {

@@ -38,8 +38,9 @@ public:
         bool listening_ = false;
     };
 
-    // Connects to 127.0.0.1:port; a receive buffer size above 0 is set before connecting.
-    explicit TcpClient(int port, int receive_buffer = 0);
+    // Connects to 127.0.0.1:port; a receive buffer size above 0 is set before connecting. A source
+    // address (another loopback address, such as "127.0.0.2") makes the connection come from there.
+    explicit TcpClient(int port, int receive_buffer = 0, const char *source_address = nullptr);
     ~TcpClient();
     TcpClient(const TcpClient &) = delete;
     TcpClient &operator=(const TcpClient &) = delete;
@@ -80,8 +81,9 @@ private:
     bool bound_ = false;
 };
 
-// Starts a connection to 127.0.0.1:port without waiting for it; the descriptor, or -1.
-int connect_without_waiting(int port);
+// Starts a connection to 127.0.0.1:port without waiting for it, from the source address if one is
+// given; the descriptor, or -1.
+int connect_without_waiting(int port, const char *source_address = nullptr);
 void close_descriptor(int fd);
 // Descriptors this process has open now.
 int open_descriptors();

@@ -38,13 +38,14 @@ TEST(CvarReaders, MissingVariableOrNotFiniteReadsAsZeroOrEmpty) {
     EXPECT_STREQ(cvar_text(&var), "");
 }
 
-TEST(CvarTable, ElevenRecordsThenTheEndMarker) {
+TEST(CvarTable, FourteenRecordsThenTheEndMarker) {
     EXPECT_STREQ(orlex_cvars[0].name, "orlex_mm_port");
     EXPECT_STREQ(orlex_cvars[10].name, "orlex_mm_udp_port");
-    EXPECT_EQ(orlex_cvars[11].name, nullptr);
+    EXPECT_STREQ(orlex_cvars[13].name, "orlex_mm_hide_password");
+    EXPECT_EQ(orlex_cvars[14].name, nullptr);
     for (const cvar_t &record : orlex_cvars) {
-        // The number of each record is its default text read as a number, except the version.
-        if (record.name && std::string(record.name) != "orlex_mm_version") {
+        // The number of each record is its default text read as a number, except the texts.
+        if (record.name && std::string(record.name) != "orlex_mm_version" && std::string(record.name) != "orlex_mm_allow") {
             EXPECT_FLOAT_EQ(record.value, std::stof(record.string)) << record.name;
         }
         EXPECT_EQ(record.next, nullptr);
