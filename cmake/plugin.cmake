@@ -26,6 +26,7 @@ add_library(orlex_core OBJECT
   events/message_hooks.cpp
   events/udplogs.cpp
 )
+include(host/number_text_reader.cmake)
 # No exceptions, no RTTI, no guarded statics: nothing that needs the C++ runtime on the server.
 set(ORLEX_PLUGIN_FLAGS
   -fno-exceptions -fno-rtti -fno-threadsafe-statics

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdio>
 
 #if defined(_WIN32)
 #include <winsock2.h>
@@ -40,6 +41,31 @@ inline int set_nonblocking(int sd) {
 }
 inline void close_socket(int sd) { closesocket(static_cast<SOCKET>(sd)); }
 inline int last_socket_error() { return WSAGetLastError(); }
+inline void set_socket_error(int error) { WSASetLastError(error); }
+const int ERROR_ADDRESS_NOT_AVAILABLE = WSAEADDRNOTAVAIL;
+
+// Windows' SO_REUSEADDR lets a later socket bind a port already bound, so two programs would
+// silently share it; SO_EXCLUSIVEADDRUSE gives what a bound port means on Linux.
+inline void claim_port(int sd) {
+    const BOOL on = TRUE;
+    setsockopt(static_cast<SOCKET>(sd), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char *>(&on), sizeof(on));
+}
+inline void claim_listener_port(int sd) { claim_port(sd); }
+
+// "prefix: text" of the last failed socket call, as perror writes it. Winsock leaves errno alone.
+inline void print_socket_error(const char *prefix) {
+    const int error = WSAGetLastError();
+    char text[256];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                  static_cast<DWORD>(error), 0, text, sizeof(text), nullptr);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' '))
+        --length;
+    if (length == 0)
+        snprintf(text, sizeof(text), "Winsock error %d", error);
+    else
+        text[length] = '\0';
+    fprintf(stderr, "%s: %s\n", prefix, text);
+}
 
 #else
 
@@ -54,6 +80,18 @@ inline int set_nonblocking(int sd) {
 }
 inline void close_socket(int sd) { close(sd); }
 inline int last_socket_error() { return errno; }
+inline void set_socket_error(int error) { errno = error; }
+const int ERROR_ADDRESS_NOT_AVAILABLE = EADDRNOTAVAIL;
+
+// A bound port is the binding socket's alone by default.
+inline void claim_port(int) {}
+// A restarted server can listen again at once, while its old connections linger in TIME_WAIT.
+inline void claim_listener_port(int sd) {
+    const int on = 1;
+    setsockopt(sd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+}
+
+inline void print_socket_error(const char *prefix) { perror(prefix); }
 
 #endif
 
@@ -70,7 +108,7 @@ inline bool would_block(int error) {
 // that nobody can reach.
 inline int bind_ipv4(int sd, const sockaddr_in &address) {
     if (address.sin_addr.s_addr == INADDR_NONE) {
-        errno = EADDRNOTAVAIL;
+        set_socket_error(ERROR_ADDRESS_NOT_AVAILABLE);
         return -1;
     }
     return bind(sd, reinterpret_cast<const sockaddr *>(&address), sizeof(address));
