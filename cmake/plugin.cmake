@@ -12,6 +12,7 @@ add_library(orlex_core OBJECT
   plugin/report_schedule.cpp
   plugin/sdk_util.cpp
   net/cstrings.cpp
+  net/socket_error_text.cpp
   net/tcp_server.cpp
   net/udp_server.cpp
   reports/map_world.cpp

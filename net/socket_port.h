@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cerrno>
-#include <cstdio>
 
 #if defined(_WIN32)
 #include <winsock2.h>
@@ -52,21 +51,6 @@ inline void claim_port(int sd) {
 }
 inline void claim_listener_port(int sd) { claim_port(sd); }
 
-// "prefix: text" of the last failed socket call, as perror writes it. Winsock leaves errno alone.
-inline void print_socket_error(const char *prefix) {
-    const int error = WSAGetLastError();
-    char text[256];
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                  static_cast<DWORD>(error), 0, text, sizeof(text), nullptr);
-    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' '))
-        --length;
-    if (length == 0)
-        snprintf(text, sizeof(text), "Winsock error %d", error);
-    else
-        text[length] = '\0';
-    fprintf(stderr, "%s: %s\n", prefix, text);
-}
-
 #else
 
 const int SHUT_BOTH = SHUT_RDWR;
@@ -90,8 +74,6 @@ inline void claim_listener_port(int sd) {
     const int on = 1;
     setsockopt(sd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
 }
-
-inline void print_socket_error(const char *prefix) { perror(prefix); }
 
 #endif
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "net/socket_error_text.h"
 #include "plugin/cvars.h"
 #include "plugin/sdk_util.h"
 

@@ -31,6 +31,8 @@ public:
     void close_connection(int conn_num);
     void close_connections();
     void stoplistening();
+    // The listening socket, NO_SOCKET when not listening.
+    int listening_socket() const { return _sd; }
 
     // Staggered sending. resetstack sizes the ring (at most SEND_FRAMES; 0 or less: off).
     void resetstack(int size);

@@ -21,9 +21,7 @@ prefix=$PWD/$build/wine-prefix
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="cmake/$variant.cmake" || exit 1
-fi
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="cmake/$variant.cmake" >/dev/null || exit 1
 # One Wine folder for every test program, made before they start in parallel.
 mkdir -p "$prefix"
 timeout 300 "$loader" wineboot --init >/dev/null 2>&1 || { echo "test-win32: Wine could not start" >&2; exit 1; }
