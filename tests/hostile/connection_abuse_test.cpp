@@ -56,9 +56,8 @@ TEST_F(QuietCycle, FiveHundredConnectionsAgainstAPoolOfTen) {
     // The ten in the pool are served.
     const std::string request = "GET_SERVER\n";
     int answered = 0;
-    for (int fd : flood) {
+    for (int fd : flood)
         answered += testing_support::send_on(fd, request);
-    }
     EXPECT_GE(answered, 10);
     frames(3);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // small sends may be held back briefly
