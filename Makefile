@@ -5,6 +5,7 @@
 #   make i386           the 32-bit library real servers load, its tests too (build-i386/)
 #   make test-i386      build, then run every test against the 32-bit library
 #   make win32          the 32-bit Windows DLL and simulated server (build-win32/)
+#   make test-win32     every test that can run there against the Windows build, under Wine
 #   make dist           both deliverables in dist/, checked
 #   make smoke          the deliverables loaded by the simulated server, a client served by each
 #   make bench          what the plug-in costs a server: times, instruction counts, memory
@@ -15,7 +16,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 RUN_ARGS ?= --log
 
-.PHONY: all build test run i386 test-i386 win32 win64 dist smoke bench fuzz test-sanitize clean
+.PHONY: all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize clean
 
 all: build
 
@@ -45,6 +46,11 @@ build-win32/CMakeCache.txt:
 
 win32: build-win32/CMakeCache.txt
 	$(CMAKE) --build build-win32 -j $(JOBS)
+
+# 32-bit where this machine can run it, else the 64-bit build under a 64-bit Wine
+# (build-win32-tests/ or build-win64-tests/); each program time-bounded.
+test-win32:
+	JOBS=$(JOBS) scripts/test-wine.sh
 
 # Only to run the Windows code under a 64-bit Wine where 32-bit programs cannot run.
 build-win64/CMakeCache.txt:
@@ -91,4 +97,4 @@ test-sanitize: build-sanitize/CMakeCache.txt
 	  ctest --output-on-failure -j $(JOBS) -E exported_symbols  # the sanitizer runtime is a dependency of its own
 
 clean:
-	rm -rf build build-i386 build-win32 build-win64 build-fuzz build-sanitize dist
+	rm -rf build build-i386 build-win32 build-win64 build-win32-tests build-win64-tests build-fuzz build-sanitize dist

@@ -10,6 +10,7 @@ add_library(orlex_core OBJECT
   net/admission.cpp
   net/cstrings.cpp
   net/minute_counts.cpp
+  net/socket_error_text.cpp
   net/tcp_server.cpp
   net/udp_server.cpp
   events/chat.cpp
@@ -31,6 +32,7 @@ add_library(orlex_core OBJECT
   plugin/meta_api.cpp
   plugin/report_schedule.cpp
 )
+include(host/number_text_reader.cmake)
 # No exceptions, no RTTI, no guarded statics: nothing that needs the C++ runtime on the server.
 set(ORLEX_PLUGIN_FLAGS
   -fno-exceptions -fno-rtti -fno-threadsafe-statics

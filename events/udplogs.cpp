@@ -2,10 +2,10 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "events/chat.h"
+#include "host/number_text_reader.h"
 
 namespace udplogs {
 
@@ -51,7 +51,7 @@ static void copy_field(char (&field)[N], const char *text) {
 
 // A decimal number as atol reads it, kept within 32 bits.
 static std::int32_t read_userid(const char *text) {
-    const long long value = strtoll(text, nullptr, 10);
+    const long long value = read_whole(text);
     return static_cast<std::int32_t>(value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : value);
 }
 

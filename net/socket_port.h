@@ -40,6 +40,16 @@ inline int set_nonblocking(int sd) {
 }
 inline void close_socket(int sd) { closesocket(static_cast<SOCKET>(sd)); }
 inline int last_socket_error() { return WSAGetLastError(); }
+inline void set_socket_error(int error) { WSASetLastError(error); }
+const int ERROR_ADDRESS_NOT_AVAILABLE = WSAEADDRNOTAVAIL;
+
+// Windows' SO_REUSEADDR lets a later socket bind a port already bound, so two programs would
+// silently share it; SO_EXCLUSIVEADDRUSE gives what a bound port means on Linux.
+inline void claim_port(int sd) {
+    const BOOL on = TRUE;
+    setsockopt(static_cast<SOCKET>(sd), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char *>(&on), sizeof(on));
+}
+inline void claim_listener_port(int sd) { claim_port(sd); }
 
 #else
 
@@ -54,6 +64,16 @@ inline int set_nonblocking(int sd) {
 }
 inline void close_socket(int sd) { close(sd); }
 inline int last_socket_error() { return errno; }
+inline void set_socket_error(int error) { errno = error; }
+const int ERROR_ADDRESS_NOT_AVAILABLE = EADDRNOTAVAIL;
+
+// A bound port is the binding socket's alone by default.
+inline void claim_port(int) {}
+// A restarted server can listen again at once, while its old connections linger in TIME_WAIT.
+inline void claim_listener_port(int sd) {
+    const int on = 1;
+    setsockopt(sd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+}
 
 #endif
 
@@ -70,7 +90,7 @@ inline bool would_block(int error) {
 // that nobody can reach.
 inline int bind_ipv4(int sd, const sockaddr_in &address) {
     if (address.sin_addr.s_addr == INADDR_NONE) {
-        errno = EADDRNOTAVAIL;
+        set_socket_error(ERROR_ADDRESS_NOT_AVAILABLE);
         return -1;
     }
     return bind(sd, reinterpret_cast<const sockaddr *>(&address), sizeof(address));

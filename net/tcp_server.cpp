@@ -8,6 +8,7 @@
 #include "host/engine.h"
 #include "host/sdk_util.h"
 #include "net/admission.h"
+#include "net/socket_error_text.h"
 
 tcp_server tcp_serv;
 int portpool;
@@ -57,14 +58,13 @@ int tcp_server::init(int port, const char *ip) {
     _sd = net::open_socket(SOCK_STREAM);
     if (_sd == net::NO_SOCKET) {
         UTIL_LogPrintf("[ORLEX] Error creating socket");
-        perror("one");
+        net::print_socket_error("one");
         return -1;
     }
     UTIL_LogPrintf("[ORLEX] socket assigned to port %i", port);
     if (net::set_nonblocking(_sd) < 0)
         return -1;
-    const int reuse = 1;
-    setsockopt(_sd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&reuse), sizeof(reuse));
+    net::claim_listener_port(_sd);
 
     memset(&_localAddr, 0, sizeof(_localAddr));
     _localAddr.sin_family = AF_INET;
@@ -75,14 +75,14 @@ int tcp_server::init(int port, const char *ip) {
     _rc = net::bind_ipv4(_sd, _localAddr);
     if (_rc < 0) {
         UTIL_LogPrintf("[ORLEX] Error binding socket");
-        perror("two");
+        net::print_socket_error("two");
         return -1;
     }
     UTIL_LogPrintf("[ORLEX] Success binding socket");
     _rc = listen(_sd, portpool);
     if (_rc < 0) {
         UTIL_LogPrintf("[ORLEX] Error establishing listener %i", _rc);
-        perror("three");
+        net::print_socket_error("three");
         return -1;
     }
     UTIL_LogPrintf("[ORLEX] Success establishing listener");

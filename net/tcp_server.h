@@ -36,6 +36,8 @@ public:
     // Closes the open connections whose address the allow-list no longer lets in.
     void close_disallowed();
     void stoplistening();
+    // The listening socket, NO_SOCKET when not listening.
+    int listening_socket() const { return _sd; }
 
     // Staggered sending. resetstack sizes the ring (at most SEND_FRAMES; 0 or less: off).
     void resetstack(int size);

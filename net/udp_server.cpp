@@ -26,6 +26,8 @@ bool udp_server::create() {
         socketfd = net::NO_SOCKET;
         return true;  // created, but not usable: silent, as a failed mode change always was
     }
+    // Another program bound to the same port would receive the server's log.
+    net::claim_port(socketfd);
     state = CREATED;
     return true;
 }

@@ -15,6 +15,8 @@ public:
     // Binds to ip:port once; true when bound.
     bool setport(int port, const char *ip);
     bool isready() const { return state == READY; }
+    // The socket, NO_SOCKET when none could be created.
+    int socket_descriptor() const { return socketfd; }
     // The oldest received line not yet handed out (without its line feed), or null. A datagram is
     // received only when no line is waiting. caddr, if given, receives the sender's address.
     const char *getline(sockaddr_in *caddr);

@@ -3,12 +3,12 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "events/chat.h"
 #include "events/udplogs.h"
 #include "host/cvars.h"
+#include "host/number_text_reader.h"
 #include "net/tcp_server.h"
 #include "net/udp_server.h"
 #include "plugin/access_settings.h"
@@ -52,7 +52,7 @@ static void set_refresh(const char *line) {
     const char *space = strchr(line, ' ');
     if (!space)
         return;
-    const double seconds = atof(space + 1);
+    const double seconds = read_decimal(space + 1);
     if (!std::isfinite(seconds) || std::fabs(seconds) > FLT_MAX)
         return;
     char text[64];

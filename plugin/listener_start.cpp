@@ -2,12 +2,12 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "host/cvars.h"
 #include "host/engine.h"
 #include "host/sdk_util.h"
+#include "host/number_text_reader.h"
 #include "net/tcp_server.h"
 #include "net/udp_server.h"
 #include "plugin/access_settings.h"
@@ -20,7 +20,7 @@ static int clamp_to_int(long long value) {
 }
 
 // An engine variable's leading decimal number, as atoi reads it, without overflow.
-static long long engine_number(const char *name) { return strtoll(engine_cvar_text(name), nullptr, 10); }
+static long long engine_number(const char *name) { return read_whole(engine_cvar_text(name)); }
 
 // The game port + 13000, from "hostport", or from "port" when "hostport" gives nothing.
 static int derived_port() {

@@ -1,7 +1,6 @@
 #include "reports/server_report.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -9,6 +8,7 @@
 #include "events/message_hooks.h"
 #include "host/cvars.h"
 #include "host/engine.h"
+#include "host/number_text_reader.h"
 #include "reports/map_world.h"
 #include "reports/record.h"
 
@@ -42,7 +42,7 @@ void Get_Server_Data(char *server_data) {
 
     // The limit's whole minutes (2.5 counts as 2), in seconds, less the clock: worked in floats as
     // the clock is, so that a huge limit loses precision instead of overflowing.
-    const long long minutes = strtoll(engine_cvar_text("mp_timelimit"), nullptr, 10);
+    const long long minutes = read_whole(engine_cvar_text("mp_timelimit"));
     const float timeleft = static_cast<float>(minutes) * 60.0f - server_time();
 
     RecordWriter record;

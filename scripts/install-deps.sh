@@ -11,8 +11,9 @@ NATIVE="build-essential cmake make binutils libcli11-dev libgtest-dev libgmock-d
 # 32-bit Linux library (what real servers load) and its tests; qemu runs them where the kernel
 # cannot run 32-bit programs itself.
 I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
-# Windows DLL (32-bit) and the 64-bit Windows build that runs under a 64-bit Wine.
-WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix"
+# Windows DLL (32-bit), the 64-bit Windows build that runs under a 64-bit Wine, and GoogleTest's
+# sources, which the Windows tests build with MinGW.
+WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest"
 WINE="wine wine32:i386 wine64"
 # Fuzzing (libFuzzer comes with clang) and instruction counts for the benchmarks.
 TOOLS="clang-14 libclang-rt-14-dev valgrind"

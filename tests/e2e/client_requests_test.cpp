@@ -75,11 +75,16 @@ TEST_F(RequestTest, SetRefresh) {
     EXPECT_EQ(refresh(), "0.0");
     ask("SET_REFRESH -2\n");
     EXPECT_EQ(refresh(), "-2.0");
+    ask("SET_REFRESH 0x1.8p1\n");  // hexadecimal, read alike everywhere
+    EXPECT_EQ(refresh(), "3.0");
+    ask("SET_REFRESH 0.25\n");  // exactly between: to even
+    EXPECT_EQ(refresh(), "0.2");
 }
 
 TEST_F(RequestTest, SetRefreshRefusesWhatTheVariableCannotHold) {
     ask("SET_REFRESH 7\n");
-    for (const char *value : {"nan", "inf", "-inf", "1e39", "-1e39"}) {
+    // Also what some C libraries read as 0 (msvcrt's atof knows neither "nan" nor "inf").
+    for (const char *value : {"nan", "NAN", "nan(1)", "inf", "-inf", "INFINITY", "1e39", "-1e39", "1e999"}) {
         ask(std::string("SET_REFRESH ") + value + "\n");
         EXPECT_EQ(refresh(), "7.0") << value;
     }

@@ -1,6 +1,5 @@
 #include "e2e/live_server.h"
 
-#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -34,7 +33,7 @@ std::string AdminClient::receive_text(int milliseconds) {
 static std::filesystem::path unique_folder() {
     static std::atomic<int> counter{0};
     return std::filesystem::temp_directory_path() /
-           ("orlex_e2e_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+           ("orlex_e2e_" + std::to_string(testing_support::process_id()) + "_" + std::to_string(counter++));
 }
 
 LiveServerTest::LiveServerTest() : files(unique_folder()) {

@@ -1,7 +1,8 @@
 // Clients that flood, send garbage, stop reading or vanish: the server goes on, the well-behaved
 // clients go on being served, and nothing leaks.
+#if !defined(_WIN32)
 #include <sys/resource.h>
-#include <sys/socket.h>
+#endif
 
 #include <chrono>
 #include <cstdlib>
@@ -24,12 +25,7 @@ int kinds_of(const std::vector<records::Record> &received, const std::string &ki
 
 // Whether a record of the kind has arrived on a raw connection (read without waiting).
 bool received_record(int fd, const std::string &kind) {
-    std::string text;
-    char buffer[65536];
-    ssize_t count;
-    while ((count = recv(fd, buffer, sizeof(buffer), MSG_DONTWAIT)) > 0)
-        text.append(buffer, static_cast<size_t>(count));
-    return text.find("TYPE\t" + kind + "\n") != std::string::npos;
+    return testing_support::receive_waiting(fd).find("TYPE\t" + kind + "\n") != std::string::npos;
 }
 
 class QuietCycle : public HostileTest {
@@ -41,10 +37,12 @@ protected:
 }  // namespace
 
 TEST_F(QuietCycle, FiveHundredConnectionsAgainstAPoolOfTen) {
+#if !defined(_WIN32)  // Windows has no per-process limit on sockets to raise
     rlimit limit;
     getrlimit(RLIMIT_NOFILE, &limit);
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
+#endif
 
     start_listening();
     const int descriptors_before = testing_support::open_descriptors();
@@ -58,10 +56,8 @@ TEST_F(QuietCycle, FiveHundredConnectionsAgainstAPoolOfTen) {
     // The ten in the pool are served.
     const std::string request = "GET_SERVER\n";
     int answered = 0;
-    for (int fd : flood) {
-        if (::send(fd, request.data(), request.size(), MSG_NOSIGNAL) > 0)
-            ++answered;
-    }
+    for (int fd : flood)
+        answered += testing_support::send_on(fd, request);
     EXPECT_GE(answered, 10);
     frames(3);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // small sends may be held back briefly
@@ -72,10 +68,16 @@ TEST_F(QuietCycle, FiveHundredConnectionsAgainstAPoolOfTen) {
 
     for (int fd : flood)
         testing_support::close_descriptor(fd);
-    for (int i = 0; i < 2000 && cvar("orlex_port_avail") != "10"; ++i)
+    // Every slot comes free as fast as the system delivers the ends of the connections (under
+    // Wine, through the Wine server: slower on a busy machine); the backlog's remains are then
+    // accepted one a frame and found closed.
+    const auto every_slot_free = [&] {
         timed_frame();
-    frames(1200);  // the backlog's remains are accepted one a frame and found closed
-    EXPECT_EQ(cvar("orlex_port_avail"), "10");
+        return cvar("orlex_port_avail") == "10";
+    };
+    EXPECT_TRUE(testing_support::wait_until(every_slot_free, 10000));
+    frames(1200);
+    EXPECT_TRUE(testing_support::wait_until(every_slot_free, 10000));
     EXPECT_EQ(testing_support::open_descriptors(), descriptors_before);
     EXPECT_LT(longest_frame_seconds, kFrameBoundSeconds);
 }

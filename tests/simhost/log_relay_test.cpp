@@ -1,48 +1,20 @@
 // The server log sent to a log address, received on a real loopback socket.
 #include "simhost/log_relay.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <ctime>
 #include <string>
 
 #include "simhost/engine.h"
+#include "support/sockets.h"
 
 namespace {
 
-class LogReceiver {
+// The log address: any free port on loopback.
+class LogReceiver : public testing_support::UdpReceiver {
 public:
-    LogReceiver() {
-        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof(address);
-        bind(fd_, reinterpret_cast<sockaddr *>(&address), size);
-        getsockname(fd_, reinterpret_cast<sockaddr *>(&address), &size);
-        port_ = ntohs(address.sin_port);
-    }
-    ~LogReceiver() { close(fd_); }
-
-    int port() const { return port_; }
-    // One datagram, or "" when none arrives in time.
-    std::string receive(int milliseconds = 2000) {
-        pollfd waiting = {fd_, POLLIN, 0};
-        if (poll(&waiting, 1, milliseconds) != 1)
-            return std::string();
-        char buffer[2048];
-        const ssize_t size = recv(fd_, buffer, sizeof(buffer), 0);
-        return size > 0 ? std::string(buffer, static_cast<size_t>(size)) : std::string();
-    }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
+    LogReceiver() : UdpReceiver(0) {}
 };
 
 std::string stamp(std::time_t when) {

@@ -1,20 +1,86 @@
 #include "support/sockets.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
+#include "net/socket_port.h"
+
+#if defined(_WIN32)
+#include <process.h>
+#else
+#include <netinet/tcp.h>
+#include <poll.h>
+#endif
+
 namespace testing_support {
 namespace {
+
+#if defined(_WIN32)
+
+// The server program starts Winsock for the plug-in; in the tests, this does.
+struct WinsockStarted {
+    WinsockStarted() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    }
+} winsock_started;
+
+bool readable_within(int fd, int milliseconds) {
+    WSAPOLLFD ready = {static_cast<SOCKET>(fd), POLLRDNORM, 0};
+    return WSAPoll(&ready, 1, milliseconds) > 0;
+}
+
+void set_blocking(int fd, bool blocking) {
+    u_long nonblocking = blocking ? 0 : 1;
+    ioctlsocket(static_cast<SOCKET>(fd), FIONBIO, &nonblocking);
+}
+
+// Winsock has no per-call "do not wait": the socket is made non-blocking for the call.
+int receive_now_from(int fd, char *buffer, size_t size) {
+    set_blocking(fd, false);
+    const int count = recv(static_cast<SOCKET>(fd), buffer, static_cast<int>(size), 0);
+    const int error = WSAGetLastError();
+    set_blocking(fd, true);
+    WSASetLastError(error);
+    return count;
+}
+
+int send_now_to(int fd, const char *bytes, size_t size) {
+    set_blocking(fd, false);
+    const int count = send(static_cast<SOCKET>(fd), bytes, static_cast<int>(size), 0);
+    set_blocking(fd, true);
+    return count;
+}
+
+const int SHUT_SENDING = SD_SEND;
+const int CONNECT_PENDING = WSAEWOULDBLOCK;
+
+#else
+
+bool readable_within(int fd, int milliseconds) {
+    pollfd ready = {fd, POLLIN, 0};
+    return poll(&ready, 1, milliseconds) > 0;
+}
+
+int receive_now_from(int fd, char *buffer, size_t size) {
+    return static_cast<int>(recv(fd, buffer, size, MSG_DONTWAIT));
+}
+
+int send_now_to(int fd, const char *bytes, size_t size) {
+    return static_cast<int>(::send(fd, bytes, size, MSG_NOSIGNAL | MSG_DONTWAIT));
+}
+
+const int SHUT_SENDING = SHUT_WR;
+const int CONNECT_PENDING = EINPROGRESS;
+
+#endif
+
+template <typename Value>
+void set_option(int fd, int level, int name, const Value &value) {
+    setsockopt(fd, level, name, reinterpret_cast<const char *>(&value), sizeof(value));
+}
 
 sockaddr_in loopback(int port) {
     sockaddr_in address{};
@@ -24,11 +90,14 @@ sockaddr_in loopback(int port) {
     return address;
 }
 
+bool bind_to(int fd, const sockaddr_in &address) {
+    return fd != net::NO_SOCKET && bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) == 0;
+}
+
 bool bindable(int type, int port) {
-    const int fd = socket(AF_INET, type, 0);
-    sockaddr_in address = loopback(port);
-    const bool ok = bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
-    ::close(fd);
+    const int fd = net::open_socket(type);
+    const bool ok = bind_to(fd, loopback(port));
+    net::close_socket(fd);
     return ok;
 }
 
@@ -44,10 +113,18 @@ bool bind_source(int fd, const char *source_address) {
 
 }  // namespace
 
+int process_id() {
+#if defined(_WIN32)
+    return _getpid();
+#else
+    return static_cast<int>(getpid());
+#endif
+}
+
 int free_port() {
     // Below the kernel's ephemeral range, so that no test's client connection can take the port
     // between this probe and the plug-in's bind; spread by process so parallel tests rarely meet.
-    static unsigned int next = 20000 + static_cast<unsigned int>(getpid()) * 7919u % 12000u;
+    static unsigned int next = 20000 + static_cast<unsigned int>(process_id()) * 7919u % 12000u;
     for (int attempt = 0; attempt < 12000; ++attempt) {
         const int port = 20000 + static_cast<int>(next++ % 12000u);
         if (bindable(SOCK_STREAM, port) && bindable(SOCK_DGRAM, port))
@@ -57,24 +134,23 @@ int free_port() {
 }
 
 TcpClient::Listener::Listener(int port) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    fd_ = net::open_socket(SOCK_STREAM);
     sockaddr_in address = loopback(port);
     address.sin_addr.s_addr = htonl(INADDR_ANY);
-    listening_ = bind(fd_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0 && listen(fd_, 4) == 0;
+    listening_ = bind_to(fd_, address) && listen(fd_, 4) == 0;
 }
 
-TcpClient::Listener::~Listener() { ::close(fd_); }
+TcpClient::Listener::~Listener() { close_descriptor(fd_); }
 
 TcpClient::TcpClient(int port, int receive_buffer, const char *source_address) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    fd_ = net::open_socket(SOCK_STREAM);
     if (!bind_source(fd_, source_address)) {
         close();
         return;
     }
     if (receive_buffer > 0)
-        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof(receive_buffer));
-    const int on = 1;
-    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+        set_option(fd_, SOL_SOCKET, SO_RCVBUF, receive_buffer);
+    set_option(fd_, IPPROTO_TCP, TCP_NODELAY, 1);
     sockaddr_in address = loopback(port);
     if (connect(fd_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0)
         close();
@@ -83,33 +159,34 @@ TcpClient::TcpClient(int port, int receive_buffer, const char *source_address) {
 TcpClient::~TcpClient() { close(); }
 
 void TcpClient::close() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    close_descriptor(fd_);
     fd_ = -1;
 }
 
 bool TcpClient::send(const std::string &bytes) {
-    return fd_ >= 0 && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    return fd_ >= 0 && net::send_bytes(fd_, bytes.data(), static_cast<int>(bytes.size())) ==
+                           static_cast<int>(bytes.size());
 }
 
 size_t TcpClient::send_some(const std::string &bytes) {
     if (fd_ < 0)
         return 0;
-    const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    const int sent = send_now_to(fd_, bytes.data(), bytes.size());
     return sent > 0 ? static_cast<size_t>(sent) : 0;
 }
 
 void TcpClient::reset() {
     if (fd_ < 0)
         return;
-    const linger abort_on_close = {1, 0};
-    setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof(abort_on_close));
+    linger abort_on_close = {};
+    abort_on_close.l_onoff = 1;
+    set_option(fd_, SOL_SOCKET, SO_LINGER, abort_on_close);
     close();
 }
 
 void TcpClient::half_close() {
     if (fd_ >= 0)
-        shutdown(fd_, SHUT_WR);
+        shutdown(fd_, SHUT_SENDING);
 }
 
 std::string TcpClient::receive(size_t bytes, int milliseconds) {
@@ -119,11 +196,10 @@ std::string TcpClient::receive(size_t bytes, int milliseconds) {
         // Time left, but at least one look at what has arrived, even with no time to wait.
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd ready = {fd_, POLLIN, 0};
-        if (poll(&ready, 1, std::max(0, static_cast<int>(left.count()))) <= 0)
+        if (!readable_within(fd_, std::max(0, static_cast<int>(left.count()))))
             break;
         char buffer[65536];
-        const ssize_t count = recv(fd_, buffer, std::min(sizeof(buffer), bytes - received.size()), 0);
+        const int count = net::receive(fd_, buffer, static_cast<int>(std::min(sizeof(buffer), bytes - received.size())));
         if (count <= 0)
             break;
         received.append(buffer, static_cast<size_t>(count));
@@ -131,80 +207,100 @@ std::string TcpClient::receive(size_t bytes, int milliseconds) {
     return received;
 }
 
-std::string TcpClient::receive_now() {
-    std::string received;
-    char buffer[65536];
-    ssize_t count;
-    while (fd_ >= 0 && (count = recv(fd_, buffer, sizeof(buffer), MSG_DONTWAIT)) > 0)
-        received.append(buffer, static_cast<size_t>(count));
-    return received;
-}
+std::string TcpClient::receive_now() { return fd_ >= 0 ? receive_waiting(fd_) : std::string(); }
 
 bool TcpClient::closed_by_peer(int milliseconds) {
     return wait_until(
         [this] {
             char buffer[65536];
-            ssize_t count;
-            while ((count = recv(fd_, buffer, sizeof(buffer), MSG_DONTWAIT)) > 0) {
+            int count;
+            while ((count = receive_now_from(fd_, buffer, sizeof(buffer))) > 0) {
             }
-            return count == 0 || (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+            return count == 0 || (count < 0 && !net::would_block(net::last_socket_error()));
         },
         milliseconds);
 }
 
 UdpReceiver::UdpReceiver(int port) {
-    fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address = loopback(port);
-    bound_ = bind(fd_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
+    fd_ = net::open_socket(SOCK_DGRAM);
+    bound_ = bind_to(fd_, loopback(port));
 }
 
-UdpReceiver::~UdpReceiver() { ::close(fd_); }
+UdpReceiver::~UdpReceiver() { close_descriptor(fd_); }
+
+int UdpReceiver::port() const {
+    sockaddr_in address{};
+    socklen_t size = sizeof(address);
+    if (getsockname(fd_, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+        return 0;
+    return ntohs(address.sin_port);
+}
 
 std::string UdpReceiver::receive(int milliseconds) {
-    pollfd ready = {fd_, POLLIN, 0};
-    if (poll(&ready, 1, milliseconds) <= 0)
+    if (!readable_within(fd_, milliseconds))
         return std::string();
     char buffer[65536];
-    const ssize_t count = recv(fd_, buffer, sizeof(buffer), 0);
+    const int count = net::receive(fd_, buffer, sizeof(buffer));
     return count > 0 ? std::string(buffer, static_cast<size_t>(count)) : std::string();
 }
 
 int connect_without_waiting(int port, const char *source_address) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
+    const int fd = net::open_socket(SOCK_STREAM);
+    if (fd == net::NO_SOCKET)
         return -1;
     if (!bind_source(fd, source_address)) {
-        ::close(fd);
+        net::close_socket(fd);
         return -1;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL, 0) | O_NONBLOCK);
+    net::set_nonblocking(fd);
     sockaddr_in address = loopback(port);
-    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0 && errno != EINPROGRESS) {
-        ::close(fd);
+    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0 &&
+        net::last_socket_error() != CONNECT_PENDING) {
+        net::close_socket(fd);
         return -1;
     }
     return fd;
 }
 
+bool send_on(int fd, const std::string &bytes) {
+    return net::send_bytes(fd, bytes.data(), static_cast<int>(bytes.size())) > 0;
+}
+
+std::string receive_waiting(int fd) {
+    std::string received;
+    char buffer[65536];
+    int count;
+    while ((count = receive_now_from(fd, buffer, sizeof(buffer))) > 0)
+        received.append(buffer, static_cast<size_t>(count));
+    return received;
+}
+
 void close_descriptor(int fd) {
     if (fd >= 0)
-        ::close(fd);
+        net::close_socket(fd);
 }
 
 int open_descriptors() {
+#if defined(_WIN32)
+    DWORD handles = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    return static_cast<int>(handles);
+#else
     int count = 0;
     for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
         (void)entry;
         ++count;
     }
     return count;
+#endif
 }
 
 void send_datagram(int port, const std::string &bytes) {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    const int fd = net::open_socket(SOCK_DGRAM);
     sockaddr_in address = loopback(port);
-    sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&address), sizeof(address));
-    ::close(fd);
+    sendto(fd, bytes.data(), static_cast<int>(bytes.size()), 0, reinterpret_cast<sockaddr *>(&address),
+           sizeof(address));
+    close_descriptor(fd);
 }
 
 }  // namespace testing_support

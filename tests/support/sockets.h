@@ -7,6 +7,9 @@
 
 namespace testing_support {
 
+// This process's id, to tell apart what parallel test processes create.
+int process_id();
+
 // A port that is free for both TCP and UDP on 127.0.0.1 right now.
 int free_port();
 
@@ -65,7 +68,7 @@ private:
     int fd_ = -1;
 };
 
-// A UDP socket bound to 127.0.0.1:port, holding the port for as long as it lives.
+// A UDP socket bound to 127.0.0.1:port (0: any free port), holding the port for as long as it lives.
 class UdpReceiver {
 public:
     explicit UdpReceiver(int port);
@@ -73,6 +76,8 @@ public:
     UdpReceiver(const UdpReceiver &) = delete;
     UdpReceiver &operator=(const UdpReceiver &) = delete;
     bool bound() const { return bound_; }
+    // The port bound (the one the system chose, for port 0).
+    int port() const;
     // One datagram, or "" when none arrives in time.
     std::string receive(int milliseconds = 2000);
 
@@ -85,6 +90,10 @@ private:
 // given; the descriptor, or -1.
 int connect_without_waiting(int port, const char *source_address = nullptr);
 void close_descriptor(int fd);
+// Sends on a raw connection; true when something was sent.
+bool send_on(int fd, const std::string &bytes);
+// Whatever is waiting on a raw connection now, without blocking.
+std::string receive_waiting(int fd);
 // Descriptors this process has open now.
 int open_descriptors();
 
