@@ -5,6 +5,8 @@
 #include <boost/json/parse.hpp>
 #include <boost/json/value.hpp>
 
+#include <cstdio>
+
 #include "web/gateway.h"
 
 namespace web {
@@ -29,6 +31,7 @@ void Viewer::run(beast::http::request<beast::http::empty_body> request) {
     socket_.set_option(timeout);
     socket_.read_message_max(kLongestMessage);
     socket_.text(true);
+    socket_.auto_fragment(false);  // a state is one frame
     socket_.async_accept(request, [self = shared_from_this()](error_code error) {
         if (error)
             return;
@@ -73,8 +76,11 @@ void Viewer::push_state(Message message) { push(state_, std::move(message)); }
 void Viewer::push(Message &slot, Message message) {
     if (!open_ || !message)
         return;
-    if (slot && ++replaced_ > kMaxReplaced)
+    if (writing_ && std::chrono::steady_clock::now() - write_started_ > kLongestStall) {
+        std::fprintf(stderr, "orlex_web: a viewer took nothing for %lld s; cut off\n",
+                     static_cast<long long>(kLongestStall.count()));
         return close_now();
+    }
     slot = std::move(message);
     if (!writing_)
         write_next();
@@ -86,13 +92,13 @@ void Viewer::write_next() {
         return;
     writing_ = std::move(next);
     next = nullptr;
+    write_started_ = std::chrono::steady_clock::now();
     socket_.async_write(boost::asio::buffer(*writing_), [self = shared_from_this()](error_code error, size_t) {
         self->writing_ = nullptr;
         if (error) {
             self->open_ = false;
             return;
         }
-        self->replaced_ = 0;
         self->write_next();
     });
 }

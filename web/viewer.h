@@ -1,6 +1,7 @@
 // One page's WebSocket: the server list and the chosen server's state pushed as they change. Each
-// push is a whole state, so a newer one replaces the one waiting; a page whose socket takes nothing
-// while that happens kMaxReplaced times in a row is cut off. The page only chooses what to watch.
+// push is a whole state, so a newer one replaces the one waiting: a slow page gets fewer states,
+// never an older one, and holds at most three. A page whose socket has taken nothing for
+// kLongestStall while newer states wait is cut off. The page only chooses what to watch.
 #pragma once
 
 #include <boost/beast/core/flat_buffer.hpp>
@@ -9,6 +10,7 @@
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/websocket/stream.hpp>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -20,7 +22,7 @@ class Gateway;
 
 class Viewer : public std::enable_shared_from_this<Viewer>, public Closable {
 public:
-    static constexpr size_t kMaxReplaced = 64;
+    static constexpr std::chrono::seconds kLongestStall{10};
     static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"}, nothing longer
 
     Viewer(boost::beast::tcp_stream &&stream, Gateway &gateway);
@@ -47,7 +49,7 @@ private:
     std::string watching_;
     Message list_, state_;  // waiting to be written, newest only
     Message writing_;       // held until its write completes
-    size_t replaced_ = 0;   // since the last write completed
+    std::chrono::steady_clock::time_point write_started_;
     bool open_ = false;
 };
 
