@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "client/numbers.h"
+#include "web/utf8_text.h"
 
 namespace web {
 namespace {
@@ -23,13 +24,13 @@ json::object server_object(const ServerState &server) {
     const view::ServerInfo &info = server.view().server;
     json::array teams;
     for (const view::Team &team : info.teams)
-        teams.push_back({{"name", team.name}, {"score", whole(view::number_or(team.score, 0))}});
+        teams.push_back({{"name", valid_utf8(team.name)}, {"score", whole(view::number_or(team.score, 0))}});
     json::value time_left = nullptr;  // no time limit
     if (info.time_left >= 0)
         time_left = whole(info.time_left);
-    return {{"game", info.game_dir},
-            {"map", info.map},
-            {"host_name", info.host_name},
+    return {{"game", valid_utf8(info.game_dir)},
+            {"map", valid_utf8(info.map)},
+            {"host_name", valid_utf8(info.host_name)},
             {"max_players", whole(view::number_or(info.max_players, 0))},
             {"uptime", whole(info.uptime)},
             {"time_left", time_left},
@@ -43,7 +44,7 @@ json::array players_array(const ServerState &server) {
     for (size_t at = 0; at < list.size(); ++at) {
         const view::Player &player = list[at];
         players.push_back({{"user_id", at < server.user_ids().size() ? server.user_ids()[at] : 0},
-                           {"name", player.name},
+                           {"name", valid_utf8(player.name)},
                            {"team", player.team},
                            {"frags", whole(player.frags)},
                            {"deaths", player.deaths},
@@ -68,14 +69,14 @@ std::string field_name(const std::string &key, const std::string &prefix) {
         name.resize(1);
     for (char &c : name)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name;
+    return valid_utf8(name);
 }
 
 json::value field_value(const std::string &name, const std::string &text) {
     char *end = nullptr;
     const double number = std::strtod(text.c_str(), &end);
     if (text.empty() || *end != '\0' || !std::isfinite(number))
-        return json::string(text);
+        return json::string(valid_utf8(text));
     return name == "health" ? percent(number) : whole(number);
 }
 
@@ -92,7 +93,7 @@ json::object objective_object(const std::string &kind, const records::Record &re
         }
         items.push_back(std::move(item));
     }
-    return {{"kind", kind}, {"items", std::move(items)}};
+    return {{"kind", kind}, {"items", std::move(items)}};  // one of the known kinds: plain ASCII
 }
 
 json::array objectives_array(const ServerState &server) {
@@ -108,7 +109,7 @@ json::array objectives_array(const ServerState &server) {
 json::array chat_array(const ServerState &server) {
     json::array chat;
     for (const view::ChatLine &line : server.view().chat)
-        chat.push_back({{"kind", line.kind}, {"text", line.text}});
+        chat.push_back({{"kind", line.kind}, {"text", valid_utf8(line.text)}});
     return chat;
 }
 
@@ -130,9 +131,9 @@ json::object server_summary(const ServerState &server) {
             {"address", server.address().address()},
             {"connected", server.connected},
             {"problem", server.problem},
-            {"host_name", view.server.host_name},
-            {"game", view.server.game_dir},
-            {"map", view.server.map},
+            {"host_name", valid_utf8(view.server.host_name)},
+            {"game", valid_utf8(view.server.game_dir)},
+            {"map", valid_utf8(view.server.map)},
             {"players", view.players.size()},
             {"max_players", whole(view::number_or(view.server.max_players, 0))},
             {"time_left", time_left}};

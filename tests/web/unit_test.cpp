@@ -89,6 +89,18 @@ TEST(StateJson, ObjectiveFieldsLoseTheirKindsPrefixAndHealthIsAPercentage) {
               std::string::npos);
 }
 
+TEST(StateJson, GameTextThatIsNotUtf8ComesOutValid) {
+    // Latin-1 names, a cut sequence, an overlong form and a surrogate: each bad byte is U+FFFD.
+    const std::string stream = samples::players({"Jos\xe9", "ok \xc3\xa9", "\xe2\x82", "\xc0\xaf", "\xed\xa0\x80"}) +
+                               samples::server_say("caf\xe9 \xf0\x9f\x99\x82");
+    const std::string text = web::detail_text(folded(stream));
+    EXPECT_NE(text.find("\"name\":\"Jos\xef\xbf\xbd\""), std::string::npos);
+    EXPECT_NE(text.find("\"name\":\"ok \xc3\xa9\""), std::string::npos);
+    EXPECT_NE(text.find("\"name\":\"\xef\xbf\xbd\xef\xbf\xbd\""), std::string::npos);
+    EXPECT_NE(text.find("\"name\":\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""), std::string::npos);
+    EXPECT_NE(text.find("\"text\":\"caf\xef\xbf\xbd \xf0\x9f\x99\x82\""), std::string::npos);
+}
+
 TEST(ServerState, ANewConnectionDropsTheCutRecordButKeepsTheStateAndCounts) {
     web::ServerState state({"a", "h", 1}, 10);
     const std::string stream = samples::server() + "not a record\n\n" + samples::say("x");
