@@ -56,7 +56,7 @@ private:
 
     void watch(const ServerAddress &address);
     void unwatch(const std::string &name);
-    void changed(const std::string &name, Upstream::Change change);
+    void changed(const std::string &name);
     void push_list_later();
     void reload_config();
     void apply_config(const std::vector<ServerAddress> &wanted);
@@ -71,6 +71,7 @@ private:
     bool list_push_due_ = false;
     boost::asio::steady_timer config_timer_;
     std::string config_text_;
+    bool config_readable_ = true;  // its loss is logged once
     std::vector<std::string> config_names_;  // the servers that came from the file
     std::set<Closable *> connections_;
 };

@@ -23,8 +23,8 @@ public:
     static constexpr std::chrono::seconds kSilence{90};
     static constexpr std::chrono::seconds kConnectTime{10};
 
-    enum class Change { records, link };
-    using Listener = std::function<void(Change)>;
+    // Called when records were folded or the link came up or went down.
+    using Listener = std::function<void()>;
 
     Upstream(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener);
     void start();
@@ -41,7 +41,7 @@ private:
     void drop(const std::string &reason);
     void retry();
     void arm_silence(std::chrono::seconds limit);
-    void tell(Change change);
+    void tell();
 
     boost::asio::ip::tcp::resolver resolver_;
     boost::asio::ip::tcp::socket socket_;
