@@ -1,7 +1,8 @@
 # Build variants, each in its own folder:
 #   make / make build   the native library, the simulated server and the tests (build/)
 #   make test           build, then run every test
-#   make run            build, then start a simulated server with the plug-in loaded
+#   make run            build, then start a simulated server with the plug-in loaded, and the
+#                       web dashboard (orlex_web) watching it
 #   make i386           the 32-bit library real servers load, its tests too (build-i386/)
 #   make test-i386      build, then run every test against the 32-bit library
 #   make win32          the 32-bit Windows DLL and simulated server (build-win32/)
@@ -16,21 +17,31 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 RUN_ARGS ?= --log
 
-.PHONY: all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize clean
+# The dashboard listens on 127.0.0.1:8080 by default: WEB_LISTEN=ADDR:PORT make run moves it.
+.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize clean
 
 all: build
 
-build/CMakeCache.txt:
+# make test and make run are the whole set-up: what the native build needs is installed when
+# missing (as root), or the one command that installs it is named.
+native-deps:
+	@scripts/install-deps.sh --ensure native
+
+# The browser test's part: when it cannot be installed, that test says it was skipped and why.
+web-deps:
+	@scripts/install-deps.sh --ensure web || echo "make: the web part is incomplete: the browser test will be skipped"
+
+build/CMakeCache.txt: | native-deps
 	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-build: build/CMakeCache.txt
+build: native-deps build/CMakeCache.txt
 	$(CMAKE) --build build -j $(JOBS)
 
-test: build
+test: build web-deps
 	cd build && ctest --output-on-failure -j $(JOBS)
 
 run: build
-	./build/orlex_simhost $(RUN_ARGS)
+	scripts/run.sh $(RUN_ARGS)
 
 build-i386/CMakeCache.txt:
 	$(CMAKE) -S . -B build-i386 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/i386.cmake

@@ -1,22 +1,41 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build variants need. Safe to run again.
+# Installs what the build variants need, in parts; a part that cannot install never stops the
+# others. Safe to run again.
+#   scripts/install-deps.sh [PART...]        install these parts (default: all), as root or through sudo
+#   scripts/install-deps.sh --ensure PART    install it if something is missing (as root), else say
+#                                            the one command to run; used by make test and make run
+# Parts: native, i386, windows, wine, tools, web. Exit 1 when a part asked for is still incomplete.
 set -u
 export DEBIAN_FRONTEND=noninteractive
+cd "$(dirname "$0")/.."
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+ALL_PARTS="native i386 windows wine tools web"
 
-# Native build and tests; CLI11 reads the programs' command lines (headers only, for every variant).
-NATIVE="build-essential cmake make binutils libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev"
-# 32-bit Linux library (what real servers load) and its tests; qemu runs them where the kernel
-# cannot run 32-bit programs itself.
+# --- native: the native build, its tests and benchmarks (valgrind's header marks what callgrind
+# counts), the admin client and the gateway.
+NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind libboost1.81-dev libcli11-dev"
+# --- i386: the 32-bit Linux library (what real servers load) and its tests; qemu runs them where
+# the kernel cannot run 32-bit programs itself.
 I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
-# Windows DLL (32-bit), the 64-bit Windows build that runs under a 64-bit Wine, and GoogleTest's
-# sources, which the Windows tests build with MinGW.
+# --- windows: the Windows DLL (32-bit), the 64-bit Windows build that runs under a 64-bit Wine, and
+# GoogleTest's sources, which the Windows tests build with MinGW.
 WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest"
+# --- wine: runs the Windows builds for the smoke test.
 WINE="wine wine32:i386 wine64"
-# Fuzzing (libFuzzer comes with clang) and instruction counts for the benchmarks.
-TOOLS="clang-14 libclang-rt-14-dev valgrind"
+# --- tools: fuzzing (libFuzzer comes with clang).
+TOOLS="clang-14 libclang-rt-14-dev"
+# --- web: the dashboard's browser test: Debian's chromium, node and npm (a node that brings its own
+# npm counts), and playwright-core from npm (tests/web/browser, locked), which never downloads a browser.
+WEB="chromium"
+
+packages_of() {
+  case "$1" in
+    native) echo "$NATIVE" ;; i386) echo "$I386" ;; windows) echo "$WINDOWS" ;;
+    wine) echo "$WINE" ;; tools) echo "$TOOLS" ;; web) echo "$WEB $(command -v node >/dev/null || echo nodejs) $(command -v npm >/dev/null || echo npm)" ;;
+  esac
+}
 
 missing() {
   local p out=""
@@ -26,35 +45,83 @@ missing() {
   echo "$out"
 }
 
-install() {
+missing_in() {
+  local out
+  out=$(missing $(packages_of "$1"))
+  if [ "$1" = web ] && [ ! -d tests/web/browser/node_modules/playwright-core ]; then out="$out playwright-core(npm)"; fi
+  echo "$out"
+}
+
+updated=no
+update_once() {
+  [ "$updated" = yes ] && return
+  updated=yes
+  # One i386 index is known to be broken on these mirrors: update may fail and still be usable.
+  $SUDO apt-get update -q || echo "install-deps: apt-get update reported an error; going on"
+}
+
+add_i386() {
+  dpkg --print-foreign-architectures | grep -qx i386 || { $SUDO dpkg --add-architecture i386 && updated=no; }
+}
+
+apt_install() {
   $SUDO apt-get install -y -q --no-install-recommends "$@"
 }
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
-fi
-
-need=$(missing $NATIVE $I386 $WINDOWS $WINE $TOOLS)
-if [ -n "$need" ]; then
-  # One i386 index is known to be broken on these mirrors: update may fail and still be usable.
-  $SUDO apt-get update -q || echo "install-deps: apt-get update reported an error; going on"
-fi
-
-need=$(missing $NATIVE $I386 $WINDOWS $TOOLS)
-[ -z "$need" ] || install $need
-
-need=$(missing $WINE)
-if [ -n "$need" ] && ! install $need; then
+install_wine() {
+  local need=$1
+  apt_install $need && return 0
   # Without the i386 security index, 32-bit Wine resolves only against the main archive.
+  local pin
   pin=$(mktemp -d)
   printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' > "$pin/security-low.pref"
-  install --no-remove -o Dir::Etc::PreferencesParts="$pin" $need
+  apt_install --no-remove -o Dir::Etc::PreferencesParts="$pin" $need
+  local status=$?
   rm -rf "$pin"
+  return $status
+}
+
+install_part() {
+  local part=$1 need
+  need=$(missing $(packages_of "$part"))
+  if [ -n "$need" ]; then
+    case "$part" in i386 | wine) add_i386 ;; esac
+    update_once
+    if [ "$part" = wine ]; then install_wine "$need"; else apt_install $need; fi
+  fi
+  if [ "$part" = web ] && command -v npm >/dev/null && [ ! -d tests/web/browser/node_modules/playwright-core ]; then
+    (cd tests/web/browser && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --ignore-scripts)
+  fi
+}
+
+if [ "${1:-}" = "--ensure" ]; then
+  part=${2:?"--ensure needs a part"}
+  need=$(missing_in "$part")
+  [ -z "$need" ] && exit 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: the $part part is missing:$need; install it with: sudo scripts/install-deps.sh $part" >&2
+    exit 1
+  fi
+  echo "install-deps: the $part part is missing:$need; installing it"
+  install_part "$part" >&2
+  need=$(missing_in "$part")
+  [ -z "$need" ] || { echo "install-deps: the $part part is still missing:$need" >&2; exit 1; }
+  exit 0
 fi
 
-need=$(missing $NATIVE $I386 $WINDOWS $WINE $TOOLS)
-if [ -n "$need" ]; then
-  echo "install-deps: still missing:$need" >&2
+parts=${*:-$ALL_PARTS}
+failed=""
+for part in $parts; do
+  echo "== install-deps: $part"
+  install_part "$part"
+  need=$(missing_in "$part")
+  if [ -n "$need" ]; then
+    echo "install-deps: part $part could not be installed; missing:$need" >&2
+    failed="$failed $part"
+  fi
+done
+if [ -n "$failed" ]; then
+  echo "install-deps: incomplete parts:$failed (the others are installed)" >&2
   exit 1
 fi
-echo "install-deps: all packages present"
+echo "install-deps: all packages present ($parts)"

@@ -1,0 +1,146 @@
+// The dashboard in a real browser: the system's chromium, headless, driven by playwright-core,
+// against orlex_web watching the simulated server with the built plug-in.
+// node dashboard_test.js --web PATH --simhost PATH --screenshot FILE
+"use strict";
+
+const { spawn } = require("child_process");
+const fs = require("fs");
+const http = require("http");
+const net = require("net");
+
+const SKIP = 77;  // ctest's SKIP_RETURN_CODE
+const CHROMIUM = "/usr/bin/chromium";
+const WAIT = 30000;
+
+function argument(name) {
+  const at = process.argv.indexOf(name);
+  return at > 0 ? process.argv[at + 1] : "";
+}
+
+function skip(reason) {
+  console.log(`SKIPPED: the browser test did not run: ${reason}`);
+  process.exit(SKIP);
+}
+
+function freePort() {
+  return new Promise((resolve) => {
+    const server = net.createServer();
+    server.listen(0, "127.0.0.1", () => { const { port } = server.address(); server.close(() => resolve(port)); });
+  });
+}
+
+function getJson(port, path) {
+  return new Promise((resolve, reject) => {
+    http.get({ host: "127.0.0.1", port, path }, (response) => {
+      let body = "";
+      response.on("data", (chunk) => (body += chunk));
+      response.on("end", () => { try { resolve(JSON.parse(body)); } catch (e) { reject(e); } });
+    }).on("error", reject);
+  });
+}
+
+async function until(what, condition, milliseconds = WAIT) {
+  const deadline = Date.now() + milliseconds;
+  let last;
+  while (Date.now() < deadline) {
+    try { last = await condition(); if (last) return last; } catch (error) { last = error; }
+    await new Promise((resolve) => setTimeout(resolve, 200));
+  }
+  throw new Error(`timed out waiting for ${what} (last: ${JSON.stringify(last)})`);
+}
+
+function start(path, args) {
+  const child = spawn(path, args, { stdio: ["pipe", "pipe", "inherit"] });
+  child.output = "";
+  child.stdout.on("data", (chunk) => (child.output += chunk));
+  return child;
+}
+
+function stop(child) {
+  return new Promise((resolve) => {
+    if (!child || child.exitCode !== null || child.signalCode !== null) return resolve();
+    child.on("exit", () => resolve());
+    child.kill("SIGTERM");
+  });
+}
+
+async function main() {
+  if (!fs.existsSync(CHROMIUM)) skip(`${CHROMIUM} is not installed (scripts/install-deps.sh web installs it)`);
+  let chromium;
+  try {
+    ({ chromium } = require("playwright-core"));
+  } catch (error) {
+    skip("playwright-core is not installed (scripts/install-deps.sh web runs npm ci in tests/web/browser)");
+  }
+  const pluginPort = await freePort(), webPort = await freePort();
+  const webArgs = ["--server", `live=127.0.0.1:${pluginPort}`, "--listen", `127.0.0.1:${webPort}`];
+  const simhost = start(argument("--simhost"),
+    ["--game", "cstrike", "--bots", "8", "--fps", "50", "--quiet", "--set", `orlex_mm_port=${pluginPort}`]);
+  let gateway = start(argument("--web"), webArgs);
+  let browser;
+  try {
+    browser = await chromium.launch({
+      executablePath: CHROMIUM,
+      args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
+             "--disable-component-update", "--disable-sync"],
+    });
+    const page = await browser.newPage({ viewport: { width: 1200, height: 900 } });
+    page.on("pageerror", (error) => { throw error; });
+    await page.goto(`http://127.0.0.1:${webPort}/#live`);
+
+    // The scoreboard's rows are the players, the radar has a dot per live player (same state).
+    const view = await until("the players on the page", async () => {
+      const seen = await page.evaluate(() => ({
+        rows: [...document.querySelectorAll("#scoreboard tbody tr td:first-child")].map((cell) => cell.textContent),
+        dots: Number(document.getElementById("radar").dataset.dots),
+        state: page.state,
+      }));
+      return seen.state && seen.state.players.length >= 4 ? seen : null;
+    });
+    const names = view.state.players.map((p) => p.name);
+    assertEqual([...view.rows].sort(), [...names].sort(), "scoreboard rows");
+    assertEqual(view.dots, view.state.players.filter((p) => !p.dead).length, "radar dots");
+    // ...and they are the gateway's, as its API tells them.
+    await until("the page and the API to agree", async () => {
+      const api = await getJson(webPort, "/api/servers/live");
+      const rows = await page.evaluate(() =>
+        [...document.querySelectorAll("#scoreboard tbody tr td:first-child")].map((cell) => cell.textContent));
+      return JSON.stringify(api.players.map((p) => p.name).sort()) === JSON.stringify(rows.sort());
+    });
+
+    // A console say reaches the chat within seconds.
+    simhost.stdin.write("say hello from the console\n");
+    await until("the console's say in the chat",
+      () => page.evaluate(() => document.getElementById("chat").textContent.includes("hello from the console")), 10000);
+    await page.waitForTimeout(300);
+    await page.screenshot({ path: argument("--screenshot") });
+
+    // On a phone-sized screen nothing runs off the side; the scoreboard keeps its essential columns.
+    await page.setViewportSize({ width: 390, height: 844 });
+    const fits = await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth);
+    assertEqual(fits, true, "the page fits a 390 px wide screen");
+    await page.screenshot({ path: argument("--screenshot").replace(/\.png$/, "-phone.png"), fullPage: true });
+    await page.setViewportSize({ width: 1200, height: 900 });
+
+    // The gateway restarts: the page says so, then comes back by itself.
+    await stop(gateway);
+    await until("the page to notice", () => page.evaluate(() => document.getElementById("link").className.includes("down")));
+    gateway = start(argument("--web"), webArgs);
+    await until("the page to reconnect", () => page.evaluate(() => document.getElementById("link").className.includes("up")));
+    await until("a state after the restart", () => page.evaluate(() =>
+      page.state !== null && document.querySelectorAll("#scoreboard tbody tr").length > 0));
+    console.log(`dashboard test passed: ${names.length} players, screenshot ${argument("--screenshot")}`);
+  } finally {
+    if (browser) await browser.close();
+    await stop(gateway);
+    simhost.stdin.end("quit\n");
+    await stop(simhost);
+  }
+}
+
+function assertEqual(actual, expected, what) {
+  if (JSON.stringify(actual) !== JSON.stringify(expected))
+    throw new Error(`${what}: ${JSON.stringify(actual)} != ${JSON.stringify(expected)}`);
+}
+
+main().catch((error) => { console.error(`dashboard test FAILED: ${error.stack || error}`); process.exit(1); });

@@ -1,0 +1,215 @@
+// Misbehaving peers on both sides of the gateway: a "server" sending garbage without end, a viewer
+// that never reads, a thousand WebSockets opened and dropped, malformed HTTP. The gateway stays up,
+// its memory bounded, and a well-behaved viewer keeps getting its updates.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "client/sample_records.h"
+#include "support/sockets.h"
+#include "web/harness.h"
+
+using web_testing::Gateway;
+using web_testing::kWait;
+using web_testing::Viewer;
+
+namespace {
+
+// Stands in for a plug-in: the gateway connects to it and gets whatever the test sends.
+class FakeUpstream {
+public:
+    FakeUpstream() {
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof(address);
+        if (bind(listener_, reinterpret_cast<sockaddr *>(&address), size) == 0 && listen(listener_, 4) == 0 &&
+            getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &size) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~FakeUpstream() {
+        ::close(client_);
+        ::close(listener_);
+    }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    bool accept_gateway(int milliseconds = kWait) {
+        pollfd ready = {listener_, POLLIN, 0};
+        if (poll(&ready, 1, milliseconds) <= 0)
+            return false;
+        ::close(client_);
+        client_ = accept(listener_, nullptr, nullptr);
+        return client_ >= 0;
+    }
+    // False once the gateway has closed the connection.
+    bool send(const std::string &bytes) {
+        for (size_t sent = 0; sent < bytes.size();) {
+            const ssize_t count = ::send(client_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (count <= 0)
+                return false;
+            sent += static_cast<size_t>(count);
+        }
+        return true;
+    }
+
+private:
+    int listener_ = -1, client_ = -1, port_ = 0;
+};
+
+// Closing it then sends a reset instead of an orderly end.
+void reset_on_close(int fd) {
+    const linger abort_at_close = {1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort_at_close, sizeof(abort_at_close));
+}
+
+int descriptors_of(pid_t pid) {
+    int count = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error))
+        ++count;
+    return count;
+}
+
+std::string state_of(int port, const std::string &name) {
+    return web_testing::http_get(port, "/api/servers/" + name).body;
+}
+
+}  // namespace
+
+TEST(WebHostile, AServerSendingEndlessGarbageIsDroppedWhileOthersGoOn) {
+    FakeUpstream flooder, healthy;
+    Gateway gateway({"--server", "flood=" + flooder.address(), "--server", "fine=" + healthy.address()});
+    ASSERT_TRUE(flooder.accept_gateway());
+    ASSERT_TRUE(healthy.accept_gateway());
+    Viewer viewer(gateway.port());
+    viewer.watch("fine");
+    const long resident_before = gateway.process().resident_kb();
+    // 10 MB without a line end: the gateway cuts the connection long before.
+    const std::string chunk(64 * 1024, 'A');
+    size_t sent = 0;
+    while (sent < 10u * 1024 * 1024 && flooder.send(chunk))
+        sent += chunk.size();
+    EXPECT_LT(sent, 10u * 1024 * 1024) << "the gateway took all of it";
+    EXPECT_NE(state_of(gateway.port(), "flood").find("without a record end"), std::string::npos);
+    // It tries again; records with ends in garbage between them are skipped and counted.
+    ASSERT_TRUE(flooder.accept_gateway());
+    ASSERT_TRUE(flooder.send("junk\n\n" + samples::server("de_after") + "X\tY\n\n"));
+    EXPECT_TRUE(testing_support::wait_until(
+        [&] { return state_of(gateway.port(), "flood").find("\"malformed\":2") != std::string::npos; }, kWait));
+    EXPECT_NE(state_of(gateway.port(), "flood").find("de_after"), std::string::npos);
+    ASSERT_TRUE(healthy.send(samples::server("de_fine")));
+    EXPECT_TRUE(viewer.wait_for_state("de_fine"));
+    EXPECT_LT(gateway.process().resident_kb() - resident_before, 16 * 1024);
+}
+
+TEST(WebHostile, AViewerThatNeverReadsIsCutOffAndOthersKeepTheirUpdates) {
+    FakeUpstream server;
+    Gateway gateway({"--server", "busy=" + server.address()});
+    ASSERT_TRUE(server.accept_gateway());
+    Viewer stuck(gateway.port(), "", 4096), reader(gateway.port());
+    ASSERT_TRUE(stuck.open() && reader.open());
+    stuck.watch("busy");
+    reader.watch("busy");
+    // Fifty long chat lines kept: every push is some 50 kB. The stuck viewer's buffers fill, then
+    // its write waits, pushes replacing one another, until the gateway gives up on it.
+    const std::string line(1000, 'x');
+    std::atomic<bool> flooding{true};
+    std::thread flood([&] {
+        for (int count = 0; flooding; ++count)
+            if (!server.send(samples::say(std::to_string(count) + line)))
+                break;
+    });
+    size_t pushes = 0;
+    std::string message;
+    const long resident_before = gateway.process().resident_kb();
+    // Seen from the gateway's side: reading the stuck socket here would unstick it.
+    const int descriptors = descriptors_of(gateway.process().pid());
+    bool cut_off = false;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWait);
+         !cut_off && std::chrono::steady_clock::now() < deadline;) {
+        pushes += reader.next(&message, 100) ? 1 : 0;
+        cut_off = descriptors_of(gateway.process().pid()) < descriptors;
+    }
+    flooding = false;
+    flood.join();
+
+    EXPECT_TRUE(cut_off);
+    EXPECT_TRUE(stuck.closed_by_gateway(kWait));  // what was sent, then the end
+    EXPECT_GT(pushes, 10u);
+    ASSERT_TRUE(server.send(samples::say("after the flood")));
+    EXPECT_TRUE(reader.wait_for_state("after the flood")) << gateway.process().err();
+    EXPECT_LT(gateway.process().resident_kb() - resident_before, 32 * 1024);
+}
+
+TEST(WebHostile, AThousandWebSocketsOpenedAndDropped) {
+    FakeUpstream server;
+    Gateway gateway({"--server", "many=" + server.address()});
+    ASSERT_TRUE(server.accept_gateway());
+    const long resident_before = gateway.process().resident_kb();
+    for (int batch = 0; batch < 4; ++batch) {
+        std::vector<std::unique_ptr<Viewer>> viewers;
+        for (int at = 0; at < 250; ++at) {
+            viewers.push_back(std::make_unique<Viewer>(gateway.port()));
+            ASSERT_TRUE(viewers.back()->open()) << batch << " " << at;
+            viewers.back()->watch("many");
+        }
+        ASSERT_TRUE(server.send(samples::server("de_batch" + std::to_string(batch))));
+        for (size_t at = 0; at < viewers.size(); at += 2)  // half with a reset, half with an orderly end
+            reset_on_close(viewers[at]->fd());
+    }
+    Viewer after(gateway.port());
+    after.watch("many");
+    ASSERT_TRUE(server.send(samples::server("de_last")));
+    EXPECT_TRUE(after.wait_for_state("de_last"));
+    EXPECT_LT(gateway.process().resident_kb() - resident_before, 32 * 1024);
+    EXPECT_TRUE(gateway.process().running());
+}
+
+TEST(WebHostile, MalformedHttpIsAnsweredOrDroppedAndTheGatewayStaysUp) {
+    Gateway gateway({"--server", "x=127.0.0.1:" + std::to_string(testing_support::free_port())});
+    const int port = gateway.port();
+    const std::string host = "Host: 127.0.0.1\r\n";
+    const std::pair<std::string, int> cases[] = {
+        {"POST /api/servers HTTP/1.1\r\n" + host + "\r\n", 405},
+        {"POST /api/servers HTTP/1.1\r\n" + host + "Content-Length: 2\r\n\r\n{}", 400},  // no body, ever
+        {"DELETE / HTTP/1.1\r\n" + host + "\r\n", 405},
+        {"GET / HTTP/1.1\r\n" + host + "X-Long: " + std::string(20000, 'a') + "\r\n\r\n", 431},
+        {"GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n" + host + "\r\n", 431},
+        {"GET / HTTP/1.1\r\n" + host + "Content-Length: 5\r\n\r\nhello", 400},
+        {"GARBAGE\x01\x02\r\n\r\n", 400},
+        {"GET / HTTP/9.9\r\n" + host + "\r\n", 400},
+        {"GET /../../etc/passwd HTTP/1.1\r\n" + host + "\r\n", 404},
+        {"GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\n" + host + "\r\n", 404},
+        {"GET /api/servers/../../etc/passwd HTTP/1.1\r\n" + host + "\r\n", 404},
+        {"GET http://other/../index.html HTTP/1.1\r\n" + host + "\r\n", 404},
+        {"GET /ws HTTP/1.1\r\n" + host + "\r\n", 404},  // not an upgrade
+        {"GET /ws HTTP/1.1\r\n" + host + "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: "
+         "dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\nOrigin: http://evil.example\r\n\r\n", 403},
+        {"HEAD / HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n", 200},
+    };
+    for (const auto &[request, status] : cases)
+        EXPECT_EQ(web_testing::http_exchange(port, request).status, status) << request.substr(0, 60);
+    EXPECT_TRUE(web_testing::http_exchange(port, "HEAD / HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n")
+                    .body.empty());
+    // A request that never finishes holds only its own connection.
+    testing_support::TcpClient slow(port);
+    ASSERT_TRUE(slow.send("GET / HTTP/1.1\r\nHo"));
+    EXPECT_EQ(web_testing::http_get(port, "/api/servers").status, 200);
+    // Messages from a page choose a server and nothing else; anything else is ignored.
+    Viewer viewer(gateway.port());
+    for (const char *name : {"nosuch", "x\"}", "../x"})
+        viewer.watch(name);
+    viewer.watch("x");
+    EXPECT_TRUE(viewer.wait_for_state("\"name\":\"x\""));
+    EXPECT_TRUE(gateway.process().running());
+}

@@ -1,0 +1,112 @@
+#include "web/access.h"
+
+#include <cctype>
+
+namespace web {
+namespace {
+
+const char kCookieName[] = "orlex_token";
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string url_decoded(std::string_view text) {
+    std::string decoded;
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '%' && at + 2 < text.size() && hex_digit(text[at + 1]) >= 0 && hex_digit(text[at + 2]) >= 0) {
+            decoded += static_cast<char>(hex_digit(text[at + 1]) * 16 + hex_digit(text[at + 2]));
+            at += 2;
+        } else {
+            decoded += text[at] == '+' ? ' ' : text[at];
+        }
+    }
+    return decoded;
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+bool cookie_value(std::string_view cookies, std::string *value) {
+    while (!cookies.empty()) {
+        const size_t end = cookies.find(';');
+        const std::string_view pair = trimmed(cookies.substr(0, end));
+        const size_t equals = pair.find('=');
+        if (equals != std::string_view::npos && pair.substr(0, equals) == kCookieName) {
+            *value = url_decoded(pair.substr(equals + 1));
+            return true;
+        }
+        cookies = end == std::string_view::npos ? std::string_view() : cookies.substr(end + 1);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool same_secret(std::string_view expected, std::string_view given) {
+    unsigned char difference = expected.size() == given.size() ? 0 : 1;
+    for (size_t at = 0; at < expected.size(); ++at)
+        difference |= static_cast<unsigned char>(expected[at] ^ (given.empty() ? 0 : given[at % given.size()]));
+    return difference == 0 && !expected.empty();
+}
+
+Access check_access(const std::string &token, std::string_view authorization, std::string_view cookies,
+                    std::string_view target) {
+    if (token.empty())
+        return {true, false};
+    const std::string_view bearer = "Bearer ";
+    if (authorization.substr(0, bearer.size()) == bearer &&
+        same_secret(token, trimmed(authorization.substr(bearer.size()))))
+        return {true, false};
+    std::string given;
+    if (cookie_value(cookies, &given) && same_secret(token, given))
+        return {true, false};
+    if (query_value(target, "token", &given) && same_secret(token, given))
+        return {true, true};
+    return {false, false};
+}
+
+std::string token_cookie(const std::string &token) {
+    std::string encoded;  // a cookie value may not hold every byte: the token %-escaped
+    const char digits[] = "0123456789ABCDEF";
+    for (unsigned char c : token) {
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~')
+            encoded += static_cast<char>(c);
+        else
+            encoded += std::string("%") + digits[c >> 4] + digits[c & 15];
+    }
+    return std::string(kCookieName) + "=" + encoded + "; Path=/; HttpOnly; SameSite=Strict";
+}
+
+std::string_view target_path(std::string_view target) { return target.substr(0, target.find('?')); }
+
+bool query_value(std::string_view target, std::string_view name, std::string *value) {
+    const size_t question = target.find('?');
+    if (question == std::string_view::npos)
+        return false;
+    std::string_view query = target.substr(question + 1);
+    while (!query.empty()) {
+        const size_t end = query.find('&');
+        const std::string_view pair = query.substr(0, end);
+        const size_t equals = pair.find('=');
+        if (pair.substr(0, equals) == name) {
+            *value = url_decoded(equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1));
+            return true;
+        }
+        query = end == std::string_view::npos ? std::string_view() : query.substr(end + 1);
+    }
+    return false;
+}
+
+}  // namespace web

@@ -1,0 +1,99 @@
+#include "web/config.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace web {
+namespace {
+
+const size_t kLongestName = 64;
+const size_t kLongestHost = 253;
+
+bool fail(std::string *error, const std::string &message) {
+    *error = message;
+    return false;
+}
+
+bool valid_name(const std::string &name) {
+    return !name.empty() && name.size() <= kLongestName && std::all_of(name.begin(), name.end(), [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
+           });
+}
+
+bool valid_host(const std::string &host) {
+    return !host.empty() && host.size() <= kLongestHost && std::all_of(host.begin(), host.end(), [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-';
+           });
+}
+
+bool parse_port(const std::string &text, int *port) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    *port = std::stoi(text);
+    return *port >= 1 && *port <= 65535;
+}
+
+bool parse_address(const std::string &name, const std::string &address, ServerAddress *server, std::string *error) {
+    if (!valid_name(name))
+        return fail(error, "server name \"" + name + "\": use 1 to 64 letters, digits, '.', '_' or '-'");
+    const size_t colon = address.rfind(':');
+    int port = 0;
+    if (colon == std::string::npos || !valid_host(address.substr(0, colon)) ||
+        !parse_port(address.substr(colon + 1), &port))
+        return fail(error, "server " + name + ": \"" + address + "\" is not HOST:PORT (port 1 to 65535)");
+    *server = {name, address.substr(0, colon), port};
+    return true;
+}
+
+}  // namespace
+
+bool parse_server_option(const std::string &text, ServerAddress *server, std::string *error) {
+    const size_t equals = text.find('=');
+    if (equals == std::string::npos)
+        return fail(error, "\"" + text + "\" is not NAME=HOST:PORT");
+    return parse_address(text.substr(0, equals), text.substr(equals + 1), server, error);
+}
+
+bool parse_config(const std::string &text, std::vector<ServerAddress> *servers, std::string *error) {
+    std::istringstream lines(text);
+    std::string line;
+    servers->clear();
+    for (int number = 1; std::getline(lines, line); ++number) {
+        std::istringstream words(line);
+        std::string name, address, extra;
+        if (!(words >> name) || name[0] == '#')
+            continue;
+        const std::string at = "line " + std::to_string(number) + ": ";
+        if (!(words >> address) || (words >> extra))
+            return fail(error, at + "expected NAME HOST:PORT");
+        ServerAddress server;
+        std::string reason;
+        if (!parse_address(name, address, &server, &reason) || !add_servers({server}, servers, &reason))
+            return fail(error, at + reason);
+    }
+    return true;
+}
+
+bool read_text_file(const std::string &path, std::string *text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    text->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return true;
+}
+
+bool add_servers(const std::vector<ServerAddress> &more, std::vector<ServerAddress> *servers, std::string *error) {
+    for (const ServerAddress &server : more) {
+        const bool taken = std::any_of(servers->begin(), servers->end(),
+                                       [&](const ServerAddress &other) { return other.name == server.name; });
+        if (taken)
+            return fail(error, "server name " + server.name + " is given twice");
+        servers->push_back(server);
+    }
+    return true;
+}
+
+}  // namespace web

@@ -1,0 +1,169 @@
+#include "web/gateway.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "web/state_json.h"
+#include "web/viewer.h"
+
+namespace web {
+namespace {
+
+const std::chrono::seconds kConfigCheck{1};
+
+}  // namespace
+
+Gateway::Gateway(boost::asio::io_context &io, const Options &options)
+    : io_(io), options_(options), list_timer_(io), config_timer_(io) {}
+
+void Gateway::start() {
+    for (const ServerAddress &server : options_.servers)
+        watch(server);
+    if (!options_.config_path.empty())
+        reload_config();
+}
+
+void Gateway::stop() {
+    for (auto &entry : watched_)
+        entry.second.upstream->stop();
+    watched_.clear();
+    viewers_.clear();
+    for (Closable *connection : std::vector<Closable *>(connections_.begin(), connections_.end()))
+        connection->close_now();
+    list_timer_.cancel();
+    config_timer_.cancel();
+}
+
+std::vector<const ServerState *> Gateway::servers() const {
+    std::vector<const ServerState *> list;
+    for (const std::string &name : order_)
+        list.push_back(&watched_.at(name).upstream->state());
+    return list;
+}
+
+const ServerState *Gateway::find(const std::string &name) const {
+    const auto found = watched_.find(name);
+    return found == watched_.end() ? nullptr : &found->second.upstream->state();
+}
+
+std::shared_ptr<const std::string> Gateway::servers_message() {
+    if (!list_message_)
+        list_message_ = std::make_shared<const std::string>(web::servers_message(servers()));
+    return list_message_;
+}
+
+std::shared_ptr<const std::string> Gateway::state_message(const std::string &name) {
+    const auto found = watched_.find(name);
+    if (found == watched_.end())
+        return nullptr;
+    Watched &server = found->second;
+    if (!server.message)
+        server.message = std::make_shared<const std::string>(web::state_message(server.upstream->state()));
+    return server.message;
+}
+
+void Gateway::watch(const ServerAddress &address) {
+    const std::string name = address.name;
+    auto upstream = std::make_shared<Upstream>(io_, address, options_.chat_lines,
+                                               [this, name] { changed(name); });
+    watched_[name] = {upstream, nullptr};
+    order_.push_back(name);
+    upstream->start();
+    push_list_later();
+}
+
+void Gateway::unwatch(const std::string &name) {
+    const auto found = watched_.find(name);
+    if (found == watched_.end())
+        return;
+    found->second.upstream->stop();
+    watched_.erase(found);
+    order_.erase(std::remove(order_.begin(), order_.end(), name), order_.end());
+    push_list_later();
+}
+
+// A state is pushed as soon as its records are folded: one rendering for every viewer of it.
+void Gateway::changed(const std::string &name) {
+    Watched &server = watched_.at(name);
+    server.message = nullptr;
+    std::shared_ptr<const std::string> message;
+    for (Viewer *viewer : viewers_) {
+        if (viewer->watching() != name)
+            continue;
+        if (!message)
+            message = state_message(name);
+        viewer->push_state(message);
+    }
+    push_list_later();
+}
+
+// The list (players, time left, links) changes with nearly every record: pushed once a second.
+void Gateway::push_list_later() {
+    list_message_ = nullptr;
+    if (list_push_due_)
+        return;
+    list_push_due_ = true;
+    list_timer_.expires_after(kListInterval);
+    list_timer_.async_wait([this](boost::system::error_code error) {
+        if (error)
+            return;
+        list_push_due_ = false;
+        if (viewers_.empty())
+            return;
+        const std::shared_ptr<const std::string> message = servers_message();
+        for (Viewer *viewer : viewers_)
+            viewer->push_list(message);
+    });
+}
+
+void Gateway::reload_config() {
+    std::string text;
+    const bool readable = read_text_file(options_.config_path, &text);
+    if (!readable && config_readable_)
+        std::fprintf(stderr, "orlex_web: cannot read %s; watching the servers already known\n",
+                     options_.config_path.c_str());
+    if (readable && (text != config_text_ || !config_readable_)) {
+        config_text_ = text;
+        std::vector<ServerAddress> wanted;
+        std::string error;
+        if (parse_config(text, &wanted, &error))
+            apply_config(wanted);
+        else
+            std::fprintf(stderr, "orlex_web: %s: %s; watching the servers already known\n",
+                         options_.config_path.c_str(), error.c_str());
+    }
+    config_readable_ = readable;
+    config_timer_.expires_after(kConfigCheck);
+    config_timer_.async_wait([this](boost::system::error_code error) {
+        if (!error)
+            reload_config();
+    });
+}
+
+// Servers gone from the file are dropped, new ones watched, moved ones watched at their new address;
+// those given on the command line stay as they are.
+void Gateway::apply_config(const std::vector<ServerAddress> &wanted) {
+    auto wanted_entry = [&](const std::string &name) {
+        return std::find_if(wanted.begin(), wanted.end(), [&](const ServerAddress &s) { return s.name == name; });
+    };
+    for (const std::string &name : std::vector<std::string>(config_names_)) {
+        const auto entry = wanted_entry(name);
+        if (entry == wanted.end() || !(watched_.count(name) && watched_.at(name).upstream->state().address() == *entry))
+            unwatch(name);
+    }
+    config_names_.clear();
+    for (const ServerAddress &server : wanted) {
+        const bool from_command_line = std::any_of(options_.servers.begin(), options_.servers.end(),
+                                                   [&](const ServerAddress &s) { return s.name == server.name; });
+        if (from_command_line) {
+            std::fprintf(stderr, "orlex_web: %s: server %s is given on the command line already; skipped\n",
+                         options_.config_path.c_str(), server.name.c_str());
+            continue;
+        }
+        config_names_.push_back(server.name);
+        if (!watched_.count(server.name))
+            watch(server);
+    }
+}
+
+}  // namespace web

@@ -1,0 +1,75 @@
+// orlex_web: watches game servers' plug-in streams and serves them as a live dashboard and an API.
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include "web/gateway.h"
+#include "web/listener.h"
+#include "web/options.h"
+
+namespace {
+
+// Every viewer is a descriptor: take what the system allows this process.
+void raise_descriptor_limit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+// A configuration with a mistake is refused at start; later changes with one are logged and skipped.
+bool check_config(const std::string &path) {
+    std::string text;
+    if (!web::read_text_file(path, &text)) {
+        std::fprintf(stderr, "orlex_web: --config: cannot read %s\n", path.c_str());
+        return false;
+    }
+    std::vector<web::ServerAddress> servers;
+    std::string error;
+    if (!web::parse_config(text, &servers, &error)) {
+        std::fprintf(stderr, "orlex_web: %s: %s\n", path.c_str(), error.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    web::Options options;
+    const web::ParseResult parsed = web::parse_options(std::vector<std::string>(argv + 1, argv + argc), &options);
+    if (parsed.outcome == web::ParseResult::exit) {
+        std::fputs(parsed.output.c_str(), parsed.exit_code == 0 ? stdout : stderr);
+        return parsed.exit_code;
+    }
+    if (!options.config_path.empty() && !check_config(options.config_path))
+        return 2;
+    raise_descriptor_limit();
+    std::signal(SIGPIPE, SIG_IGN);
+
+    boost::asio::io_context io;
+    web::Gateway gateway(io, options);
+    web::Listener listener(io, gateway);
+    std::string error;
+    if (!listener.open(options.listen_host, options.listen_port, &error)) {
+        std::fprintf(stderr, "orlex_web: %s\n", error.c_str());
+        return 1;
+    }
+    gateway.start();
+    listener.start();
+    std::printf("orlex_web: dashboard at http://%s:%u/\n", options.listen_host.c_str(), listener.port());
+    std::fflush(stdout);
+
+    // On a signal everything is closed and the loop ends when the last handler has run.
+    boost::asio::signal_set signals(io, SIGINT, SIGTERM);
+    signals.async_wait([&](boost::system::error_code, int) {
+        listener.stop();
+        gateway.stop();
+    });
+    io.run();
+    return 0;
+}

@@ -1,0 +1,29 @@
+// orlex_web's command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "web/config.h"
+
+namespace web {
+
+struct Options {
+    std::vector<ServerAddress> servers;  // from --server
+    std::string config_path;             // --config: read at start, read again when it changes
+    std::string listen_host = "127.0.0.1";
+    int listen_port = 8080;  // 0: any free port (printed at start)
+    std::string token;       // empty: no access control
+    size_t chat_lines = 50;
+};
+
+struct ParseResult {
+    enum Outcome { run, exit } outcome = run;
+    int exit_code = 0;
+    std::string output;  // --help text, or the mistake and a hint, for the caller to print
+};
+
+// Reads the arguments (argv[0] excluded); reads --token-file and checks --config is readable.
+ParseResult parse_options(const std::vector<std::string> &arguments, Options *options);
+
+}  // namespace web

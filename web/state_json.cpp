@@ -1,0 +1,173 @@
+#include "web/state_json.h"
+
+#include <boost/json/serialize.hpp>
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+#include "stream/numbers.h"
+#include "web/utf8_text.h"
+
+namespace web {
+namespace {
+
+namespace json = boost::json;
+
+std::int64_t whole(double number) {
+    return std::isfinite(number) ? std::llround(std::fmax(-1e15, std::fmin(1e15, number))) : 0;
+}
+
+std::int64_t percent(double fraction) { return whole(fraction * 100); }
+
+json::object server_object(const ServerState &server) {
+    const view::ServerInfo &info = server.view().server;
+    json::array teams;
+    for (const view::Team &team : info.teams)
+        teams.push_back({{"name", valid_utf8(team.name)}, {"score", whole(view::number_or(team.score, 0))}});
+    json::value time_left = nullptr;  // no time limit
+    if (info.time_left >= 0)
+        time_left = whole(info.time_left);
+    return {{"game", valid_utf8(info.game_dir)},
+            {"map", valid_utf8(info.map)},
+            {"host_name", valid_utf8(info.host_name)},
+            {"max_players", whole(view::number_or(info.max_players, 0))},
+            {"uptime", whole(info.uptime)},
+            {"time_left", time_left},
+            {"world", {{"x", whole(server.world_x())}, {"y", whole(server.world_y())}}},
+            {"teams", std::move(teams)}};
+}
+
+json::array players_array(const ServerState &server) {
+    json::array players;
+    const std::vector<view::Player> &list = server.view().players;
+    for (size_t at = 0; at < list.size(); ++at) {
+        const view::Player &player = list[at];
+        players.push_back({{"user_id", at < server.user_ids().size() ? server.user_ids()[at] : 0},
+                           {"name", valid_utf8(player.name)},
+                           {"team", player.team},
+                           {"frags", whole(player.frags)},
+                           {"deaths", player.deaths},
+                           {"health", percent(player.health)},
+                           {"armor", percent(player.armor)},
+                           {"ping", player.ping},
+                           {"loss", player.loss},
+                           {"time", whole(player.connected)},
+                           {"x", whole(player.x)},
+                           {"y", whole(player.y)},
+                           {"z", whole(player.z)},
+                           {"dead", player.dead}});
+    }
+    return players;
+}
+
+// "SG_X_COORD" -> "x", "HOSTAGE_NUM" -> "num", "PLANTED" -> "planted": the kind's prefix (that of
+// its first key, "SG_NUM") dropped, coordinates shortened, in lower case.
+std::string field_name(const std::string &key, const std::string &prefix) {
+    std::string name = key.compare(0, prefix.size(), prefix) == 0 ? key.substr(prefix.size()) : key;
+    if (name.size() == 7 && name.compare(1, 6, "_COORD") == 0)
+        name.resize(1);
+    for (char &c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return valid_utf8(name);
+}
+
+json::value field_value(const std::string &name, const std::string &text) {
+    char *end = nullptr;
+    const double number = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(number))
+        return json::string(valid_utf8(text));
+    return name == "health" ? percent(number) : whole(number);
+}
+
+json::object objective_object(const std::string &kind, const records::Record &record) {
+    const std::string &first = record.lines.empty() ? kind : record.lines.front().first;
+    const size_t number = first.rfind("NUM");
+    const std::string prefix = number == std::string::npos ? "" : first.substr(0, number);
+    json::array items;
+    for (size_t entity = 0; entity < record.entities(); ++entity) {
+        json::object item;
+        for (const auto &line : record.lines) {
+            const std::string name = field_name(line.first, prefix);
+            item[name] = field_value(name, entity < line.second.size() ? line.second[entity] : "");
+        }
+        items.push_back(std::move(item));
+    }
+    return {{"kind", kind}, {"items", std::move(items)}};  // one of the known kinds: plain ASCII
+}
+
+json::array objectives_array(const ServerState &server) {
+    json::array objectives;
+    for (const std::string &kind : view::objective_kinds()) {
+        const auto found = server.view().objectives.find(kind);
+        if (found != server.view().objectives.end())
+            objectives.push_back(objective_object(kind, found->second));
+    }
+    return objectives;
+}
+
+json::array chat_array(const ServerState &server) {
+    json::array chat;
+    for (const view::ChatLine &line : server.view().chat)
+        chat.push_back({{"kind", line.kind}, {"text", valid_utf8(line.text)}});
+    return chat;
+}
+
+json::array summaries(const std::vector<const ServerState *> &servers) {
+    json::array list;
+    for (const ServerState *server : servers)
+        list.push_back(server_summary(*server));
+    return list;
+}
+
+}  // namespace
+
+json::object server_summary(const ServerState &server) {
+    const view::State &view = server.view();
+    json::value time_left = nullptr;
+    if (view.have_server && view.server.time_left >= 0)
+        time_left = whole(view.server.time_left);
+    return {{"name", server.address().name},
+            {"address", server.address().address()},
+            {"connected", server.connected},
+            {"problem", server.problem},
+            {"host_name", valid_utf8(view.server.host_name)},
+            {"game", valid_utf8(view.server.game_dir)},
+            {"map", valid_utf8(view.server.map)},
+            {"players", view.players.size()},
+            {"max_players", whole(view::number_or(view.server.max_players, 0))},
+            {"time_left", time_left}};
+}
+
+json::object server_detail(const ServerState &server) {
+    json::value info = nullptr;  // no SERVER record yet
+    if (server.view().have_server)
+        info = server_object(server);
+    return {{"name", server.address().name},
+            {"address", server.address().address()},
+            {"connected", server.connected},
+            {"problem", server.problem},
+            {"records", server.records},
+            {"malformed", server.malformed()},
+            {"reconnects", server.reconnects},
+            {"server", std::move(info)},
+            {"players", players_array(server)},
+            {"objectives", objectives_array(server)},
+            {"chat", chat_array(server)}};
+}
+
+std::string servers_text(const std::vector<const ServerState *> &servers) {
+    return json::serialize(json::object{{"servers", summaries(servers)}});
+}
+
+std::string detail_text(const ServerState &server) { return json::serialize(server_detail(server)); }
+
+std::string servers_message(const std::vector<const ServerState *> &servers) {
+    return json::serialize(json::object{{"type", "servers"}, {"servers", summaries(servers)}});
+}
+
+std::string state_message(const ServerState &server) {
+    return json::serialize(json::object{{"type", "state"}, {"state", server_detail(server)}});
+}
+
+}  // namespace web

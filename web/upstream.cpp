@@ -1,0 +1,145 @@
+#include "web/upstream.h"
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/write.hpp>
+
+#include <cstdio>
+
+namespace web {
+
+namespace asio = boost::asio;
+using tcp = asio::ip::tcp;
+using error_code = boost::system::error_code;
+
+Upstream::Upstream(asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener)
+    : resolver_(io), socket_(io), retry_timer_(io), silence_timer_(io), state_(address, chat_lines),
+      listener_(std::move(listener)) {
+    state_.problem = "connecting";
+}
+
+void Upstream::start() { resolve(); }
+
+void Upstream::stop() {
+    stopped_ = true;
+    listener_ = nullptr;
+    resolver_.cancel();
+    retry_timer_.cancel();
+    silence_timer_.cancel();
+    error_code ignored;
+    socket_.close(ignored);
+}
+
+void Upstream::tell() {
+    if (listener_)
+        listener_();
+}
+
+void Upstream::arm_silence(std::chrono::seconds limit) {
+    silence_timer_.expires_after(limit);
+    silence_timer_.async_wait([self = shared_from_this(), limit](error_code error) {
+        if (!error && !self->stopped_)
+            self->drop(self->state_.connected ? "nothing received for " + std::to_string(limit.count()) + " s"
+                                              : "no answer within " + std::to_string(limit.count()) + " s");
+    });
+}
+
+void Upstream::resolve() {
+    const ServerAddress &address = state_.address();
+    resolver_.async_resolve(tcp::v4(), address.host, std::to_string(address.port),
+                            [self = shared_from_this()](error_code error, tcp::resolver::results_type endpoints) {
+                                if (self->stopped_)
+                                    return;
+                                if (error)
+                                    return self->drop("cannot resolve " + self->state_.address().host + ": " +
+                                                      error.message());
+                                self->connect(endpoints);
+                            });
+}
+
+void Upstream::connect(const tcp::resolver::results_type &endpoints) {
+    arm_silence(kConnectTime);
+    asio::async_connect(socket_, endpoints, [self = shared_from_this()](error_code error, const tcp::endpoint &) {
+        if (self->stopped_)
+            return;
+        if (error)
+            return self->drop(error == asio::error::operation_aborted ? "no answer" : error.message());
+        self->connected();
+    });
+}
+
+void Upstream::connected() {
+    socket_.set_option(tcp::no_delay(true));
+    if (ever_connected_)
+        ++state_.reconnects;
+    ever_connected_ = true;
+    records_since_connect_ = false;
+    state_.new_connection();
+    state_.connected = true;
+    state_.problem.clear();
+    reported_problem_.clear();
+    std::fprintf(stderr, "orlex_web: %s (%s) connected\n", state_.address().name.c_str(),
+                 state_.address().address().c_str());
+    // The server record comes by itself every few seconds; asking gets the page a map at once.
+    static const std::string ask = "GET_SERVER\n";
+    asio::async_write(socket_, asio::buffer(ask), [](error_code, size_t) {});
+    arm_silence(kSilence);
+    tell();
+    read();
+}
+
+void Upstream::read() {
+    socket_.async_read_some(asio::buffer(buffer_), [self = shared_from_this()](error_code error, size_t size) {
+        if (self->stopped_)
+            return;
+        if (error)
+            return self->drop(error == asio::error::eof ? "the server closed the connection" : error.message());
+        self->received(size);
+    });
+}
+
+void Upstream::received(size_t size) {
+    arm_silence(kSilence);
+    const size_t folded = state_.add(buffer_.data(), size);
+    if (state_.pending() > kMaxPending) {
+        ++state_.overflows;
+        return drop("more than " + std::to_string(kMaxPending / 1024) + " KB without a record end");
+    }
+    if (folded > 0) {
+        if (!records_since_connect_)
+            backoff_.reset();  // a working link: the next failure waits the shortest time again
+        records_since_connect_ = true;
+        tell();
+    }
+    read();
+}
+
+void Upstream::drop(const std::string &reason) {
+    if (waiting_)  // the same failure seen twice (a timer and the operation it ended)
+        return;
+    waiting_ = true;
+    error_code ignored;
+    socket_.close(ignored);
+    silence_timer_.cancel();
+    const bool was_connected = state_.connected;
+    state_.connected = false;
+    state_.problem = reason;
+    const std::chrono::seconds wait = backoff_.next();
+    if (was_connected || reason != reported_problem_)
+        std::fprintf(stderr, "orlex_web: %s (%s): %s; trying again in %lld s\n", state_.address().name.c_str(),
+                     state_.address().address().c_str(), reason.c_str(), static_cast<long long>(wait.count()));
+    reported_problem_ = reason;
+    tell();
+    retry_timer_.expires_after(wait);
+    retry_timer_.async_wait([self = shared_from_this()](error_code error) {
+        if (!error && !self->stopped_)
+            self->retry();
+    });
+}
+
+void Upstream::retry() {
+    waiting_ = false;
+    socket_ = tcp::socket(socket_.get_executor());
+    resolve();
+}
+
+}  // namespace web

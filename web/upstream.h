@@ -1,0 +1,61 @@
+// One watched server's connection: an ordinary admin client of its plug-in. Connects, folds what
+// arrives, and when the server is down, refuses, closes, stalls or misbehaves, drops the link and
+// tries again after a backoff, on the shared event loop.
+#pragma once
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "web/backoff.h"
+#include "web/server_state.h"
+
+namespace web {
+
+class Upstream : public std::enable_shared_from_this<Upstream> {
+public:
+    // A record is at most 5000 bytes: this much without a record's end is garbage.
+    static constexpr size_t kMaxPending = 64 * 1024;
+    // The server record comes every few seconds: this long without a byte is a dead link.
+    static constexpr std::chrono::seconds kSilence{90};
+    static constexpr std::chrono::seconds kConnectTime{10};
+
+    // Called when records were folded or the link came up or went down.
+    using Listener = std::function<void()>;
+
+    Upstream(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener);
+    void start();
+    // Closes the connection for good; the listener is not called again.
+    void stop();
+    const ServerState &state() const { return state_; }
+
+private:
+    void resolve();
+    void connect(const boost::asio::ip::tcp::resolver::results_type &endpoints);
+    void connected();
+    void read();
+    void received(size_t size);
+    void drop(const std::string &reason);
+    void retry();
+    void arm_silence(std::chrono::seconds limit);
+    void tell();
+
+    boost::asio::ip::tcp::resolver resolver_;
+    boost::asio::ip::tcp::socket socket_;
+    boost::asio::steady_timer retry_timer_;
+    boost::asio::steady_timer silence_timer_;
+    std::array<char, 65536> buffer_;
+    ServerState state_;
+    Listener listener_;
+    Backoff backoff_;
+    bool stopped_ = false;
+    bool waiting_ = false;  // dropped, the next attempt scheduled
+    bool ever_connected_ = false;
+    bool records_since_connect_ = false;
+    std::string reported_problem_;  // the last one logged: a server down for hours logs once
+};
+
+}  // namespace web

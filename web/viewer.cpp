@@ -1,0 +1,115 @@
+#include "web/viewer.h"
+
+#include <boost/asio/buffer.hpp>
+#include <boost/beast/core/buffers_to_string.hpp>
+#include <boost/json/parse.hpp>
+#include <boost/json/value.hpp>
+
+#include <cstdio>
+
+#include "web/gateway.h"
+
+namespace web {
+
+namespace beast = boost::beast;
+namespace websocket = beast::websocket;
+using error_code = boost::system::error_code;
+
+Viewer::Viewer(beast::tcp_stream &&stream, Gateway &gateway) : socket_(std::move(stream)), gateway_(gateway) {
+    gateway_.opened(this);
+}
+
+Viewer::~Viewer() {
+    gateway_.remove_viewer(this);
+    gateway_.closed(this);
+}
+
+void Viewer::run(beast::http::request<beast::http::empty_body> request) {
+    beast::get_lowest_layer(socket_).expires_never();  // the WebSocket keeps its own time limits
+    websocket::stream_base::timeout timeout = websocket::stream_base::timeout::suggested(beast::role_type::server);
+    timeout.idle_timeout = std::chrono::seconds(30);  // pinged half way: a page that answers nothing goes
+    socket_.set_option(timeout);
+    socket_.read_message_max(kLongestMessage);
+    socket_.text(true);
+    socket_.auto_fragment(false);  // a state is one frame
+    socket_.async_accept(request, [self = shared_from_this()](error_code error) {
+        if (error)
+            return;
+        self->open_ = true;
+        self->gateway_.add_viewer(self.get());
+        self->push_list(self->gateway_.servers_message());
+        self->read();
+    });
+}
+
+void Viewer::read() {
+    socket_.async_read(incoming_, [self = shared_from_this()](error_code error, size_t) {
+        if (error) {
+            self->open_ = false;
+            self->gateway_.remove_viewer(self.get());
+            return;
+        }
+        self->take(beast::buffers_to_string(self->incoming_.data()));
+        self->incoming_.clear();
+        self->read();
+    });
+}
+
+// {"watch":"NAME"} with a server the gateway watches; anything else is ignored.
+void Viewer::take(const std::string &text) {
+    error_code error;
+    const boost::json::value message = boost::json::parse(text, error);
+    const boost::json::object *object = error ? nullptr : message.if_object();
+    const boost::json::value *watch = object ? object->if_contains("watch") : nullptr;
+    if (!watch || !watch->is_string())
+        return;
+    const std::string name(watch->get_string());
+    if (!gateway_.find(name))
+        return;
+    watching_ = name;
+    push_state(gateway_.state_message(name));
+}
+
+void Viewer::push_list(Message message) { push(list_, std::move(message)); }
+void Viewer::push_state(Message message) { push(state_, std::move(message)); }
+
+void Viewer::push(Message &slot, Message message) {
+    if (!open_ || !message)
+        return;
+    if (writing_ && std::chrono::steady_clock::now() - write_started_ > kLongestStall) {
+        std::fprintf(stderr, "orlex_web: a viewer took nothing for %lld s; cut off\n",
+                     static_cast<long long>(kLongestStall.count()));
+        return close_now();
+    }
+    slot = std::move(message);
+    if (!writing_)
+        write_next();
+}
+
+void Viewer::write_next() {
+    Message &next = list_ ? list_ : state_;
+    if (!next)
+        return;
+    writing_ = std::move(next);
+    next = nullptr;
+    write_started_ = std::chrono::steady_clock::now();
+    socket_.async_write(boost::asio::buffer(*writing_), [self = shared_from_this()](error_code error, size_t) {
+        self->writing_ = nullptr;
+        if (error) {
+            self->open_ = false;
+            return;
+        }
+        self->write_next();
+    });
+}
+
+// Closed at the socket: a close frame would wait behind the writes that do not drain.
+void Viewer::close_now() {
+    open_ = false;
+    list_ = state_ = nullptr;
+    gateway_.remove_viewer(this);
+    error_code ignored;
+    beast::get_lowest_layer(socket_).socket().close(ignored);
+}
+
+}  // namespace web

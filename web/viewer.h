@@ -1,0 +1,56 @@
+// One page's WebSocket: the server list and the chosen server's state pushed as they change. Each
+// push is a whole state, so a newer one replaces the one waiting: a slow page gets fewer states,
+// never an older one, and holds at most three. A page whose socket has taken nothing for
+// kLongestStall while newer states wait is cut off. The page only chooses what to watch.
+#pragma once
+
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/empty_body.hpp>
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/websocket/stream.hpp>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "web/closable.h"
+
+namespace web {
+
+class Gateway;
+
+class Viewer : public std::enable_shared_from_this<Viewer>, public Closable {
+public:
+    static constexpr std::chrono::seconds kLongestStall{10};
+    static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"}, nothing longer
+
+    Viewer(boost::beast::tcp_stream &&stream, Gateway &gateway);
+    ~Viewer();
+    // Completes the upgrade the request asks for, then pushes the server list.
+    void run(boost::beast::http::request<boost::beast::http::empty_body> request);
+
+    const std::string &watching() const { return watching_; }
+    void push_list(std::shared_ptr<const std::string> message);
+    void push_state(std::shared_ptr<const std::string> message);
+    // Ends the connection at once (too far behind, or the gateway stops).
+    void close_now() override;
+
+private:
+    using Message = std::shared_ptr<const std::string>;
+    void read();
+    void take(const std::string &text);
+    void push(Message &slot, Message message);
+    void write_next();
+
+    boost::beast::websocket::stream<boost::beast::tcp_stream> socket_;
+    Gateway &gateway_;
+    boost::beast::flat_buffer incoming_;
+    std::string watching_;
+    Message list_, state_;  // waiting to be written, newest only
+    Message writing_;       // held until its write completes
+    std::chrono::steady_clock::time_point write_started_;
+    bool open_ = false;
+};
+
+}  // namespace web
