@@ -6,8 +6,9 @@ export DEBIAN_FRONTEND=noninteractive
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
-# Native build and tests; CLI11 reads the programs' command lines (headers only, for every variant).
-NATIVE="build-essential cmake make binutils libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev"
+# Native build and tests; CLI11 reads the programs' command lines (headers only, for every variant);
+# Boost.Asio drives the soak run's clients (headers only).
+NATIVE="build-essential cmake make binutils libcli11-dev libboost1.81-dev libgtest-dev libgmock-dev libbenchmark-dev"
 # 32-bit Linux library (what real servers load) and its tests; qemu runs them where the kernel
 # cannot run 32-bit programs itself.
 I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
