@@ -26,7 +26,7 @@ struct CycleRules {
 // periods, and two periods less it stays above.
 double longest_step(const CycleRules &rules);
 
-// The kinds of the stream's records, for the figures.
+// The chat records' kinds: they may come at any point of a cycle.
 const std::vector<std::string> &chat_kinds();
 
 class CycleCheck {

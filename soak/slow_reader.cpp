@@ -12,7 +12,7 @@ const auto TICK = std::chrono::milliseconds(100);
 // More than the plug-in's socket can hold for this client (its send buffer grows to at most 4 MB,
 // net.ipv4.tcp_wmem) plus this one's receive buffer: a stall this long overflows them.
 const std::uint64_t STALL_BYTES = 6u << 20;
-const auto AWAY = std::chrono::seconds(1);  // after a cut-off, before coming back
+const auto AWAY = std::chrono::seconds(1);  // after a cut-off or a refused connection
 
 }  // namespace
 
@@ -37,7 +37,6 @@ void SlowReader::pause() {
 void SlowReader::close() {
     boost::system::error_code ignored;
     socket_.close(ignored);
-    connected_ = false;
 }
 
 void SlowReader::connect() {
@@ -49,15 +48,9 @@ void SlowReader::connect() {
                               if (paused_ || error == asio::error::operation_aborted)
                                   return;
                               if (error) {
-                                  timer_.expires_after(AWAY);
-                                  timer_.async_wait([this](const boost::system::error_code &e) {
-                                      if (!e && !paused_)
-                                          connect();
-                                  });
+                                  come_back_later();
                                   return;
                               }
-                              connected_ = true;
-                              ++visits_;
                               socket_.non_blocking(true);
                               stall_from_ = stream_bytes_();
                               tick();
@@ -82,11 +75,15 @@ void SlowReader::tick() {
         }
         ++cut_offs_;
         close();
-        timer_.expires_after(AWAY);
-        timer_.async_wait([this](const boost::system::error_code &e) {
-            if (!e && !paused_)
-                connect();
-        });
+        come_back_later();
+    });
+}
+
+void SlowReader::come_back_later() {
+    timer_.expires_after(AWAY);
+    timer_.async_wait([this](const boost::system::error_code &error) {
+        if (!error && !paused_)
+            connect();
     });
 }
 

@@ -19,20 +19,20 @@ public:
     void pause();
     void resume();
     std::uint64_t cut_offs() const { return cut_offs_; }
-    std::uint64_t visits() const { return visits_; }
 
 private:
     void connect();
     void tick();
     void close();
+    void come_back_later();
 
     boost::asio::ip::tcp::socket socket_;
     boost::asio::steady_timer timer_;
     int port_;
     std::function<std::uint64_t()> stream_bytes_;
     std::uint64_t stall_from_ = 0;  // stream_bytes when the current stall began
-    bool paused_ = true, connected_ = false;
-    std::uint64_t cut_offs_ = 0, visits_ = 0;
+    bool paused_ = true;
+    std::uint64_t cut_offs_ = 0;
     char buffer_[65536];
     bool drain();  // reads all there is; false when the connection has ended
 };
