@@ -72,8 +72,7 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
     app.add_option("--duration", options->duration, "stop after this much server time (default: until quit or Ctrl-C)")
         ->type_name("SECONDS")
         ->check(cmdline::finite());
-    CLI::Option *fast =
-        app.add_flag("--fast", options->fast, "run frames as fast as possible instead of in real time");
+    CLI::Option *fast = app.add_flag("--fast", options->fast, "run frames as fast as possible instead of in real time");
     app.add_option("--speed", options->speed, "run game time at this many times real time, 0.01 to 100000")
         ->type_name("X")
         ->check(cmdline::between(0.01, 100000))

@@ -71,7 +71,8 @@ void Churn::visit() {
                 ++requests_;
             }
             if (choice >= 2)
-                visit->socket.async_read_some(asio::buffer(visit->buffer), [](const boost::system::error_code &, size_t) {});
+                visit->socket.async_read_some(asio::buffer(visit->buffer), [visit](const boost::system::error_code &,
+                                                                                   size_t) {});  // holds the buffer
             visit->stay.expires_after(std::chrono::milliseconds(random_() % 1500));
             visit->stay.async_wait([this, visit](const boost::system::error_code &stay_error) {
                 if (!stay_error)

@@ -57,7 +57,7 @@ private:
     void fault(const std::string &what);
 
     CycleRules rules_;
-    size_t next_ = 0;         // position in the cycle of the next report record; 0: SERVER
+    size_t next_ = 0;            // position in the cycle of the next report record; 0: SERVER
     bool synchronised_ = false;  // a whole cycle has begun since connecting
     bool has_clock_ = false;
     std::string map_;

@@ -45,8 +45,9 @@ std::string sample_line(const Sample &sample) {
 }
 
 std::string sample_columns(const std::vector<Sample> &samples) {
-    std::string columns = "real_min\tgame_days\trss_kb\theap_bytes\tfds\tfree_slots\trecords\tcycles\tvisits\tcut_offs"
-                          "\tsays_sent\tsays_seen\n";
+    std::string columns =
+        "real_min\tgame_days\trss_kb\theap_bytes\tfds\tfree_slots\trecords\tcycles\tvisits\tcut_offs"
+        "\tsays_sent\tsays_seen\n";
     for (const Sample &sample : samples)
         columns += line_of("%.2f\t%.4f\t%ld\t%lld\t%d\t%d\t%llu\t%llu\t%llu\t%llu\t%llu\t%llu\n", sample);
     return columns;

@@ -14,10 +14,10 @@ struct Sample {
     long long heap_bytes = -1;
     int descriptors = -1;
     int free_slots = -1;
-    std::uint64_t records = 0;     // received by the well-behaved client
-    std::uint64_t cycles = 0;      // complete cycles it saw
-    std::uint64_t visits = 0;      // churning clients so far
-    std::uint64_t cut_offs = 0;    // times the slow reader was cut off
+    std::uint64_t records = 0;   // received by the well-behaved client
+    std::uint64_t cycles = 0;    // complete cycles it saw
+    std::uint64_t visits = 0;    // churning clients so far
+    std::uint64_t cut_offs = 0;  // times the slow reader was cut off
     std::uint64_t says_sent = 0, says_seen = 0;
 };
 

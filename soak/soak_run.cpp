@@ -49,12 +49,11 @@ std::vector<std::string> server_command(const SoakOptions &options, int report_p
     command.push_back(options.simhost.empty() ? own_folder() + "/orlex_simhost" : options.simhost);
     if (!options.plugin.empty())
         command.insert(command.end(), {"--plugin", options.plugin});
-    command.insert(command.end(),
-                   {"--game", GAME, "--bots", std::to_string(options.bots), "--rotate", number(options.rotate_minutes),
-                    "--fps", number(options.fps), "--speed", number(options.speed), "--seed",
-                    std::to_string(options.seed), "--hostport", std::to_string(game_port), "--set",
-                    "orlex_mm_port=" + std::to_string(report_port), "--set",
-                    "mp_timelimit=" + number(TIME_LIMIT_MINUTES), "--quiet"});
+    command.insert(command.end(), {"--game", GAME, "--bots", std::to_string(options.bots), "--rotate",
+                                   number(options.rotate_minutes), "--fps", number(options.fps), "--speed",
+                                   number(options.speed), "--seed", std::to_string(options.seed), "--hostport",
+                                   std::to_string(game_port), "--set", "orlex_mm_port=" + std::to_string(report_port),
+                                   "--set", "mp_timelimit=" + number(TIME_LIMIT_MINUTES), "--quiet"});
     return command;
 }
 
@@ -135,7 +134,8 @@ void SoakRun::watch() {
             fail("the simulated server ended during the run");
         else if (client_.lost())
             fail("the well-behaved client's connection ended");
-        else if (!answers_.empty() && std::chrono::steady_clock::now() - last_answer_ > std::chrono::seconds(ANSWER_SECONDS))
+        else if (!answers_.empty() &&
+                 std::chrono::steady_clock::now() - last_answer_ > std::chrono::seconds(ANSWER_SECONDS))
             fail("the console did not answer \"" + answers_.front().first + "\"");
         else
             watch();
@@ -261,16 +261,18 @@ bool SoakRun::report() {
     std::printf("%s", sample_table(samples_).c_str());
     if (!options_.samples_file.empty())
         std::ofstream(options_.samples_file) << sample_columns(samples_);
-    std::printf("game time %.3f days in %.1f min of real time (%.0f times real time); %llu cycles, %llu missed, "
-                "%llu records (%llu chat), %llu map changes, %llu churning clients, %llu requests, "
-                "slow reader cut off %llu times\n",
-                check.game_seconds() / 86400.0, took / 60.0, check.game_seconds() / std::max(took, 1.0),
-                static_cast<unsigned long long>(check.cycles()), static_cast<unsigned long long>(check.missed()),
-                static_cast<unsigned long long>(check.records()), static_cast<unsigned long long>(check.chat_records()),
-                static_cast<unsigned long long>(check.map_changes()), static_cast<unsigned long long>(churn_.visits()),
-                static_cast<unsigned long long>(churn_.requests()), static_cast<unsigned long long>(slow_.cut_offs()));
-    std::printf("bounds after %.0f s of warm-up: heap +%.0f KB, resident +%.0f KB, descriptors and free slots unchanged\n",
-                options_.warmup_seconds, options_.heap_bound_kb, options_.rss_bound_kb);
+    std::printf(
+        "game time %.3f days in %.1f min of real time (%.0f times real time); %llu cycles, %llu missed, "
+        "%llu records (%llu chat), %llu map changes, %llu churning clients, %llu requests, "
+        "slow reader cut off %llu times\n",
+        check.game_seconds() / 86400.0, took / 60.0, check.game_seconds() / std::max(took, 1.0),
+        static_cast<unsigned long long>(check.cycles()), static_cast<unsigned long long>(check.missed()),
+        static_cast<unsigned long long>(check.records()), static_cast<unsigned long long>(check.chat_records()),
+        static_cast<unsigned long long>(check.map_changes()), static_cast<unsigned long long>(churn_.visits()),
+        static_cast<unsigned long long>(churn_.requests()), static_cast<unsigned long long>(slow_.cut_offs()));
+    std::printf(
+        "bounds after %.0f s of warm-up: heap +%.0f KB, resident +%.0f KB, descriptors and free slots unchanged\n",
+        options_.warmup_seconds, options_.heap_bound_kb, options_.rss_bound_kb);
     for (const std::string &failure : failures_)
         std::printf("FAIL: %s\n", failure.c_str());
     std::printf("%s\n", failures_.empty() ? "soak passed" : "soak FAILED");

@@ -72,7 +72,7 @@ TEST(CycleCheck, CyclesCutShortOrOutOfOrderAreFaults) {
     check.take(server("de_dust", 3.0));
     check.take(kind("BOMB"));
     check.take(server("de_dust", 8.0));  // HOSTAGE and PLAYER never came
-    check.take(kind("HOSTAGE"));          // BOMB was due
+    check.take(kind("HOSTAGE"));         // BOMB was due
     check.take_malformed();
     EXPECT_EQ(check.cycles(), 0u);
     ASSERT_EQ(check.faults(), 3u);
