@@ -191,11 +191,9 @@ void SoakRun::take_sample() {
 
 void SoakRun::read_figures(Sample sample) {
     auto shared = std::make_shared<Sample>(sample);
-    ask("heap", "heap in use: ", [shared](const std::string &line) {
-        shared->heap_bytes = std::atoll(line.c_str() + std::string("heap in use: ").size());
-    });
-    ask("orlex_port_avail", "\"orlex_port_avail\" is \"", [this, shared](const std::string &line) {
-        shared->free_slots = std::atoi(line.c_str() + std::string("\"orlex_port_avail\" is \"").size());
+    ask("heap", "heap in use: ", [shared](const std::string &rest) { shared->heap_bytes = std::atoll(rest.c_str()); });
+    ask("orlex_port_avail", "\"orlex_port_avail\" is \"", [this, shared](const std::string &rest) {
+        shared->free_slots = std::atoi(rest.c_str());
         samples_.push_back(*shared);
         std::fprintf(stderr, "orlex_soak: %s", sample_line(*shared).c_str());
         if (shared->game_seconds >= options_.game_days * 86400.0) {
@@ -218,10 +216,11 @@ void SoakRun::ask(const std::string &command, const std::string &answer_start, A
 void SoakRun::on_console_line(const std::string &line) {
     if (answers_.empty() || line.rfind(answers_.front().first, 0) != 0)
         return;  // the server's other output
+    const std::string rest = line.substr(answers_.front().first.size());
     Answer answer = std::move(answers_.front().second);
     answers_.pop_front();
     last_answer_ = std::chrono::steady_clock::now();
-    answer(line);
+    answer(rest);
 }
 
 void SoakRun::fail(const std::string &why) {

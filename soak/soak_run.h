@@ -27,7 +27,8 @@ public:
     bool run();
 
 private:
-    using Answer = std::function<void(const std::string &line)>;
+    // Gets the answer line less the start it was recognised by.
+    using Answer = std::function<void(const std::string &rest)>;
 
     void wait_for_first_cycle();
     void begin_load();
