@@ -1,5 +1,7 @@
 #include "simhost/console_commands.h"
 
+#include "simhost/heap_in_use.h"
+
 namespace simhost {
 namespace {
 
@@ -72,6 +74,15 @@ ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std
     }
     if (command == "status") {
         std::fputs(status_report(server, match).c_str(), out);
+        std::fflush(out);
+        return ConsoleOutcome::done;
+    }
+    if (command == "heap") {
+        const long long bytes = heap_in_use();
+        if (bytes < 0)
+            std::fputs("heap: not known on this system\n", out);
+        else
+            std::fprintf(out, "heap in use: %lld bytes\n", bytes);
         std::fflush(out);
         return ConsoleOutcome::done;
     }

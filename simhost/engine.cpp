@@ -72,8 +72,9 @@ int Engine::user_message_id(const std::string &name, int *size) const {
 }
 
 void Engine::server_command(const char *text) {
-    server_commands_.push_back(text ? text : "");
-    for (const std::vector<std::string> &command : split_commands(server_commands_.back()))
+    const std::string command_text = text ? text : "";
+    server_commands_.push(command_text);
+    for (const std::vector<std::string> &command : split_commands(command_text))
         execute(command);
 }
 

@@ -64,8 +64,8 @@ public:
     // Id of a registered message, 0 if unknown.
     int user_message_id(const std::string &name, int *size) const;
 
-    // Console commands handed to the engine, in order.
-    const std::vector<std::string> &server_commands() const { return server_commands_; }
+    // The latest console commands handed to the engine, in order.
+    std::vector<std::string> server_commands() const { return server_commands_.lines(); }
     // Names of engine functions that were called although no plug-in is expected to call them.
     const std::vector<std::string> &unexpected_calls() const { return unexpected_calls_; }
     // Files loaded through the engine and not yet released.
@@ -110,7 +110,7 @@ private:
         int size;
     };
     std::vector<UserMessage> user_messages_;  // id = FIRST_USER_MESSAGE + position
-    std::vector<std::string> server_commands_;
+    RecentLines server_commands_{256};
     std::vector<std::string> unexpected_calls_;
     int files_in_use_ = 0;
 };

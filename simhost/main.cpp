@@ -74,7 +74,7 @@ void provide_files(std::unique_ptr<simhost::TempFolder> &folder, simhost::Progra
 
 void play(simhost::GameServer &server, simhost::Match &match, const simhost::ProgramOptions &options) {
     simhost::Console console;
-    const auto frame = std::chrono::duration<double>(server.frame_time());
+    const auto frame = std::chrono::duration<double>(server.frame_time() / options.speed);
     auto next = std::chrono::steady_clock::now();
     double played = 0.0;
     while (!interrupted && (options.duration < 0 || played < options.duration)) {

@@ -34,7 +34,7 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
         "A simulated game server that loads the plug-in the way a real server does, with a live "
         "simulated match on it.",
         "orlex_simhost");
-    app.footer("Console commands on standard input: say TEXT, status, changelevel MAP, quit");
+    app.footer("Console commands on standard input: say TEXT, status, heap, changelevel MAP, NAME [VALUE], quit");
     EngineConfig &engine = options->server.engine;
     app.add_option("--plugin", options->plugin, "plug-in library to load (default: the one built beside this program)")
         ->type_name("PATH");
@@ -72,7 +72,12 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
     app.add_option("--duration", options->duration, "stop after this much server time (default: until quit or Ctrl-C)")
         ->type_name("SECONDS")
         ->check(cmdline::finite());
-    app.add_flag("--fast", options->fast, "run frames as fast as possible instead of in real time");
+    CLI::Option *fast = app.add_flag("--fast", options->fast, "run frames as fast as possible instead of in real time");
+    app.add_option("--speed", options->speed, "run game time at this many times real time, 0.01 to 100000")
+        ->type_name("X")
+        ->check(cmdline::between(0.01, 100000))
+        ->excludes(fast)
+        ->capture_default_str();
     std::vector<std::string> settings;
     app.add_option("--set", settings, "set a console variable before the plug-in attaches (repeatable)")
         ->check(SETTING)

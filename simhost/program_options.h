@@ -14,7 +14,8 @@ struct ProgramOptions {
     std::string plugin;      // empty: the plug-in built beside the program
     bool map_given = false;  // else the game's first map of the rotation
     double duration = -1.0;  // seconds of server time; negative: until quit
-    bool fast = false;
+    bool fast = false;       // frames as fast as possible
+    double speed = 1.0;      // else game seconds per second of real time
     bool log = false;
     bool quiet = false;
 };

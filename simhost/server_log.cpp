@@ -11,7 +11,7 @@ std::string log_timestamp(std::time_t when) {
 }
 
 void ServerLog::write(const std::string &text) {
-    entries_.push_back(text);
+    entries_.push(text);
     if (forward_)
         forward_(text);
     if (!echo_)
@@ -21,14 +21,6 @@ void ServerLog::write(const std::string &text) {
     if (text.empty() || text.back() != '\n')
         std::fputc('\n', stdout);
     std::fflush(stdout);
-}
-
-int ServerLog::count(const std::string &fragment) const {
-    int found = 0;
-    for (const std::string &entry : entries_)
-        if (entry.find(fragment) != std::string::npos)
-            ++found;
-    return found;
 }
 
 }  // namespace simhost

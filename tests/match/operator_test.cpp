@@ -72,12 +72,25 @@ TEST(ProgramOptions, ServerOptionsAndDecimalNumbers) {
     EXPECT_FALSE(options.log);
 }
 
+TEST(ProgramOptions, SpeedPacesGameTimeAndIsRealTimeUnlessGiven) {
+    simhost::ProgramOptions paced;
+    ASSERT_EQ(parse({"--speed", "250"}, &paced), simhost::ParseOutcome::run);
+    EXPECT_DOUBLE_EQ(paced.speed, 250.0);
+    EXPECT_FALSE(paced.fast);
+    simhost::ProgramOptions plain;
+    ASSERT_EQ(parse({}, &plain), simhost::ParseOutcome::run);
+    EXPECT_DOUBLE_EQ(plain.speed, 1.0);
+}
+
 TEST(ProgramOptions, RefusesImpossibleMatches) {
     for (std::vector<const char *> words : {std::vector<const char *>{"--bots", "33"},
                                             {"--bots", "-1"},
                                             {"--bots", "2.5"},
                                             {"--seed", "-4"},
-                                            {"--rotate", "-1"}}) {
+                                            {"--rotate", "-1"},
+                                            {"--speed", "0"},
+                                            {"--speed", "nan"},
+                                            {"--speed", "300", "--fast"}}) {
         simhost::ProgramOptions options;
         EXPECT_EQ(parse(words, &options), simhost::ParseOutcome::error) << words[0];
     }
@@ -159,4 +172,18 @@ TEST(Console, StatusShowsEachPlayersFragsAndDeaths) {
     const size_t line = report.find("\"" + live.info(first).name + "\"");
     ASSERT_NE(line, std::string::npos);
     EXPECT_NE(report.substr(line, report.find('\n', line) - line).find(columns), std::string::npos) << report;
+}
+
+TEST(Console, HeapTellsTheBytesInUseAndFollowsAllocations) {
+    OfflineMatch live("valve");
+    const auto bytes = [&] {
+        long long value = -1;
+        std::sscanf(type(live, "heap").c_str(), "heap in use: %lld bytes", &value);
+        return value;
+    };
+    const long long before = bytes();
+    ASSERT_GT(before, 0);
+    std::vector<char> held(1 << 20, 'x');
+    EXPECT_GE(bytes(), before + (1 << 20) - 4096);
+    EXPECT_EQ(held[12345], 'x');
 }
