@@ -23,7 +23,7 @@ struct Sample {
 
 struct Bounds {
     double warmup_seconds = 0;
-    double heap_kb = 64;
+    double heap_kb = 16;
     double rss_kb = 256;
 };
 
