@@ -43,6 +43,14 @@ bool take_option(const std::string &name, const std::string *value, Options *opt
         if (!read_whole(*value, 0, 1000, &number))
             return fail(error, "--chat needs a number of lines between 0 and 1000");
         options->chat_lines = static_cast<size_t>(number);
+    } else if (name == "--record" || name == "--replay") {
+        if (value->empty())
+            return fail(error, name + " needs a file");
+        (name == "--record" ? options->record_path : options->replay_path) = *value;
+    } else if (name == "--speed") {
+        if (!read_number(*value, 0.5, 16, &number))
+            return fail(error, "--speed needs a factor between 0.5 and 16");
+        options->speed = number;
     } else if (name == "--width") {
         if (!read_whole(*value, 20, 1000, &number))
             return fail(error, "--width needs a number of columns between 20 and 1000");
@@ -52,7 +60,8 @@ bool take_option(const std::string &name, const std::string *value, Options *opt
 }
 
 bool takes_value(const std::string &name) {
-    return name == "--send" || name == "--timeout" || name == "--spacing" || name == "--chat" || name == "--width";
+    return name == "--send" || name == "--timeout" || name == "--spacing" || name == "--chat" || name == "--width" ||
+           name == "--record" || name == "--replay" || name == "--speed";
 }
 
 bool take_flag(const std::string &name, Options *options) {
@@ -100,11 +109,17 @@ bool parse_options(const std::vector<std::string> &arguments, Options *options, 
         return true;
     if (options->raw && options->once)
         return fail(error, "--raw and --once do not go together");
+    if (!options->replay_path.empty()) {
+        if (!places.empty() || !options->sends.empty() || !options->record_path.empty())
+            return fail(error, "--replay shows a file: no HOST PORT, --send or --record with it");
+        return true;
+    }
     return take_place(places, options, error);
 }
 
 std::string usage() {
     return "usage: orlex_client HOST PORT [options]\n"
+           "       orlex_client --replay FILE [--speed X | --once | --raw]\n"
            "Shows a game server's live report stream: server, players, objectives, chat.\n"
            "\n"
            "  HOST              IPv4 address or host name of the game server\n"
@@ -118,6 +133,12 @@ std::string usage() {
            "                    client once per query tick and honours only the first line)\n"
            "  --chat N          chat lines shown (default 10)\n"
            "  --width N         columns of the view (default: the terminal's, or 100)\n"
+           "  --record FILE     keep every record with its arrival time in FILE (a new file;\n"
+           "                    docs/recording.md describes it)\n"
+           "  --replay FILE     show a recording as it was seen live, at its pace\n"
+           "  --speed X         replay X times as fast, 0.5 to 16 (default 1)\n"
+           "                    with --replay, --once shows the last state at once and --raw\n"
+           "                    exports the records, exactly as they arrived, as plain text\n"
            "  --help            this text\n"
            "\n"
            "Commands: GET_PLAYER GET_SERVER GET_FLAG GET_SENTRY GET_TELEPORTER GET_DISPENSER GET_HIVE\n"

@@ -14,10 +14,10 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 ALL_PARTS="native i386 windows wine tools web"
 
 # --- native: the native build, its tests and benchmarks, the admin client and the gateway.
-NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev libboost1.81-dev libcli11-dev"
+NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev libboost1.81-dev libcli11-dev zlib1g-dev"
 # --- i386: the 32-bit Linux library (what real servers load) and its tests; qemu runs them where
 # the kernel cannot run 32-bit programs itself.
-I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
+I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 zlib1g-dev:i386 qemu-user"
 # --- windows: the Windows DLL (32-bit) and the 64-bit Windows build that runs under a 64-bit Wine.
 WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix"
 # --- wine: runs the Windows builds for the smoke test.

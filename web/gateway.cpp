@@ -24,13 +24,31 @@ bool read_file(const std::string &path, std::string *text) {
 }  // namespace
 
 Gateway::Gateway(boost::asio::io_context &io, const Options &options)
-    : io_(io), options_(options), list_timer_(io), config_timer_(io) {}
+    : io_(io), options_(options), list_timer_(io), config_timer_(io), sync_timer_(io) {}
 
-void Gateway::start() {
+bool Gateway::start(std::string *error) {
+    if (!options_.record_dir.empty()) {
+        recorder_ = std::make_unique<Recorder>(options_.record_dir, options_.record_max_mb * 1024 * 1024);
+        if (!recorder_->prepare(error))
+            return false;
+        sync_recordings_later();
+    }
     for (const ServerAddress &server : options_.servers)
         watch(server);
     if (!options_.config_path.empty())
         reload_config();
+    return true;
+}
+
+// What was recorded reaches the disk within a second.
+void Gateway::sync_recordings_later() {
+    sync_timer_.expires_after(Recorder::kSyncInterval);
+    sync_timer_.async_wait([this](boost::system::error_code error) {
+        if (error || !recorder_)
+            return;
+        recorder_->sync_all(std::chrono::steady_clock::now());
+        sync_recordings_later();
+    });
 }
 
 void Gateway::stop() {
@@ -42,6 +60,8 @@ void Gateway::stop() {
         connection->close_now();
     list_timer_.cancel();
     config_timer_.cancel();
+    sync_timer_.cancel();
+    recorder_.reset();  // closes and syncs every file
 }
 
 std::vector<const ServerState *> Gateway::servers() const {
@@ -75,7 +95,8 @@ std::shared_ptr<const std::string> Gateway::state_message(const std::string &nam
 void Gateway::watch(const ServerAddress &address) {
     const std::string name = address.name;
     auto upstream = std::make_shared<Upstream>(io_, address, options_.chat_lines,
-                                               [this, name](Upstream::Change change) { changed(name, change); });
+                                               [this, name](Upstream::Change change) { changed(name, change); },
+                                               recorder_.get());
     watched_[name] = {upstream, nullptr};
     order_.push_back(name);
     upstream->start();
@@ -88,6 +109,8 @@ void Gateway::unwatch(const std::string &name) {
         return;
     found->second.upstream->stop();
     watched_.erase(found);
+    if (recorder_)
+        recorder_->forget(name);
     order_.erase(std::remove(order_.begin(), order_.end(), name), order_.end());
     push_list_later();
 }

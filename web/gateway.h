@@ -12,6 +12,7 @@
 
 #include "web/closable.h"
 #include "web/options.h"
+#include "web/recorder.h"
 #include "web/upstream.h"
 
 namespace web {
@@ -27,7 +28,8 @@ public:
 
     Gateway(boost::asio::io_context &io, const Options &options);
     // Starts watching every server given; reads the configuration file again as it changes.
-    void start();
+    // False with the reason when the recording directory cannot be used.
+    bool start(std::string *error);
     // Stops watching and ends every connection, so that the event loop runs out of work.
     void stop();
 
@@ -59,6 +61,7 @@ private:
     void changed(const std::string &name, Upstream::Change change);
     void push_list_later();
     void reload_config();
+    void sync_recordings_later();
     void apply_config(const std::vector<ServerAddress> &wanted);
 
     boost::asio::io_context &io_;
@@ -73,6 +76,8 @@ private:
     std::string config_text_;
     std::vector<std::string> config_names_;  // the servers that came from the file
     std::set<Closable *> connections_;
+    std::unique_ptr<Recorder> recorder_;  // with --record
+    boost::asio::steady_timer sync_timer_;
 };
 
 }  // namespace web

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "web/backoff.h"
+#include "web/recorder.h"
 #include "web/server_state.h"
 
 namespace web {
@@ -26,7 +27,9 @@ public:
     enum class Change { records, link };
     using Listener = std::function<void(Change)>;
 
-    Upstream(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener);
+    // With a recorder, every byte received is also recorded.
+    Upstream(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener,
+             Recorder *recorder = nullptr);
     void start();
     // Closes the connection for good; the listener is not called again.
     void stop();
@@ -50,6 +53,7 @@ private:
     std::array<char, 65536> buffer_;
     ServerState state_;
     Listener listener_;
+    Recorder *recorder_;
     Backoff backoff_;
     bool stopped_ = false;
     bool waiting_ = false;  // dropped, the next attempt scheduled
