@@ -26,7 +26,7 @@ WINE="wine wine32:i386 wine64"
 TOOLS="clang-14 libclang-rt-14-dev valgrind"
 # --- web: the dashboard's browser test: Debian's chromium, node and npm (a node that brings its own
 # npm counts), and playwright-core from npm (tests/web/browser, locked), which never downloads a browser.
-WEB="chromium"
+WEB="chromium prometheus"
 
 packages_of() {
   case "$1" in
