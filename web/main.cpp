@@ -65,7 +65,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     if (!gateway.start(&error)) {
-        std::fprintf(stderr, "orlex_web: --record: %s\n", error.c_str());
+        std::fprintf(stderr, "orlex_web: %s\n", error.c_str());
         return 1;
     }
     listener.start();

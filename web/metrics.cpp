@@ -96,7 +96,12 @@ void player_family(Exposition &out, const Family &family, const std::vector<cons
 
 }  // namespace
 
-std::string metrics_text(const std::vector<const ServerState *> &servers) {
+std::string metrics_text(const std::vector<const ServerState *> &all) {
+    // A replay is history, not a server's present: it stays out of the metrics.
+    std::vector<const ServerState *> servers;
+    for (const ServerState *server : all)
+        if (!server->replay.active)
+            servers.push_back(server);
     Exposition out;
     out.family({"orlex_server_up", "gauge", "1 while the gateway is connected to the server's plug-in, else 0."},
                servers, [&](const ServerState &s) { out.sample(server_label(s), s.connected ? 1 : 0); });
