@@ -136,7 +136,7 @@ bool Gateway::add_replay(const std::string &path, std::string *error) {
         address.port = std::atoi(address.host.c_str() + colon + 1);
         address.host.resize(colon);
     }
-    auto replay = std::make_shared<Replay>(io_, address, options_.chat_lines, std::move(recorded),
+    auto replay = std::make_shared<Replay>(io_, address, options_.chat_lines, std::move(recorded), options_.replay_speed,
                                            [this, name](Source::Change change) { changed(name, change); });
     std::fprintf(stderr, "orlex_web: replaying %s as %s\n", path.c_str(), name.c_str());
     serve(name, replay, replay);

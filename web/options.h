@@ -19,6 +19,7 @@ struct Options {
     std::string record_dir;       // --record: every record kept, one file per server and map
     uint64_t record_max_mb = 1024;  // the directory's size limit
     std::vector<std::string> replay_files;  // --replay: recordings served as if live
+    double replay_speed = 1;                // --replay-speed: how fast they start playing
 };
 
 struct ParseResult {

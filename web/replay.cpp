@@ -14,11 +14,12 @@ ServerState blank_state(const ServerAddress &address, size_t chat_lines) {
 }  // namespace
 
 Replay::Replay(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines,
-               recording::Recording recorded, Listener listener)
+               recording::Recording recorded, double speed, Listener listener)
     : timer_(io),
       timeline_(std::move(recorded), blank_state(address, chat_lines)),
       state_(blank_state(address, chat_lines)),
-      listener_(std::move(listener)) {}
+      listener_(std::move(listener)),
+      speed_(std::clamp(speed, kSlowest, kFastest)) {}
 
 void Replay::start() {
     playing_ = true;

@@ -19,7 +19,7 @@ public:
     static constexpr double kFastest = 16;
 
     Replay(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines,
-           recording::Recording recorded, Listener listener);
+           recording::Recording recorded, double speed, Listener listener);
     // Plays from the start.
     void start() override;
     void stop() override;
