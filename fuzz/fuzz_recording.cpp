@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string error;
     const bool ok = recording::parse_recording(std::string(reinterpret_cast<const char *>(data), size), "fuzz",
                                                &recorded, &error);
-    if (ok == error.empty())
+    if (ok != error.empty())
         __builtin_trap();  // exactly one of: entries, or an error
     size_t total = 0;
     for (size_t index = 0; ok && index < recorded.entries.size(); ++index) {

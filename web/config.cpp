@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace web {
@@ -28,7 +30,7 @@ bool valid_host(const std::string &host) {
 }
 
 bool parse_port(const std::string &text, int *port) {
-    if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), ::isdigit))
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
         return false;
     *port = std::stoi(text);
     return *port >= 1 && *port <= 65535;
@@ -72,6 +74,14 @@ bool parse_config(const std::string &text, std::vector<ServerAddress> *servers, 
         if (!parse_address(name, address, &server, &reason) || !add_servers({server}, servers, &reason))
             return fail(error, at + reason);
     }
+    return true;
+}
+
+bool read_text_file(const std::string &path, std::string *text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    text->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     return true;
 }
 

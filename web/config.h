@@ -24,6 +24,9 @@ bool parse_server_option(const std::string &text, ServerAddress *server, std::st
 // with '#' are skipped. False with the first mistake and its line number.
 bool parse_config(const std::string &text, std::vector<ServerAddress> *servers, std::string *error);
 
+// A whole file's text; false when it cannot be read.
+bool read_text_file(const std::string &path, std::string *text);
+
 // Adds servers to a list, refusing a name already in it.
 bool add_servers(const std::vector<ServerAddress> &more, std::vector<ServerAddress> *servers, std::string *error);
 

@@ -4,8 +4,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "web/state_json.h"
 #include "web/viewer.h"
@@ -14,14 +12,6 @@ namespace web {
 namespace {
 
 const std::chrono::seconds kConfigCheck{1};
-
-bool read_file(const std::string &path, std::string *text) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    text->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return true;
-}
 
 }  // namespace
 
@@ -101,7 +91,7 @@ void Gateway::watch(const ServerAddress &address) {
     const std::string name = address.name;
     serve(name,
           std::make_shared<Upstream>(io_, address, options_.chat_lines,
-                                     [this, name](Source::Change change) { changed(name, change); }, recorder_.get()),
+                                     [this, name] { changed(name); }, recorder_.get()),
           nullptr);
 }
 
@@ -137,7 +127,7 @@ bool Gateway::add_replay(const std::string &path, std::string *error) {
         address.host.resize(colon);
     }
     auto replay = std::make_shared<Replay>(io_, address, options_.chat_lines, std::move(recorded), options_.replay_speed,
-                                           [this, name](Source::Change change) { changed(name, change); });
+                                           [this, name] { changed(name); });
     std::fprintf(stderr, "orlex_web: replaying %s as %s\n", path.c_str(), name.c_str());
     serve(name, replay, replay);
     return true;
@@ -169,7 +159,7 @@ void Gateway::unwatch(const std::string &name) {
 }
 
 // A state is pushed as soon as its records are folded: one rendering for every viewer of it.
-void Gateway::changed(const std::string &name, Source::Change) {
+void Gateway::changed(const std::string &name) {
     Watched &server = watched_.at(name);
     server.message = nullptr;
     std::shared_ptr<const std::string> message;
@@ -204,12 +194,11 @@ void Gateway::push_list_later() {
 
 void Gateway::reload_config() {
     std::string text;
-    if (!read_file(options_.config_path, &text)) {
-        if (config_text_ != "\x01unreadable")
-            std::fprintf(stderr, "orlex_web: cannot read %s; watching the servers already known\n",
-                         options_.config_path.c_str());
-        config_text_ = "\x01unreadable";
-    } else if (text != config_text_) {
+    const bool readable = read_text_file(options_.config_path, &text);
+    if (!readable && config_readable_)
+        std::fprintf(stderr, "orlex_web: cannot read %s; watching the servers already known\n",
+                     options_.config_path.c_str());
+    if (readable && (text != config_text_ || !config_readable_)) {
         config_text_ = text;
         std::vector<ServerAddress> wanted;
         std::string error;
@@ -219,6 +208,7 @@ void Gateway::reload_config() {
             std::fprintf(stderr, "orlex_web: %s: %s; watching the servers already known\n",
                          options_.config_path.c_str(), error.c_str());
     }
+    config_readable_ = readable;
     config_timer_.expires_after(kConfigCheck);
     config_timer_.async_wait([this](boost::system::error_code error) {
         if (!error)

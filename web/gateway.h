@@ -71,7 +71,7 @@ private:
     bool add_replay(const std::string &path, std::string *error);
     void serve(const std::string &name, std::shared_ptr<Source> source, std::shared_ptr<Replay> replay);
     void unwatch(const std::string &name);
-    void changed(const std::string &name, Source::Change change);
+    void changed(const std::string &name);
     void push_list_later();
     void reload_config();
     void sync_recordings_later();
@@ -87,6 +87,7 @@ private:
     bool list_push_due_ = false;
     boost::asio::steady_timer config_timer_;
     std::string config_text_;
+    bool config_readable_ = true;  // its loss is logged once
     std::vector<std::string> config_names_;  // the servers that came from the file
     std::set<Closable *> connections_;
     std::unique_ptr<Recorder> recorder_;  // with --record

@@ -57,8 +57,11 @@ void Listener::accept() {
             });
             return;
         }
-        if (gateway_.may_open())
+        if (gateway_.may_open()) {
+            error_code ignored;  // a state's last segment must not wait for the previous one's ACK
+            socket.set_option(tcp::no_delay(true), ignored);
             std::make_shared<HttpSession>(std::move(socket), gateway_)->run();
+        }
         accept();  // the refused socket closes as it goes out of scope
     });
 }

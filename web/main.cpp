@@ -5,9 +5,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "web/gateway.h"
 #include "web/listener.h"
@@ -26,15 +23,14 @@ void raise_descriptor_limit() {
 
 // A configuration with a mistake is refused at start; later changes with one are logged and skipped.
 bool check_config(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string text;
+    if (!web::read_text_file(path, &text)) {
         std::fprintf(stderr, "orlex_web: --config: cannot read %s\n", path.c_str());
         return false;
     }
     std::vector<web::ServerAddress> servers;
     std::string error;
-    if (!web::parse_config(std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()),
-                           &servers, &error)) {
+    if (!web::parse_config(text, &servers, &error)) {
         std::fprintf(stderr, "orlex_web: %s: %s\n", path.c_str(), error.c_str());
         return false;
     }

@@ -2,19 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include <fstream>
-#include <iterator>
-
 namespace web {
 namespace {
-
-bool read_file(const std::string &path, std::string *text) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    text->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return true;
-}
 
 // The file's first line, without surrounding blanks: an editor's final line end is no part of it.
 std::string first_line(const std::string &text) {
@@ -101,7 +90,7 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
         return stop(2, "--listen: " + listen_error + "\n");
     if (!token_file.empty()) {
         std::string text;
-        if (!read_file(token_file, &text))
+        if (!read_text_file(token_file, &text))
             return stop(2, "--token-file: cannot read " + token_file + "\n");
         options->token = first_line(text);
     }

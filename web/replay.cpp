@@ -51,14 +51,14 @@ void Replay::play(bool playing) {
     if (playing && !playing_)  // at the end: play again from the start
         return start();
     schedule();
-    publish(Change::link);
+    publish();
 }
 
 void Replay::set_speed(double speed) {
     anchor(Clock::now());
     speed_ = std::clamp(speed, kSlowest, kFastest);
     schedule();
-    publish(Change::link);
+    publish();
 }
 
 void Replay::seek(uint32_t ms) {
@@ -68,7 +68,7 @@ void Replay::seek(uint32_t ms) {
     anchor_ms_ = ms;
     anchor_time_ = Clock::now();
     schedule();
-    publish(Change::records);
+    publish();
 }
 
 // Folds every record whose time has come, then waits for the next one.
@@ -84,7 +84,7 @@ void Replay::advance() {
     }
     schedule();
     if (folded_ != before || !playing_)
-        publish(Change::records);
+        publish();
 }
 
 void Replay::schedule() {
@@ -100,7 +100,7 @@ void Replay::schedule() {
     });
 }
 
-void Replay::publish(Change change) {
+void Replay::publish() {
     ServerState::Replay &replay = state_.replay;
     replay.active = true;
     replay.position_ms = position(Clock::now());
@@ -109,7 +109,7 @@ void Replay::publish(Change change) {
     replay.speed = speed_;
     replay.start_ms = timeline_.recording().header.start_ms;
     if (listener_)
-        listener_(change);
+        listener_();
 }
 
 }  // namespace web

@@ -36,7 +36,7 @@ private:
     void anchor(Clock::time_point now);
     void advance();
     void schedule();
-    void publish(Change change);
+    void publish();
 
     boost::asio::steady_timer timer_;
     ReplayTimeline timeline_;

@@ -9,8 +9,8 @@ namespace web {
 
 class Source {
 public:
-    enum class Change { records, link };
-    using Listener = std::function<void(Change)>;
+    // Called when records were folded or the link (or a replay's position) changed.
+    using Listener = std::function<void()>;
 
     virtual ~Source() = default;
     virtual void start() = 0;

@@ -30,9 +30,9 @@ void Upstream::stop() {
     socket_.close(ignored);
 }
 
-void Upstream::tell(Change change) {
+void Upstream::tell() {
     if (listener_)
-        listener_(change);
+        listener_();
 }
 
 void Upstream::arm_silence(std::chrono::seconds limit) {
@@ -86,7 +86,7 @@ void Upstream::connected() {
     static const std::string ask = "GET_SERVER\n";
     asio::async_write(socket_, asio::buffer(ask), [](error_code, size_t) {});
     arm_silence(kSilence);
-    tell(Change::link);
+    tell();
     read();
 }
 
@@ -114,7 +114,7 @@ void Upstream::received(size_t size) {
         if (!records_since_connect_)
             backoff_.reset();  // a working link: the next failure waits the shortest time again
         records_since_connect_ = true;
-        tell(Change::records);
+        tell();
     }
     read();
 }
@@ -134,7 +134,7 @@ void Upstream::drop(const std::string &reason) {
         std::fprintf(stderr, "orlex_web: %s (%s): %s; trying again in %lld s\n", state_.address().name.c_str(),
                      state_.address().address().c_str(), reason.c_str(), static_cast<long long>(wait.count()));
     reported_problem_ = reason;
-    tell(Change::link);
+    tell();
     retry_timer_.expires_after(wait);
     retry_timer_.async_wait([self = shared_from_this()](error_code error) {
         if (!error && !self->stopped_)

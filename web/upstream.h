@@ -42,7 +42,7 @@ private:
     void drop(const std::string &reason);
     void retry();
     void arm_silence(std::chrono::seconds limit);
-    void tell(Change change);
+    void tell();
 
     boost::asio::ip::tcp::resolver resolver_;
     boost::asio::ip::tcp::socket socket_;

@@ -115,6 +115,13 @@ async function main() {
     await page.waitForTimeout(300);
     await page.screenshot({ path: argument("--screenshot") });
 
+    // On a phone-sized screen nothing runs off the side; the scoreboard keeps its essential columns.
+    await page.setViewportSize({ width: 390, height: 844 });
+    const fits = await page.evaluate(() => document.documentElement.scrollWidth <= window.innerWidth);
+    assertEqual(fits, true, "the page fits a 390 px wide screen");
+    await page.screenshot({ path: argument("--screenshot").replace(/\.png$/, "-phone.png"), fullPage: true });
+    await page.setViewportSize({ width: 1200, height: 900 });
+
     // The gateway restarts: the page says so, then comes back by itself.
     await stop(gateway);
     await until("the page to notice", () => page.evaluate(() => document.getElementById("link").className.includes("down")));
