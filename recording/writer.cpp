@@ -66,9 +66,10 @@ bool Writer::write_all(const std::string &bytes, std::string *error) {
             continue;
         if (wrote <= 0) {
             *error = path_ + ": cannot write: " + std::strerror(wrote < 0 ? errno : ENOSPC);
-            // A half-written entry would be read back as a torn one; better not to leave it at all.
-            if (done > 0 && ::ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
-            }
+            // A half-written entry would read back as a torn one; better not to leave it at all (if
+            // even this fails, the reader still ignores it).
+            const bool cut_back = done == 0 || ::ftruncate(fd_, static_cast<off_t>(size_)) == 0;
+            static_cast<void>(cut_back);
             return false;
         }
         done += static_cast<size_t>(wrote);

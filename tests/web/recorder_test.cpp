@@ -1,5 +1,6 @@
 // orlex_web's recording directory on its own: one file per server and map, names that sort by
-// time, the size limit, and a write error that ends one server's recording only.
+// time, the size limit, and a write error that ends one server's recording only; and the replay's
+// timeline built from such a file.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -13,6 +14,8 @@
 #include "client/sample_records.h"
 #include "recording/reader.h"
 #include "web/recorder.h"
+#include "web/replay_timeline.h"
+#include "web/state_json.h"
 
 namespace {
 
@@ -143,5 +146,39 @@ TEST(Recorder, AWriteErrorStopsThatServersRecordingOnly) {
         const recording::Recording recorded = read_back(path);
         EXPECT_EQ(recorded.torn_offset, 0u) << path;
         EXPECT_EQ(recorded.entries.size(), recorded.header.server == "small" ? 2u : recorded.entries.size());
+    }
+}
+
+// A seek rebuilds the state from the snapshot before it: the same state as folding every record
+// from the start, on either side of each snapshot.
+TEST(ReplayTimeline, AStateFromASnapshotEqualsTheStateFoldedFromTheStart) {
+    const std::string directory = fresh_directory();
+    web::Recorder recorder(directory, 1 << 30);
+    std::string error;
+    ASSERT_TRUE(recorder.prepare(&error)) << error;
+    const Clock::time_point start = Clock::now();
+    add(recorder, "alpha", samples::server("de_dust"), start);
+    for (int cycle = 0; cycle < 700; ++cycle) {
+        const std::string name = "P" + std::to_string(cycle % 9);
+        add(recorder, "alpha", samples::players({"Ann", name}, {{"KILLS", std::to_string(cycle), "1"}}) +
+                                   samples::say(name + ": " + std::to_string(cycle)),
+            start + std::chrono::milliseconds(100 * cycle));
+    }
+    const std::string path = recorder.current_file("alpha");
+    recorder.forget("alpha");
+    recording::Recording recorded = read_back(path);
+    const web::ServerState blank({"alpha", "127.0.0.1", 40015}, 5);
+    const web::ReplayTimeline timeline(recorded, blank);
+    ASSERT_EQ(timeline.size(), 1401u);
+    EXPECT_EQ(timeline.records_until(0), 3u);  // the server record and the first cycle, at 0 ms
+    EXPECT_EQ(timeline.records_until(150), 5u);
+    EXPECT_EQ(timeline.records_until(timeline.length_ms()), timeline.size());
+    web::ServerState folded = blank;
+    for (size_t count = 0; count <= timeline.size(); ++count) {
+        if (count % web::ReplayTimeline::kSnapshotEvery <= 1 || count % 97 == 0 || count == timeline.size()) {
+            ASSERT_EQ(web::detail_text(timeline.state_after(count)), web::detail_text(folded)) << count;
+        }
+        if (count < timeline.size())
+            timeline.fold(folded, count);
     }
 }
