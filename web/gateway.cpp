@@ -25,13 +25,14 @@ bool Gateway::start(std::string *error) {
             return false;
         sync_recordings_later();
     }
-    for (const std::string &path : options_.replay_files)
-        if (!add_replay(path, error))
-            return false;
     for (const ServerAddress &server : options_.servers)
         watch(server);
     if (!options_.config_path.empty())
         reload_config();
+    // Last, so that a replay's name steps aside for a watched server's.
+    for (const std::string &path : options_.replay_files)
+        if (!add_replay(path, error))
+            return false;
     return true;
 }
 
@@ -230,9 +231,11 @@ void Gateway::apply_config(const std::vector<ServerAddress> &wanted) {
     config_names_.clear();
     for (const ServerAddress &server : wanted) {
         const bool from_command_line = std::any_of(options_.servers.begin(), options_.servers.end(),
-                                                   [&](const ServerAddress &s) { return s.name == server.name; });
+                                                   [&](const ServerAddress &s) { return s.name == server.name; }) ||
+                                       (watched_.count(server.name) && watched_.at(server.name).replay);
         if (from_command_line) {
-            std::fprintf(stderr, "orlex_web: %s: server %s is given on the command line already; skipped\n",
+            std::fprintf(stderr,
+                         "orlex_web: %s: server %s is given on the command line (or replayed) already; skipped\n",
                          options_.config_path.c_str(), server.name.c_str());
             continue;
         }
