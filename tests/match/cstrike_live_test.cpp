@@ -47,7 +47,7 @@ TEST(CstrikeLive, PlantedBombArmourBotsAfterAMapChangeAndScoresAfterARestart) {
 
     // Every player, the game's own bots included, is timed from this map, which began 43.5 seconds
     // ago (the listener's 5.5 seconds, then 240 on the first map).
-    const Record &players = live.of_type("PLAYER").back();
+    const Record players = live.of_type("PLAYER").back();
     ASSERT_EQ(players.entities(), live.match().bots().size());
     for (const std::string &connected : *players.fields("TIMES")) {
         EXPECT_GE(std::atof(connected.c_str()), 0.0) << connected;
