@@ -20,7 +20,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
 RUN_ARGS ?= --log
 
-# The dashboard listens on 127.0.0.1:8080 by default: WEB_LISTEN=ADDR:PORT make run moves it.
+# The dashboard listens on 127.0.0.1:8080 by default: WEB_LISTEN=ADDR:PORT make run moves it;
+# WEB_RECORD=DIR make run records what it shows (orlex_web --replay DIR/FILE plays it back).
 .PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 clean
 
 all: build

@@ -1,4 +1,5 @@
-// orlex_client HOST PORT [options]: a live view of a game server's report stream.
+// orlex_client HOST PORT [options]: a live view of a game server's report stream; or of a recording
+// of one (--replay FILE).
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -6,6 +7,7 @@
 
 #include "client/display.h"
 #include "client/options.h"
+#include "client/replay.h"
 #include "client/session.h"
 
 namespace {
@@ -38,5 +40,7 @@ int main(int argc, char **argv) {
     stop_on(SIGINT);
     stop_on(SIGTERM);
     client::Display display(stdout);
+    if (!options.replay_path.empty())
+        return client::replay(options, display, stderr, stop_requested);
     return client::Session(options, display, stderr).run(stop_requested);
 }

@@ -37,8 +37,12 @@ int Session::run(const volatile std::sig_atomic_t &stop) {
     if (!connection_.open(options_.host, options_.port, static_cast<int>(std::ceil(options_.timeout * 1000)), &error))
         return stop ? fail("interrupted") : fail(error);
     std::fprintf(messages_, "orlex_client: connected to %s:%d\n", options_.host.c_str(), options_.port);
+    if (!options_.record_path.empty() && !start_recording())
+        return 1;
     while (!stop) {
         const Clock::time_point now = Clock::now();
+        if (recorder_.is_open() && !recorder_.sync_due(now, &error))
+            stop_recording(error);
         if (!send_due(now))
             return fail("cannot send to the server");
         if (options_.once && snapshot_ready(now)) {
@@ -95,6 +99,7 @@ bool Session::send_due(Clock::time_point now) {
 void Session::take(const std::string &bytes, Clock::time_point now) {
     if (bytes.empty())
         return;
+    record(bytes, now);
     if (options_.raw) {
         display_.raw(bytes);
         return;
@@ -103,6 +108,40 @@ void Session::take(const std::string &bytes, Clock::time_point now) {
     seen_.insert(kinds.begin(), kinds.end());
     if (!kinds.empty() && !options_.once)
         redraw_.changed(now);
+}
+
+bool Session::start_recording() {
+    recording::Header header;
+    header.server = options_.host;
+    header.address = options_.host + ":" + std::to_string(options_.port);
+    header.writer = "orlex_client";
+    header.start_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+    std::string error;
+    if (!recorder_.create(options_.record_path, header, Clock::now(), &error)) {
+        fail(error);
+        return false;
+    }
+    std::fprintf(messages_, "orlex_client: recording to %s\n", options_.record_path.c_str());
+    return true;
+}
+
+// Every record byte for byte, as whole records: a record cut by the connection's end is not kept.
+void Session::record(const std::string &bytes, Clock::time_point now) {
+    if (!recorder_.is_open())
+        return;
+    recorded_split_.feed(bytes);
+    std::string text, error;
+    while (recorder_.is_open() && recorded_split_.next_text(&text))
+        if (!recorder_.append(text, now, &error))
+            stop_recording(error);
+}
+
+// Watching goes on without it; the file keeps what was written.
+void Session::stop_recording(const std::string &error) {
+    std::fprintf(messages_, "orlex_client: %s; recording stopped, watching goes on\n", error.c_str());
+    recorder_.close();
 }
 
 bool Session::snapshot_ready(Clock::time_point now) const {

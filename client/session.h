@@ -11,6 +11,7 @@
 #include "client/options.h"
 #include "client/pacer.h"
 #include "client/redraw.h"
+#include "recording/writer.h"
 #include "stream/view_state.h"
 
 namespace client {
@@ -32,6 +33,9 @@ private:
     int wait_milliseconds(Clock::time_point now) const;
     int fail(const std::string &message);
     std::string missing() const;
+    bool start_recording();
+    void record(const std::string &bytes, Clock::time_point now);
+    void stop_recording(const std::string &error);
 
     const Options &options_;
     Display &display_;
@@ -43,6 +47,8 @@ private:
     Clock::time_point deadline_;
     Clock::time_point answers_due_;  // by then the server has had a query tick to answer the last command
     RedrawSchedule redraw_;
+    recording::Writer recorder_;            // open while recording
+    records::RecordStream recorded_split_;  // the bytes recorded, cut into records
 };
 
 }  // namespace client

@@ -45,3 +45,7 @@ count players 'Get_Players_Data, 32 players' 2000 "(time <= 15 us)"
 echo
 echo "== the web dashboard's gateway (orlex_web): 50 streams, 500 WebSocket viewers on loopback"
 "$build/orlex_web_bench" --web "$build/orlex_web" --servers 50 --viewers 500 --seconds "${BENCH_WEB_SECONDS:-60}"
+
+echo
+echo "== recordings"
+"$build/orlex_recording_bench" "$build/orlex_web"

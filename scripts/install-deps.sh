@@ -15,10 +15,10 @@ ALL_PARTS="native i386 windows wine tools web"
 
 # --- native: the native build, its tests and benchmarks (valgrind's header marks what callgrind
 # counts), the admin client and the gateway.
-NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind libboost1.81-dev libcli11-dev"
+NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind libboost1.81-dev libcli11-dev zlib1g-dev"
 # --- i386: the 32-bit Linux library (what real servers load) and its tests; qemu runs them where
 # the kernel cannot run 32-bit programs itself.
-I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
+I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 zlib1g-dev:i386 qemu-user"
 # --- windows: the Windows DLL (32-bit), the 64-bit Windows build that runs under a 64-bit Wine, and
 # GoogleTest's sources, which the Windows tests build with MinGW.
 WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest"
@@ -28,7 +28,7 @@ WINE="wine wine32:i386 wine64"
 TOOLS="clang-14 libclang-rt-14-dev"
 # --- web: the dashboard's browser test: Debian's chromium, node and npm (a node that brings its own
 # npm counts), and playwright-core from npm (tests/web/browser, locked), which never downloads a browser.
-WEB="chromium"
+WEB="chromium prometheus"
 
 packages_of() {
   case "$1" in

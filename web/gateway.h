@@ -12,6 +12,8 @@
 
 #include "web/closable.h"
 #include "web/options.h"
+#include "web/recorder.h"
+#include "web/replay.h"
 #include "web/upstream.h"
 
 namespace web {
@@ -27,7 +29,9 @@ public:
 
     Gateway(boost::asio::io_context &io, const Options &options);
     // Starts watching every server given; reads the configuration file again as it changes.
-    void start();
+    // False with the reason when the recording directory cannot be used or a recording to replay
+    // cannot be read.
+    bool start(std::string *error);
     // Stops watching and ends every connection, so that the event loop runs out of work.
     void stop();
 
@@ -38,6 +42,14 @@ public:
     // The messages pushed to viewers, rendered once for all of them.
     std::shared_ptr<const std::string> servers_message();
     std::shared_ptr<const std::string> state_message(const std::string &name);
+
+    // A viewer's request for a replay; anything else (another server, a bad number) is ignored.
+    struct ReplayControl {
+        int play = -1;       // 1 play, 0 pause, -1 unchanged
+        double speed = 0;    // 0: unchanged
+        double seek_ms = -1; // negative: unchanged
+    };
+    void control_replay(const std::string &name, const ReplayControl &control);
 
     void add_viewer(Viewer *viewer) { viewers_.insert(viewer); }
     void remove_viewer(Viewer *viewer) { viewers_.erase(viewer); }
@@ -50,15 +62,19 @@ public:
 
 private:
     struct Watched {
-        std::shared_ptr<Upstream> upstream;
+        std::shared_ptr<Source> source;
+        std::shared_ptr<Replay> replay;  // when served from a recording
         std::shared_ptr<const std::string> message;  // null: to be rendered again
     };
 
     void watch(const ServerAddress &address);
+    bool add_replay(const std::string &path, std::string *error);
+    void serve(const std::string &name, std::shared_ptr<Source> source, std::shared_ptr<Replay> replay);
     void unwatch(const std::string &name);
     void changed(const std::string &name);
     void push_list_later();
     void reload_config();
+    void sync_recordings_later();
     void apply_config(const std::vector<ServerAddress> &wanted);
 
     boost::asio::io_context &io_;
@@ -74,6 +90,8 @@ private:
     bool config_readable_ = true;  // its loss is logged once
     std::vector<std::string> config_names_;  // the servers that came from the file
     std::set<Closable *> connections_;
+    std::unique_ptr<Recorder> recorder_;  // with --record
+    boost::asio::steady_timer sync_timer_;
 };
 
 }  // namespace web

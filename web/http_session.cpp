@@ -7,6 +7,7 @@
 
 #include "web/access.h"
 #include "web/gateway.h"
+#include "web/metrics.h"
 #include "web/state_json.h"
 #include "web/static_files.h"
 #include "web/viewer.h"
@@ -138,6 +139,8 @@ void HttpSession::answer() {
     std::shared_ptr<Response> answer;
     if (path == "/api/servers" || path.substr(0, sizeof(kApiPrefix) - 1) == kApiPrefix)
         answer = api(request, path, gateway_);
+    else if (path == "/metrics")
+        answer = response(request, http::status::ok, kMetricsContentType, metrics_text(gateway_.servers()));
     else if (const StaticFile *file = find_static_file(std::string(path)))
         answer = static_file(request, *file);
     else

@@ -50,6 +50,7 @@ int main(int argc, char **argv) {
         return 2;
     raise_descriptor_limit();
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit reached is a write error, logged, not the end
 
     boost::asio::io_context io;
     web::Gateway gateway(io, options);
@@ -59,7 +60,10 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "orlex_web: %s\n", error.c_str());
         return 1;
     }
-    gateway.start();
+    if (!gateway.start(&error)) {
+        std::fprintf(stderr, "orlex_web: %s\n", error.c_str());
+        return 1;
+    }
     listener.start();
     std::printf("orlex_web: dashboard at http://%s:%u/\n", options.listen_host.c_str(), listener.port());
     std::fflush(stdout);

@@ -56,6 +56,20 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
     app.add_option("--chat", options->chat_lines, "chat lines kept for each server")
         ->check(CLI::Range(1, 1000))
         ->capture_default_str();
+    app.add_option("--record", options->record_dir,
+                   "keep every record each server sends, with its arrival time, in this directory: one file per "
+                   "server and map (docs/recording.md)")
+        ->type_name("DIR");
+    app.add_option("--record-max-mb", options->record_max_mb,
+                   "the recording directory's size limit in MB; the oldest files are deleted first")
+        ->check(CLI::Range(1, 1 << 24))
+        ->capture_default_str();
+    app.add_option("--replay", options->replay_files, "serve recordings as if they were live servers")
+        ->type_name("FILE...")
+        ->check(CLI::ExistingFile);
+    app.add_option("--replay-speed", options->replay_speed, "the speed replays start at, 0.5 to 16 (the page changes it)")
+        ->check(CLI::Range(0.5, 16.0))
+        ->capture_default_str();
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);
@@ -70,8 +84,8 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
         if (!parse_server_option(text, &server, &error) || !add_servers({server}, &options->servers, &error))
             return stop(2, "--server: " + error + "\n");
     }
-    if (server_texts.empty() && options->config_path.empty())
-        return stop(2, "name the servers to watch: --server NAME=HOST:PORT or --config FILE\n");
+    if (server_texts.empty() && options->config_path.empty() && options->replay_files.empty())
+        return stop(2, "name the servers to watch: --server NAME=HOST:PORT or --config FILE (or --replay FILE...)\n");
     if (const std::string listen_error = check_listen(listen, options); !listen_error.empty())
         return stop(2, "--listen: " + listen_error + "\n");
     if (!token_file.empty()) {

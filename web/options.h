@@ -1,6 +1,7 @@
 // orlex_web's command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct Options {
     int listen_port = 8080;  // 0: any free port (printed at start)
     std::string token;       // empty: no access control
     size_t chat_lines = 50;
+    std::string record_dir;       // --record: every record kept, one file per server and map
+    uint64_t record_max_mb = 1024;  // the directory's size limit
+    std::vector<std::string> replay_files;  // --replay: recordings served as if live
+    double replay_speed = 1;                // --replay-speed: how fast they start playing
 };
 
 struct ParseResult {

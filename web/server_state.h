@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,16 @@ public:
     size_t reconnects = 0;   // connections made after the first
     size_t overflows = 0;    // connections dropped for sending too much without a record end
     size_t malformed() const { return malformed_before_ + stream_.malformed(); }
+
+    // Served from a recording: where the replay stands.
+    struct Replay {
+        bool active = false;
+        uint32_t position_ms = 0;
+        uint32_t length_ms = 0;
+        bool playing = false;
+        double speed = 1;
+        int64_t start_ms = 0;  // the recording's start, Unix time in milliseconds
+    } replay;
 
 private:
     void fold_extras(const records::Record &record);

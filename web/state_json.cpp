@@ -113,6 +113,17 @@ json::array chat_array(const ServerState &server) {
     return chat;
 }
 
+// Only for a server served from a recording: where the replay stands (times in milliseconds).
+void add_replay(json::object &object, const ServerState &server) {
+    const ServerState::Replay &replay = server.replay;
+    if (replay.active)
+        object["replay"] = {{"position_ms", replay.position_ms},
+                            {"length_ms", replay.length_ms},
+                            {"playing", replay.playing},
+                            {"speed", replay.speed},
+                            {"start_ms", replay.start_ms}};
+}
+
 json::array summaries(const std::vector<const ServerState *> &servers) {
     json::array list;
     for (const ServerState *server : servers)
@@ -127,33 +138,37 @@ json::object server_summary(const ServerState &server) {
     json::value time_left = nullptr;
     if (view.have_server && view.server.time_left >= 0)
         time_left = whole(view.server.time_left);
-    return {{"name", server.address().name},
-            {"address", server.address().address()},
-            {"connected", server.connected},
-            {"problem", server.problem},
-            {"host_name", valid_utf8(view.server.host_name)},
-            {"game", valid_utf8(view.server.game_dir)},
-            {"map", valid_utf8(view.server.map)},
-            {"players", view.players.size()},
-            {"max_players", whole(view::number_or(view.server.max_players, 0))},
-            {"time_left", time_left}};
+    json::object summary{{"name", server.address().name},
+                         {"address", server.address().address()},
+                         {"connected", server.connected},
+                         {"problem", server.problem},
+                         {"host_name", valid_utf8(view.server.host_name)},
+                         {"game", valid_utf8(view.server.game_dir)},
+                         {"map", valid_utf8(view.server.map)},
+                         {"players", view.players.size()},
+                         {"max_players", whole(view::number_or(view.server.max_players, 0))},
+                         {"time_left", time_left}};
+    add_replay(summary, server);
+    return summary;
 }
 
 json::object server_detail(const ServerState &server) {
     json::value info = nullptr;  // no SERVER record yet
     if (server.view().have_server)
         info = server_object(server);
-    return {{"name", server.address().name},
-            {"address", server.address().address()},
-            {"connected", server.connected},
-            {"problem", server.problem},
-            {"records", server.records},
-            {"malformed", server.malformed()},
-            {"reconnects", server.reconnects},
-            {"server", std::move(info)},
-            {"players", players_array(server)},
-            {"objectives", objectives_array(server)},
-            {"chat", chat_array(server)}};
+    json::object detail{{"name", server.address().name},
+                        {"address", server.address().address()},
+                        {"connected", server.connected},
+                        {"problem", server.problem},
+                        {"records", server.records},
+                        {"malformed", server.malformed()},
+                        {"reconnects", server.reconnects},
+                        {"server", std::move(info)},
+                        {"players", players_array(server)},
+                        {"objectives", objectives_array(server)},
+                        {"chat", chat_array(server)}};
+    add_replay(detail, server);
+    return detail;
 }
 
 std::string servers_text(const std::vector<const ServerState *> &servers) {

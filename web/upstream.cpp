@@ -11,9 +11,10 @@ namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
 using error_code = boost::system::error_code;
 
-Upstream::Upstream(asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener)
+Upstream::Upstream(asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener,
+                   Recorder *recorder)
     : resolver_(io), socket_(io), retry_timer_(io), silence_timer_(io), state_(address, chat_lines),
-      listener_(std::move(listener)) {
+      listener_(std::move(listener)), recorder_(recorder) {
     state_.problem = "connecting";
 }
 
@@ -74,6 +75,8 @@ void Upstream::connected() {
     ever_connected_ = true;
     records_since_connect_ = false;
     state_.new_connection();
+    if (recorder_)
+        recorder_->connection_ended(state_.address().name);
     state_.connected = true;
     state_.problem.clear();
     reported_problem_.clear();
@@ -99,6 +102,9 @@ void Upstream::read() {
 
 void Upstream::received(size_t size) {
     arm_silence(kSilence);
+    if (recorder_)
+        recorder_->add(state_.address().name, state_.address().address(), buffer_.data(), size,
+                       std::chrono::steady_clock::now());
     const size_t folded = state_.add(buffer_.data(), size);
     if (state_.pending() > kMaxPending) {
         ++state_.overflows;

@@ -11,11 +11,13 @@
 #include <memory>
 
 #include "web/backoff.h"
+#include "web/recorder.h"
 #include "web/server_state.h"
+#include "web/source.h"
 
 namespace web {
 
-class Upstream : public std::enable_shared_from_this<Upstream> {
+class Upstream : public Source, public std::enable_shared_from_this<Upstream> {
 public:
     // A record is at most 5000 bytes: this much without a record's end is garbage.
     static constexpr size_t kMaxPending = 64 * 1024;
@@ -23,14 +25,13 @@ public:
     static constexpr std::chrono::seconds kSilence{90};
     static constexpr std::chrono::seconds kConnectTime{10};
 
-    // Called when records were folded or the link came up or went down.
-    using Listener = std::function<void()>;
-
-    Upstream(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener);
-    void start();
+    // With a recorder, every byte received is also recorded.
+    Upstream(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener,
+             Recorder *recorder = nullptr);
+    void start() override;
     // Closes the connection for good; the listener is not called again.
-    void stop();
-    const ServerState &state() const { return state_; }
+    void stop() override;
+    const ServerState &state() const override { return state_; }
 
 private:
     void resolve();
@@ -50,6 +51,7 @@ private:
     std::array<char, 65536> buffer_;
     ServerState state_;
     Listener listener_;
+    Recorder *recorder_;
     Backoff backoff_;
     bool stopped_ = false;
     bool waiting_ = false;  // dropped, the next attempt scheduled

@@ -10,6 +10,24 @@
 #include "web/gateway.h"
 
 namespace web {
+namespace {
+
+double number_in(const boost::json::object &object, const char *key, double absent) {
+    const boost::json::value *value = object.if_contains(key);
+    return value && value->is_number() ? value->to_number<double>() : absent;
+}
+
+Gateway::ReplayControl replay_control(const boost::json::object &object) {
+    Gateway::ReplayControl control;
+    const boost::json::value *play = object.if_contains("play");
+    if (play && play->is_bool())
+        control.play = play->get_bool() ? 1 : 0;
+    control.speed = number_in(object, "speed", 0);
+    control.seek_ms = number_in(object, "seek", -1);
+    return control;
+}
+
+}  // namespace
 
 namespace beast = boost::beast;
 namespace websocket = beast::websocket;
@@ -55,11 +73,15 @@ void Viewer::read() {
     });
 }
 
-// {"watch":"NAME"} with a server the gateway watches; anything else is ignored.
+// {"watch":"NAME"} with a server the gateway watches, or {"replay":"NAME", "play":true|false,
+// "speed":X, "seek":MS} for one served from a recording; anything else is ignored.
 void Viewer::take(const std::string &text) {
     error_code error;
     const boost::json::value message = boost::json::parse(text, error);
     const boost::json::object *object = error ? nullptr : message.if_object();
+    const boost::json::value *replay = object ? object->if_contains("replay") : nullptr;
+    if (replay && replay->is_string())
+        return gateway_.control_replay(std::string(replay->get_string()), replay_control(*object));
     const boost::json::value *watch = object ? object->if_contains("watch") : nullptr;
     if (!watch || !watch->is_string())
         return;

@@ -23,7 +23,7 @@ class Gateway;
 class Viewer : public std::enable_shared_from_this<Viewer>, public Closable {
 public:
     static constexpr std::chrono::seconds kLongestStall{10};
-    static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"}, nothing longer
+    static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"} or a replay control
 
     Viewer(boost::beast::tcp_stream &&stream, Gateway &gateway);
     ~Viewer();

@@ -248,6 +248,8 @@ void Viewer::send_frame(char opcode, const std::string &payload) {
 
 void Viewer::watch(const std::string &name) { send_frame(1, "{\"watch\":\"" + name + "\"}"); }
 
+void Viewer::send_text(const std::string &message) { send_frame(1, message); }
+
 void Viewer::pong(const std::string &payload) { send_frame(10, payload); }
 
 bool Viewer::next(std::string *message, int milliseconds) {

@@ -84,6 +84,8 @@ public:
     bool open() const { return open_; }
     int status() const { return status_; }  // of the upgrade's answer
     void watch(const std::string &name);
+    // Any message a page may send, e.g. a replay control.
+    void send_text(const std::string &message);
     // The next text message within the time; false when none came or the gateway closed.
     bool next(std::string *message, int milliseconds = kWait);
     // Reads until a state message with this in it arrives.

@@ -53,6 +53,26 @@ function watch(name) {
   if (page.socket && page.socket.readyState === WebSocket.OPEN) page.socket.send(JSON.stringify({ watch: name }));
 }
 
+// A server served from a recording: everyone watching it sees the same replay and may steer it.
+function replayControl(fields) {
+  if (page.socket && page.socket.readyState === WebSocket.OPEN)
+    page.socket.send(JSON.stringify(Object.assign({ replay: page.chosen }, fields)));
+}
+
+function renderReplay(state) {
+  const bar = $("replay"), replay = state.replay;
+  bar.hidden = !replay;
+  if (!replay) return;
+  $("replay-play").textContent = replay.playing ? "pause" : "play";
+  $("replay-speed").value = String(replay.speed);
+  const seek = $("replay-seek");
+  seek.max = String(replay.length_ms);
+  if (!page.seeking) seek.value = String(replay.position_ms);
+  const started = new Date(replay.start_ms + replay.position_ms).toISOString().replace("T", " ").slice(0, 19);
+  $("replay-time").textContent = `${duration(Math.floor(replay.position_ms / 1000))} / ` +
+                                 `${duration(Math.floor(replay.length_ms / 1000))} (${started} UTC)`;
+}
+
 function showLink(up) {
   const link = $("link");
   link.textContent = up ? "live" : "gateway unreachable: reconnecting…";
@@ -80,6 +100,7 @@ function takeServers(servers) {
 function takeState(state) {
   page.state = state;
   renderHeading(state);
+  renderReplay(state);
   renderScoreboard(state);
   renderObjectives(state);
   renderChat(state);
@@ -194,6 +215,11 @@ function setUp() {
     tip.style.top = `${hit.y / scale - 8}px`;
   };
   canvas.onmouseleave = () => { tip.hidden = true; };
+  $("replay-play").onclick = () => replayControl({ play: !(page.state && page.state.replay && page.state.replay.playing) });
+  $("replay-speed").onchange = (event) => replayControl({ speed: Number(event.target.value) });
+  const seek = $("replay-seek");
+  seek.oninput = () => { page.seeking = true; };
+  seek.onchange = () => { page.seeking = false; replayControl({ seek: Number(seek.value) }); };
   connect();
 }
 

@@ -1,5 +1,6 @@
 // The dashboard in a real browser: the system's chromium, headless, driven by playwright-core,
 // against orlex_web watching the simulated server with the built plug-in.
+// The gateway records what it watches; that recording is then replayed in the page.
 // node dashboard_test.js --web PATH --simhost PATH --screenshot FILE
 "use strict";
 
@@ -7,6 +8,8 @@ const { spawn } = require("child_process");
 const fs = require("fs");
 const http = require("http");
 const net = require("net");
+const os = require("os");
+const path = require("path");
 
 const SKIP = 77;  // ctest's SKIP_RETURN_CODE
 const CHROMIUM = "/usr/bin/chromium";
@@ -73,7 +76,9 @@ async function main() {
     skip("playwright-core is not installed (scripts/install-deps.sh web runs npm ci in tests/web/browser)");
   }
   const pluginPort = await freePort(), webPort = await freePort();
-  const webArgs = ["--server", `live=127.0.0.1:${pluginPort}`, "--listen", `127.0.0.1:${webPort}`];
+  const recordings = fs.mkdtempSync(path.join(os.tmpdir(), "orlex-browser-"));
+  const webArgs = ["--server", `live=127.0.0.1:${pluginPort}`, "--listen", `127.0.0.1:${webPort}`,
+                   "--record", recordings];
   const simhost = start(argument("--simhost"),
     ["--game", "cstrike", "--bots", "8", "--fps", "50", "--quiet", "--set", `orlex_mm_port=${pluginPort}`]);
   let gateway = start(argument("--web"), webArgs);
@@ -129,12 +134,85 @@ async function main() {
     await until("the page to reconnect", () => page.evaluate(() => document.getElementById("link").className.includes("up")));
     await until("a state after the restart", () => page.evaluate(() =>
       page.state !== null && document.querySelectorAll("#scoreboard tbody tr").length > 0));
+    await page.waitForTimeout(8000);  // the restarted gateway's recording: long enough to seek in
+    await stop(gateway);
+    await replayInThePage(browser, latestRecording(recordings));
     console.log(`dashboard test passed: ${names.length} players, screenshot ${argument("--screenshot")}`);
   } finally {
     if (browser) await browser.close();
     await stop(gateway);
     simhost.stdin.end("quit\n");
     await stop(simhost);
+    fs.rmSync(recordings, { recursive: true, force: true });
+  }
+}
+
+// The gateway wrote a file per run (it was restarted once); their names sort by time.
+function latestRecording(directory) {
+  const files = fs.readdirSync(directory).sort();
+  if (files.length === 0) throw new Error(`nothing was recorded in ${directory}`);
+  return path.join(directory, files[files.length - 1]);
+}
+
+// The recording replayed in the page: pause holds the radar still, a seek shows that point's state,
+// and seeking back to the same point draws the same radar again.
+async function replayInThePage(browser, file) {
+  const port = await freePort();
+  const replay = start(argument("--web"), ["--replay", file, "--listen", `127.0.0.1:${port}`]);
+  try {
+    const name = (await until("the replay in the server list", async () => {
+      const { servers } = await getJson(port, "/api/servers");
+      return servers.length > 0 ? servers : null;
+    }))[0].name;
+    const page = await browser.newPage({ viewport: { width: 1200, height: 900 } });
+    page.on("pageerror", (error) => { throw error; });
+    await page.goto(`http://127.0.0.1:${port}/#${name}`);
+    const replayState = () => page.evaluate(() => page.state && page.state.replay);
+    const radar = () => page.evaluate(() => document.getElementById("radar").toDataURL());
+    const started = await until("the replay's controls", async () => {
+      const shown = await page.evaluate(() => !document.getElementById("replay").hidden);
+      const state = await replayState();
+      return shown && state && state.playing && state.position_ms > 0 ? state : null;
+    });
+    if (started.length_ms < 4000) throw new Error(`the recording is too short to seek in: ${started.length_ms} ms`);
+
+    await page.click("#replay-play");
+    const paused = await until("the pause", async () => {
+      const state = await replayState();
+      return state && !state.playing ? state : null;
+    });
+    const stillRadar = await radar();
+    await page.waitForTimeout(1500);
+    assertEqual((await replayState()).position_ms, paused.position_ms, "the position while paused");
+    assertEqual(await radar() === stillRadar, true, "the radar holds still while paused");
+
+    const seekTo = async (milliseconds) => {
+      const target = await page.evaluate((value) => {
+        const seek = document.getElementById("replay-seek");
+        seek.value = String(value);
+        seek.dispatchEvent(new Event("change"));
+        return Number(seek.value);  // where the bar's steps put it
+      }, milliseconds);
+      await until(`the seek to ${target} ms`, async () => {
+        const state = await replayState();
+        return state && state.position_ms === target && !state.playing;
+      });
+      await page.waitForTimeout(300);  // the state that followed the seek has been drawn
+      return radar();
+    };
+    const early = await seekTo(1000);
+    const late = await seekTo(Math.floor(started.length_ms / 1000) * 1000 - 1000);
+    assertEqual(late !== early, true, "the radar moves with a seek across the match");
+    assertEqual(await seekTo(1000) === early, true, "seeking back to a point draws that point's radar again");
+
+    await page.click("#replay-play");
+    await until("playing again", async () => {
+      const state = await replayState();
+      return state && state.playing && state.position_ms > 2000 ? state : null;
+    });
+    await page.close();
+  } finally {
+    await stop(replay);
   }
 }
 

@@ -1,0 +1,26 @@
+// A recording file as the readers take it: any bytes either read back as whole, checked entries or
+// give one error; never a read outside the file.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "recording/reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    recording::Recording recorded;
+    std::string error;
+    const bool ok = recording::parse_recording(std::string(reinterpret_cast<const char *>(data), size), "fuzz",
+                                               &recorded, &error);
+    if (ok != error.empty())
+        __builtin_trap();  // exactly one of: entries, or an error
+    size_t total = 0;
+    for (size_t index = 0; ok && index < recorded.entries.size(); ++index) {
+        const std::string_view record = recorded.record(index);
+        if (record.size() != recorded.entries[index].size || record.empty())
+            __builtin_trap();
+        total += record.size();
+    }
+    if (total > size)
+        __builtin_trap();
+    return 0;
+}

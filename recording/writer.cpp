@@ -1,0 +1,91 @@
+#include "recording/writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace recording {
+
+bool Writer::create(const std::string &path, const Header &header, Clock::time_point started, std::string *error) {
+    close();
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+        *error = path + ": cannot create: " + std::strerror(errno);
+        return false;
+    }
+    path_ = path;
+    size_ = 0;
+    started_ = started;
+    last_ms_ = 0;
+    synced_ = started;
+    if (!write_all(encode_header(header), error) || !sync_due(started, error, true)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool Writer::append(std::string_view record, Clock::time_point arrived, std::string *error) {
+    if (fd_ < 0) {
+        *error = "no recording file open";
+        return false;
+    }
+    if (record.empty() || record.size() > kLongestRecord) {
+        *error = path_ + ": a record of " + std::to_string(record.size()) + " bytes cannot be recorded";
+        return false;
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(arrived - started_).count();
+    // Times never go back, and stop at the field's limit (49 days into one file).
+    const uint32_t ms = elapsed < last_ms_ ? last_ms_ : elapsed > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(elapsed);
+    if (!write_all(encode_entry(ms, record), error))
+        return false;
+    last_ms_ = ms;
+    dirty_ = true;
+    return sync_due(arrived, error);
+}
+
+bool Writer::sync_due(Clock::time_point now, std::string *error, bool force) {
+    if (fd_ < 0 || !(force || (dirty_ && now - synced_ >= kSyncInterval)))
+        return true;
+    synced_ = now;
+    dirty_ = false;
+    if (::fdatasync(fd_) != 0) {
+        *error = path_ + ": cannot sync: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool Writer::write_all(const std::string &bytes, std::string *error) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0) {
+            *error = path_ + ": cannot write: " + std::strerror(wrote < 0 ? errno : ENOSPC);
+            // A half-written entry would read back as a torn one; better not to leave it at all (if
+            // even this fails, the reader still ignores it).
+            const bool cut_back = done == 0 || ::ftruncate(fd_, static_cast<off_t>(size_)) == 0;
+            static_cast<void>(cut_back);
+            return false;
+        }
+        done += static_cast<size_t>(wrote);
+    }
+    size_ += bytes.size();
+    return true;
+}
+
+void Writer::close() {
+    if (fd_ < 0)
+        return;
+    if (dirty_)
+        ::fdatasync(fd_);
+    ::close(fd_);
+    fd_ = -1;
+    dirty_ = false;
+}
+
+}  // namespace recording

@@ -1,0 +1,184 @@
+// orlex_web's recording directory on its own: one file per server and map, names that sort by
+// time, the size limit, and a write error that ends one server's recording only; and the replay's
+// timeline built from such a file.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <thread>
+
+#include "client/sample_records.h"
+#include "recording/reader.h"
+#include "web/recorder.h"
+#include "web/replay_timeline.h"
+#include "web/state_json.h"
+
+namespace {
+
+using Clock = web::Recorder::Clock;
+
+std::string fresh_directory() {
+    std::string pattern = testing::TempDir() + "orlex_recorder_XXXXXX";
+    return mkdtemp(&pattern[0]) ? pattern : "";
+}
+
+recording::Recording read_back(const std::string &path) {
+    recording::Recording recorded;
+    std::string error;
+    EXPECT_TRUE(recording::read_recording(path, &recorded, &error)) << error;
+    return recorded;
+}
+
+void add(web::Recorder &recorder, const std::string &server, const std::string &bytes, Clock::time_point at) {
+    recorder.add(server, "127.0.0.1:40015", bytes.data(), bytes.size(), at);
+}
+
+}  // namespace
+
+TEST(Recorder, OneFilePerServerAndMapNamedByTime) {
+    const std::string directory = fresh_directory();
+    web::Recorder recorder(directory, 1 << 30);
+    std::string error;
+    ASSERT_TRUE(recorder.prepare(&error)) << error;
+    const Clock::time_point start = Clock::now();
+    const std::string early_players = samples::players({"Ann"});
+    // Records before the map is known wait for the server record and keep their own times.
+    add(recorder, "alpha", early_players, start);
+    EXPECT_EQ(recorder.current_file("alpha"), "");
+    add(recorder, "alpha", samples::server("de_dust"), start + std::chrono::milliseconds(40));
+    add(recorder, "beta", samples::server("cs_office") + samples::players({"Bo"}), start);
+    const std::string first_alpha = recorder.current_file("alpha");
+    ASSERT_NE(first_alpha, "");
+    EXPECT_NE(first_alpha.find("_alpha_de_dust.orlexrec"), std::string::npos);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // distinct start times in the names
+    // A new map: a new file, which starts with the server record naming it.
+    add(recorder, "alpha", samples::players({"Ann", "Cy"}) + samples::server("de/inferno"),
+        start + std::chrono::milliseconds(900));
+    add(recorder, "alpha", samples::say("Ann: hi"), start + std::chrono::milliseconds(1000));
+    const std::string second_alpha = recorder.current_file("alpha");
+    EXPECT_NE(second_alpha.find("_alpha_de_inferno.orlexrec"), std::string::npos);  // no '/' from the network
+    recorder.forget("alpha");
+    recorder.forget("beta");
+
+    const std::vector<std::string> files = recorder.files();
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files.back(), second_alpha);  // sorted by name is sorted by time
+
+    const recording::Recording first = read_back(first_alpha);
+    EXPECT_EQ(first.header.server, "alpha");
+    EXPECT_EQ(first.header.map, "de_dust");
+    ASSERT_EQ(first.entries.size(), 3u);
+    EXPECT_EQ(first.record(0), early_players);
+    EXPECT_EQ(first.entries[1].arrival_ms, 40u);
+    EXPECT_EQ(first.record(2), samples::players({"Ann", "Cy"}));
+    const recording::Recording second = read_back(second_alpha);
+    ASSERT_EQ(second.entries.size(), 2u);
+    EXPECT_EQ(second.record(0), samples::server("de/inferno"));
+    EXPECT_EQ(second.entries[1].arrival_ms, 100u);
+}
+
+TEST(Recorder, KeepsTheDirectoryUnderItsLimitDeletingTheOldestFirst) {
+    const std::string directory = fresh_directory();
+    const uint64_t limit = 20000;
+    web::Recorder recorder(directory, limit);
+    std::string error;
+    ASSERT_TRUE(recorder.prepare(&error)) << error;
+    const std::string players = samples::players({"Ann", "Bo", "Cy", "Di"});
+    std::string first_file;
+    for (int map = 0; map < 30; ++map) {
+        add(recorder, "alpha", samples::server("map" + std::to_string(map)), Clock::now());
+        if (first_file.empty())
+            first_file = recorder.current_file("alpha");
+        for (int cycle = 0; cycle < 3; ++cycle)
+            add(recorder, "alpha", players, Clock::now());
+        uint64_t total = 0;
+        for (const std::string &path : recorder.files())
+            total += read_back(path).data.size();
+        EXPECT_LE(total, limit);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(access(first_file.c_str(), F_OK), -1);  // the oldest went first
+    EXPECT_EQ(recorder.files().back(), recorder.current_file("alpha"));
+    // One file that passes the limit alone: it is closed and deleted, its server going on in a new one.
+    for (int cycle = 0; cycle < 40; ++cycle)
+        add(recorder, "alpha", players, Clock::now());
+    ASSERT_FALSE(recorder.files().empty());
+    uint64_t total = 0;
+    for (const std::string &path : recorder.files())
+        total += read_back(path).data.size();
+    EXPECT_LE(total, limit);
+    EXPECT_NE(recorder.current_file("alpha"), "");
+}
+
+// A file-size limit stands in for a full disk: logged once, that server's recording stops, and
+// the other servers' goes on.
+TEST(Recorder, AWriteErrorStopsThatServersRecordingOnly) {
+    const std::string directory = fresh_directory();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        web::Recorder recorder(directory, 1 << 30);
+        std::string error;
+        if (!recorder.prepare(&error))
+            _exit(10);
+        add(recorder, "small", samples::server("de_dust"), Clock::now());
+        add(recorder, "big", samples::server("de_dust"), Clock::now());
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = 3000;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string players = samples::players({"Ann", "Bo", "Cy", "Di", "Ed", "Flo"});
+        for (int cycle = 0; cycle < 40; ++cycle)
+            add(recorder, "big", players, Clock::now());
+        add(recorder, "small", samples::say("still here"), Clock::now());
+        _exit(recorder.current_file("big").empty() && !recorder.current_file("small").empty() ? 0 : 11);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    web::Recorder lister(directory, 1 << 30);
+    for (const std::string &path : lister.files()) {
+        const recording::Recording recorded = read_back(path);
+        EXPECT_EQ(recorded.torn_offset, 0u) << path;
+        EXPECT_EQ(recorded.entries.size(), recorded.header.server == "small" ? 2u : recorded.entries.size());
+    }
+}
+
+// A seek rebuilds the state from the snapshot before it: the same state as folding every record
+// from the start, on either side of each snapshot.
+TEST(ReplayTimeline, AStateFromASnapshotEqualsTheStateFoldedFromTheStart) {
+    const std::string directory = fresh_directory();
+    web::Recorder recorder(directory, 1 << 30);
+    std::string error;
+    ASSERT_TRUE(recorder.prepare(&error)) << error;
+    const Clock::time_point start = Clock::now();
+    add(recorder, "alpha", samples::server("de_dust"), start);
+    for (int cycle = 0; cycle < 700; ++cycle) {
+        const std::string name = "P" + std::to_string(cycle % 9);
+        add(recorder, "alpha", samples::players({"Ann", name}, {{"KILLS", std::to_string(cycle), "1"}}) +
+                                   samples::say(name + ": " + std::to_string(cycle)),
+            start + std::chrono::milliseconds(100 * cycle));
+    }
+    const std::string path = recorder.current_file("alpha");
+    recorder.forget("alpha");
+    recording::Recording recorded = read_back(path);
+    const web::ServerState blank({"alpha", "127.0.0.1", 40015}, 5);
+    const web::ReplayTimeline timeline(recorded, blank);
+    ASSERT_EQ(timeline.size(), 1401u);
+    EXPECT_EQ(timeline.records_until(0), 3u);  // the server record and the first cycle, at 0 ms
+    EXPECT_EQ(timeline.records_until(150), 5u);
+    EXPECT_EQ(timeline.records_until(timeline.length_ms()), timeline.size());
+    web::ServerState folded = blank;
+    for (size_t count = 0; count <= timeline.size(); ++count) {
+        if (count % web::ReplayTimeline::kSnapshotEvery <= 1 || count % 97 == 0 || count == timeline.size()) {
+            ASSERT_EQ(web::detail_text(timeline.state_after(count)), web::detail_text(folded)) << count;
+        }
+        if (count < timeline.size())
+            timeline.fold(folded, count);
+    }
+}

@@ -1,0 +1,52 @@
+// A recording served as if it were a live server: its records folded at their recorded pace times
+// the speed, with play, pause, speed and seek, on the shared event loop.
+#pragma once
+
+#include <boost/asio/steady_timer.hpp>
+
+#include <chrono>
+#include <memory>
+
+#include "web/replay_timeline.h"
+#include "web/source.h"
+
+namespace web {
+
+class Replay : public Source, public std::enable_shared_from_this<Replay> {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr double kSlowest = 0.5;
+    static constexpr double kFastest = 16;
+
+    Replay(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines,
+           recording::Recording recorded, double speed, Listener listener);
+    // Plays from the start.
+    void start() override;
+    void stop() override;
+    const ServerState &state() const override { return state_; }
+
+    void play(bool playing);
+    // Clamped to 0.5 to 16.
+    void set_speed(double speed);
+    // Moves to that time of the recording (clamped to its length); playing or paused as before.
+    void seek(uint32_t ms);
+
+private:
+    uint32_t position(Clock::time_point now) const;
+    void anchor(Clock::time_point now);
+    void advance();
+    void schedule();
+    void publish();
+
+    boost::asio::steady_timer timer_;
+    ReplayTimeline timeline_;
+    ServerState state_;
+    Listener listener_;
+    size_t folded_ = 0;  // records folded into state_
+    bool playing_ = false;
+    double speed_ = 1;
+    uint32_t anchor_ms_ = 0;  // the recording's time at anchor_time_
+    Clock::time_point anchor_time_;
+};
+
+}  // namespace web

@@ -1,0 +1,40 @@
+// A recording as states in time: the state the gateway held after any point of it, built by the
+// same fold as the live view from the start of the file or from the nearest snapshot before the
+// point (one every kSnapshotEvery records), so that a seek in an hour's recording takes milliseconds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "recording/reader.h"
+#include "web/server_state.h"
+
+namespace web {
+
+class ReplayTimeline {
+public:
+    static constexpr size_t kSnapshotEvery = 256;
+
+    // Folds the whole recording once, keeping the snapshots. `blank` is the state before any record.
+    ReplayTimeline(recording::Recording recorded, const ServerState &blank);
+
+    const recording::Recording &recording() const { return recorded_; }
+    uint32_t length_ms() const { return recorded_.length_ms(); }
+    size_t size() const { return recorded_.entries.size(); }
+    uint32_t arrival_ms(size_t index) const { return recorded_.entries[index].arrival_ms; }
+
+    // The number of records that had arrived at that time (those at it included).
+    size_t records_until(uint32_t ms) const;
+    // The state after the first `count` records, from the snapshot before them.
+    ServerState state_after(size_t count) const;
+    // Folds record `index` into a state.
+    void fold(ServerState &state, size_t index) const;
+
+private:
+    recording::Recording recorded_;
+    std::vector<ServerState> snapshots_;  // snapshots_[k]: after k * kSnapshotEvery records
+};
+
+}  // namespace web
