@@ -1,7 +1,5 @@
 #include "net/minute_counts.h"
 
-#include <cmath>
-
 MinuteCounts::Entry &MinuteCounts::entry_for(uint32_t address, int64_t minute) {
     Entry *victim = nullptr;
     for (int i = 0; i < used_; ++i) {
@@ -36,5 +34,8 @@ int64_t minute_of(double seconds) {
     // The clock is finite and far below these bounds; anything else lands in one minute of its own.
     if (!(seconds > -1e15 && seconds < 1e15))
         return INT64_MIN;
-    return static_cast<int64_t>(std::floor(seconds / 60.0));
+    // Rounded down by hand: std::floor would make the library need libm, which a server may not give it.
+    const double minutes = seconds / 60.0;
+    const int64_t whole = static_cast<int64_t>(minutes);  // towards zero
+    return static_cast<double>(whole) > minutes ? whole - 1 : whole;
 }

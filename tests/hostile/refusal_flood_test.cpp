@@ -1,9 +1,6 @@
 // Floods of connections the access settings refuse: not one slot is taken, the log stays bounded,
 // and an allowed admin client still gets in at once.
-#include <sys/socket.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <vector>
 
@@ -13,19 +10,10 @@
 using e2e::AdminClient;
 using hostile::HostileTest;
 using hostile::kFrameBoundSeconds;
+using testing_support::Peer;
+using testing_support::peer_of;
 
 namespace {
-
-// The state of a raw connection as its client sees it, without waiting.
-enum class Peer { open, closed, spoke };
-
-Peer peer_of(int fd) {
-    char byte;
-    const ssize_t count = recv(fd, &byte, 1, MSG_DONTWAIT);
-    if (count > 0)
-        return Peer::spoke;
-    return count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK) ? Peer::closed : Peer::open;
-}
 
 std::string loopback_source(int index) { return "127.0.0." + std::to_string(2 + index); }
 

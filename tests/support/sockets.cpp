@@ -275,6 +275,14 @@ std::string receive_waiting(int fd) {
     return received;
 }
 
+Peer peer_of(int fd) {
+    char byte;
+    const int count = receive_now_from(fd, &byte, 1);
+    if (count > 0)
+        return Peer::spoke;
+    return count == 0 || !net::would_block(net::last_socket_error()) ? Peer::closed : Peer::open;
+}
+
 void close_descriptor(int fd) {
     if (fd >= 0)
         net::close_socket(fd);

@@ -94,6 +94,9 @@ void close_descriptor(int fd);
 bool send_on(int fd, const std::string &bytes);
 // Whatever is waiting on a raw connection now, without blocking.
 std::string receive_waiting(int fd);
+// A raw connection as its client sees it now, without waiting (reads a byte when one waits).
+enum class Peer { open, closed, spoke };
+Peer peer_of(int fd);
 // Descriptors this process has open now.
 int open_descriptors();
 
