@@ -18,7 +18,7 @@ ALL_PARTS="native i386 windows wine tools web"
 NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind libboost1.81-dev libcli11-dev zlib1g-dev"
 # --- i386: the 32-bit Linux library (what real servers load) and its tests; qemu runs them where
 # the kernel cannot run 32-bit programs itself.
-I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 zlib1g-dev:i386 qemu-user"
+I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
 # --- windows: the Windows DLL (32-bit), the 64-bit Windows build that runs under a 64-bit Wine, and
 # GoogleTest's sources, which the Windows tests build with MinGW.
 WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest"
