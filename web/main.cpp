@@ -55,6 +55,13 @@ int main(int argc, char **argv) {
     boost::asio::io_context io;
     web::Gateway gateway(io, options);
     web::Listener listener(io, gateway);
+    // On a signal everything is closed and the loop ends when the last handler has run. Caught from
+    // here on: reading long recordings at start takes a while, and a stop then must end us cleanly.
+    boost::asio::signal_set signals(io, SIGINT, SIGTERM);
+    signals.async_wait([&](boost::system::error_code, int) {
+        listener.stop();
+        gateway.stop();
+    });
     std::string error;
     if (!listener.open(options.listen_host, options.listen_port, &error)) {
         std::fprintf(stderr, "orlex_web: %s\n", error.c_str());
@@ -67,13 +74,6 @@ int main(int argc, char **argv) {
     listener.start();
     std::printf("orlex_web: dashboard at http://%s:%u/\n", options.listen_host.c_str(), listener.port());
     std::fflush(stdout);
-
-    // On a signal everything is closed and the loop ends when the last handler has run.
-    boost::asio::signal_set signals(io, SIGINT, SIGTERM);
-    signals.async_wait([&](boost::system::error_code, int) {
-        listener.stop();
-        gateway.stop();
-    });
     io.run();
     return 0;
 }

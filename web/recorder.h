@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "stream/records.h"
 #include "recording/writer.h"
+#include "stream/records.h"
 
 namespace web {
 
