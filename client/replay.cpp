@@ -5,8 +5,8 @@
 
 #include "client/redraw.h"
 #include "client/render.h"
-#include "stream/view_state.h"
 #include "recording/reader.h"
+#include "stream/view_state.h"
 
 namespace client {
 namespace {
