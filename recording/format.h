@@ -20,6 +20,12 @@ constexpr size_t kChecksumSize = 4;
 // The suffix every recording file name ends with.
 constexpr char kFileSuffix[] = ".orlexrec";
 
+// True when the name is longer than the suffix and ends with it.
+inline bool has_file_suffix(std::string_view name) {
+    constexpr size_t suffix = sizeof(kFileSuffix) - 1;
+    return name.size() > suffix && name.substr(name.size() - suffix) == kFileSuffix;
+}
+
 struct Header {
     std::string server;   // the name it was watched under
     std::string address;  // HOST:PORT of its plug-in

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstdio>
 
+#include "recording/format.h"
 #include "web/state_json.h"
 #include "web/viewer.h"
 
@@ -112,8 +113,7 @@ bool Gateway::add_replay(const std::string &path, std::string *error) {
     if (!recorded.torn_note().empty())
         std::fprintf(stderr, "orlex_web: %s\n", recorded.torn_note().c_str());
     std::string name = path.substr(path.find_last_of('/') + 1);
-    if (name.size() > sizeof(recording::kFileSuffix) - 1 &&
-        name.compare(name.size() - (sizeof(recording::kFileSuffix) - 1), std::string::npos, recording::kFileSuffix) == 0)
+    if (recording::has_file_suffix(name))
         name.resize(name.size() - (sizeof(recording::kFileSuffix) - 1));
     for (char &c : name)
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-')

@@ -16,11 +16,7 @@
 namespace web {
 namespace {
 
-bool is_recording_name(const std::string &name) {
-    const std::string suffix = recording::kFileSuffix;
-    return name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-           name[0] != '.';
-}
+bool is_recording_name(const std::string &name) { return recording::has_file_suffix(name) && name[0] != '.'; }
 
 uint64_t file_size(const std::string &path) {
     struct stat status {};
