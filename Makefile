@@ -130,7 +130,7 @@ soak-web: build
 
 soak-web-short: build
 	./build/orlex_web_soak --minutes 4 --speed $(SOAK_WEB_SPEED) --warmup 60 --sample 15 --config-every 40 \
-	  --prepare 15 --samples build/soak-web-short-samples.tsv $(SOAK_WEB_ARGS)
+	  --prepare 15 --stall 60 --record-max-mb 2 --samples build/soak-web-short-samples.tsv $(SOAK_WEB_ARGS)
 
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 

@@ -102,6 +102,7 @@ void measure(const CaseSettings &settings, soak::ServerProcess &gateway, PluginS
     figures.records_sent = streams.total_sent() - sent_before;
     figures.viewers_connected = seen.viewers_connected;
     figures.viewers_lost = seen.viewers_lost;
+    figures.viewers_refused = seen.viewers_refused;
     figures.states = seen.states;
     figures.lists = seen.lists;
     figures.undelivered = seen.undelivered;

@@ -20,7 +20,7 @@ struct CaseSettings {
 
 struct CaseFigures {
     std::string failure;  // why the run is not a measurement; empty when it is
-    size_t viewers_connected = 0, viewers_lost = 0;
+    size_t viewers_connected = 0, viewers_lost = 0, viewers_refused = 0;
     unsigned long long records_sent = 0, deliveries = 0, undelivered = 0, states = 0, lists = 0;
     double p50_ms = 0, p99_ms = 0, max_ms = 0;
     double gateway_core_share = 0;   // of one core, over the measured time

@@ -31,9 +31,9 @@ void print_case(const Run &run) {
                 run.settings.streams, run.settings.viewers, run.settings.seconds, run.settings.warm_up);
     if (!f.failure.empty())
         std::printf("   NOT A CLEAN MEASUREMENT: %s\n", f.failure.c_str());
-    std::printf("   viewers with a state %zu, cut off or lost %zu; records sent %llu; states delivered %llu, "
-                "server lists %llu\n",
-                f.viewers_connected, f.viewers_lost, f.records_sent, f.states, f.lists);
+    std::printf("   viewers with a state %zu, lost after it %zu, ended before it (refused) %zu; records sent %llu; "
+                "states delivered %llu, server lists %llu\n",
+                f.viewers_connected, f.viewers_lost, f.viewers_refused, f.records_sent, f.states, f.lists);
     std::printf("   delay, record sent -> state at the viewer: p50 %.1f ms  p99 %.1f ms  max %.1f ms "
                 "(%llu deliveries, %llu never delivered, counted at their age)\n",
                 f.p50_ms, f.p99_ms, f.max_ms, f.deliveries, f.undelivered);
@@ -55,6 +55,10 @@ const char *verdict(bool met) { return met ? "met" : "MISSED"; }
 void print_summary(const std::vector<Run> &runs) {
     std::printf("\n| case | p50 ms | p99 ms | gateway core | RSS MB | kB/viewer | us CPU/state | machine busy | targets |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|\n");
+    const Run *off = nullptr;
+    for (const Run &run : runs)
+        if (run.settings.recording == bench::Recording::off && run.label != "scale")
+            off = &run;
     for (const Run &run : runs) {
         const bench::CaseFigures &f = run.figures;
         const bool scale = run.label == "scale";
@@ -65,6 +69,8 @@ void print_summary(const std::vector<Run> &runs) {
         else
             targets = std::string("p99<=50 ms ") + verdict(f.p99_ms <= 50) + ", <=10% core " +
                       verdict(f.gateway_core_share <= 0.10) + ", <=100 MB " + verdict(f.rss_kb <= 100 * 1024);
+        if (run.settings.recording == bench::Recording::slow_disk && off)
+            targets += ", p99 within 10% of recording off " + std::string(verdict(f.p99_ms <= 1.1 * off->figures.p99_ms));
         if (!f.failure.empty())
             targets += " (not clean: " + f.failure + ")";
         std::printf("| %s %zux%zu | %.1f | %.1f | %.1f %% | %.1f | %.1f | %.1f | %.0f %% | %s |\n", run.label.c_str(),

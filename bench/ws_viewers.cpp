@@ -72,7 +72,7 @@ struct ViewerPool::Lane {
     std::vector<std::shared_ptr<Session>> sessions;
     std::deque<std::shared_ptr<Session>> waiting;  // not yet connecting
     size_t connecting = 0;
-    std::atomic<size_t> ready{0}, lost{0};
+    std::atomic<size_t> ready{0}, lost{0}, refused{0};
     ViewerFigures figures;  // touched on the lane's thread only
     void connect_more();
 };
@@ -167,7 +167,7 @@ private:
         if (lost_)
             return;
         lost_ = true;
-        ++lane_.lost;
+        ++(baseline_ ? lane_.lost : lane_.refused);
         if (!started_reading_) {
             --lane_.connecting;
             lane_.connect_more();
@@ -243,7 +243,7 @@ size_t ViewerPool::connect_all(std::chrono::seconds limit) {
         size_t ready = 0, lost = 0;
         for (auto &lane : lanes_) {
             ready += lane->ready;
-            lost += lane->lost;
+            lost += lane->lost + lane->refused;
         }
         if (ready + lost >= wanted || Clock::now() > deadline)
             return ready;
@@ -265,6 +265,7 @@ ViewerFigures ViewerPool::stop_measuring() {
                 session->count_undelivered(end, figures);
             figures.viewers_connected = raw->ready;
             figures.viewers_lost = raw->lost;
+            figures.viewers_refused = raw->refused;
             gathered.set_value(std::move(figures));
         });
         ViewerFigures figures = gathered.get_future().get();
@@ -275,6 +276,7 @@ ViewerFigures ViewerPool::stop_measuring() {
         all.undelivered += figures.undelivered;
         all.viewers_connected += figures.viewers_connected;
         all.viewers_lost += figures.viewers_lost;
+        all.viewers_refused += figures.viewers_refused;
     }
     return all;
 }

@@ -21,7 +21,8 @@ struct ViewerFigures {
     // Records sent long enough before the end (more than a second) that no state had delivered:
     // each counted among the delays with its age at the end, a bound below its real delay.
     uint64_t undelivered = 0;
-    size_t viewers_connected = 0, viewers_lost = 0;
+    // Viewers that had their first state; lost after it (cut off); ended before it (refused).
+    size_t viewers_connected = 0, viewers_lost = 0, viewers_refused = 0;
 };
 
 class ViewerPool {

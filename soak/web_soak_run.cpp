@@ -453,7 +453,7 @@ bool WebSoakRun::report() {
         if ((top.descriptors - top.viewers) - (base->descriptors - base->viewers) > options_.descriptor_bound)
             failures_.push_back("the gateway's descriptors (less its viewers) grew by " +
                                 std::to_string((top.descriptors - top.viewers) - (base->descriptors - base->viewers)));
-        if (top.recording_bytes > record_limit + 2 * 1048576)
+        if (top.recording_bytes > record_limit + std::max<long long>(1048576, record_limit / 10))
             failures_.push_back("the recording folder grew to " + number(top.recording_bytes / 1048576.0) +
                                 " MB, past its limit of " + std::to_string(options_.record_max_mb) + " MB");
         if (checks_ == 0)
