@@ -165,26 +165,25 @@ bool WebSoakRun::prepare_recording(std::string *path) {
 
 bool WebSoakRun::start_gateway(const std::string &replay_file) {
     write_config();
-    int port = 0;
     gateway_ = std::make_unique<ServerProcess>(
         io_,
         std::vector<std::string>{options_.web, "--listen", "127.0.0.1:0", "--config", config_path_, "--record",
                                  record_dir_, "--record-max-mb", std::to_string(options_.record_max_mb), "--replay",
                                  replay_file, replay_file},
-        [&port](const std::string &line) {
+        [this](const std::string &line) {
             const size_t at = line.find("http://127.0.0.1:");
             if (at != std::string::npos)
-                port = std::atoi(line.c_str() + at + 17);
+                gateway_port_ = std::atoi(line.c_str() + at + 17);
         },
         folder_ + "/gateway.log");
     const WebClock::time_point deadline = WebClock::now() + std::chrono::seconds(30);
-    while (port == 0 && !gateway_->ended() && WebClock::now() < deadline)
+    while (gateway_port_ == 0 && !gateway_->ended() && WebClock::now() < deadline)
         io_.run_one_for(std::chrono::milliseconds(100));
-    if (port == 0) {
+    if (gateway_port_ == 0) {
         fail("the gateway did not start: " + text_of(folder_ + "/gateway.log"));
         return false;
     }
-    endpoint_ = {asio::ip::address_v4::loopback(), static_cast<unsigned short>(port)};
+    endpoint_ = {asio::ip::address_v4::loopback(), static_cast<unsigned short>(gateway_port_)};
     return true;
 }
 

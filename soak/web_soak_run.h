@@ -65,6 +65,7 @@ private:
     std::vector<std::unique_ptr<ServerProcess>> servers_;
     std::vector<int> plugin_ports_;
     std::unique_ptr<ServerProcess> gateway_;
+    int gateway_port_ = 0;  // once it has said where it listens
     boost::asio::ip::tcp::endpoint endpoint_;
     WebWorld world_;
     std::vector<std::shared_ptr<WebViewer>> slots_;
