@@ -15,6 +15,8 @@
 #   make soak           30 days of game time under churning clients, watched for growth and lost cycles
 #   make soak-short     the same for one day of game time (a few minutes; what CI runs)
 #   make soak-i386      the soak against the 32-bit library and server (build-i386/, under emulation here)
+#   make soak-web       the web gateway watching 5 simulated servers under churning viewers (an hour)
+#   make soak-web-short the same for a few minutes (what CI runs)
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
@@ -22,7 +24,7 @@ RUN_ARGS ?= --log
 
 # The dashboard listens on 127.0.0.1:8080 by default: WEB_LISTEN=ADDR:PORT make run moves it;
 # WEB_RECORD=DIR make run records what it shows (orlex_web --replay DIR/FILE plays it back).
-.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 clean
+.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 soak-web soak-web-short clean
 
 all: build
 
@@ -113,6 +115,22 @@ soak-i386: build i386
 	./build/orlex_soak --simhost build-i386/orlex_simhost --plugin build-i386/orlex_mm.so \
 	  --runner scripts/run-i386.sh --days $(SOAK_I386_DAYS) --speed $(SOAK_I386_SPEED) --sample 240 \
 	  --warmup 300 --samples build/soak-i386-samples.tsv $(SOAK_ARGS)
+
+# The gateway's soak: real time (its viewers come and go in real time), the simulated servers at
+# SOAK_WEB_SPEED times real time, recording, two replays, the configuration rewritten every
+# SOAK_WEB_REWRITE seconds. SOAK_WEB_MINUTES=1440 makes it a day.
+SOAK_WEB_MINUTES ?= 60
+SOAK_WEB_SPEED ?= 10
+SOAK_WEB_REWRITE ?= 180
+SOAK_WEB_ARGS ?=
+
+soak-web: build
+	./build/orlex_web_soak --minutes $(SOAK_WEB_MINUTES) --speed $(SOAK_WEB_SPEED) --config-every $(SOAK_WEB_REWRITE) \
+	  --samples build/soak-web-samples.tsv $(SOAK_WEB_ARGS)
+
+soak-web-short: build
+	./build/orlex_web_soak --minutes 4 --speed $(SOAK_WEB_SPEED) --warmup 60 --sample 15 --config-every 40 \
+	  --prepare 15 --stall 60 --record-max-mb 2 --samples build/soak-web-short-samples.tsv $(SOAK_WEB_ARGS)
 
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 

@@ -43,8 +43,11 @@ count idle 'StartFrame, nothing due' 200000 "<= 15"
 count players 'Get_Players_Data, 32 players' 2000 "(time <= 15 us)"
 
 echo
-echo "== the web dashboard's gateway (orlex_web): 50 streams, 500 WebSocket viewers on loopback"
-"$build/orlex_web_bench" --web "$build/orlex_web" --servers 50 --viewers 500 --seconds "${BENCH_WEB_SECONDS:-60}"
+echo "== the web dashboard's gateway (orlex_web, a process of its own): fake plug-ins on a generator thread,"
+echo "   WebSocket viewers on threads of their own; recording off, on, on a slow disk; the scale point"
+"$build/orlex_web_bench" --web "$build/orlex_web" --slow-disk "$PWD/$build/liborlex_slow_disk.so" \
+  --servers 50 --viewers 500 --seconds "${BENCH_WEB_SECONDS:-60}" --scale-servers 200 --scale-viewers 5000 \
+  --cases "${BENCH_WEB_CASES:-off,on,slow,scale}"
 
 echo
 echo "== recordings"

@@ -1,6 +1,8 @@
 #include "soak/server_process.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +15,7 @@ namespace asio = boost::asio;
 
 namespace {
 
-pid_t start_child(const std::vector<std::string> &command, int console[2], int output[2]) {
+pid_t start_child(const std::vector<std::string> &command, int console[2], int output[2], const std::string &error_file) {
     if (command.empty() || pipe(console) != 0)
         return -1;
     if (pipe(output) != 0)
@@ -21,10 +23,16 @@ pid_t start_child(const std::vector<std::string> &command, int console[2], int o
     const pid_t pid = fork();
     if (pid != 0)
         return pid;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // a run that is killed leaves nothing running behind it
     dup2(console[0], STDIN_FILENO);
     dup2(output[1], STDOUT_FILENO);
-    for (int fd : {console[0], console[1], output[0], output[1]})
-        close(fd);
+    if (!error_file.empty()) {
+        const int errors = open(error_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (errors >= 0)
+            dup2(errors, STDERR_FILENO);
+    }
+    // Nothing else of ours: sockets held by the caller would count among the child's descriptors.
+    close_range(STDERR_FILENO + 1, ~0U, 0);
     std::vector<char *> words;
     for (const std::string &word : command)
         words.push_back(const_cast<char *>(word.c_str()));
@@ -35,10 +43,11 @@ pid_t start_child(const std::vector<std::string> &command, int console[2], int o
 
 }  // namespace
 
-ServerProcess::ServerProcess(asio::io_context &io, const std::vector<std::string> &command, LineHandler on_line)
+ServerProcess::ServerProcess(asio::io_context &io, const std::vector<std::string> &command, LineHandler on_line,
+                             const std::string &error_file)
     : console_(io), output_(io), on_line_(std::move(on_line)) {
     int console[2] = {-1, -1}, output[2] = {-1, -1};
-    pid_ = start_child(command, console, output);
+    pid_ = start_child(command, console, output, error_file);
     if (pid_ <= 0)
         return;
     close(console[0]);
@@ -69,6 +78,11 @@ void ServerProcess::read_lines() {
         on_line_(line);
         read_lines();
     });
+}
+
+void ServerProcess::signal(int number) {
+    if (pid_ > 0 && !ended())
+        kill(pid_, number);
 }
 
 bool ServerProcess::ended(int *status) {
