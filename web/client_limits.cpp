@@ -67,7 +67,7 @@ ClientLimits::Slot ClientLimits::take(const std::string &client, Kind kind) {
         const auto found = counts.by_client.find(client);
         const ClientCounts::Held held = found == counts.by_client.end() ? ClientCounts::Held() : found->second;
         const size_t cap = kind == Kind::http ? caps_.http : caps_.websockets;
-        const size_t reserve_from = caps_.total > kReserved ? caps_.total - kReserved : 0;
+        const size_t reserve_from = caps_.total - caps_.total / kReservedShare;
         if ((kind == Kind::http ? held.http : held.websockets) >= cap ||
             (counts.total >= reserve_from && held.http + held.websockets >= kFewConnections))
             return {};

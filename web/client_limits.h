@@ -24,8 +24,9 @@ public:
         size_t websockets = 16;  // one per open page
         size_t total = 2000;     // every address together
     };
-    // The last slots of the total: only for an address holding fewer than kFewConnections.
-    static constexpr size_t kReserved = 100;
+    // The last twentieth of the total (100 of 2000) only for an address holding fewer than
+    // kFewConnections: a page and a tool or two.
+    static constexpr size_t kReservedShare = 20;
     static constexpr size_t kFewConnections = 4;
 
     // One connection's place in the counts, given back when it ends.

@@ -30,19 +30,20 @@ std::string check_listen(const std::string &text, Options *options) {
     return "";
 }
 
-// A name as a browser puts it in Host: letters, digits, '-' and '.', or an IPv6 address in brackets.
+// A name as a browser puts it in Host: letters, digits, '-' and '.', or an IPv6 address, which
+// Host puts in brackets (the command line takes "[::2]" as a list and drops them).
 std::string check_allowed_host(std::string *name) {
     std::transform(name->begin(), name->end(), name->begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     boost::system::error_code error;
-    if (name->size() > 2 && name->front() == '[' && name->back() == ']') {
-        boost::asio::ip::make_address_v6(name->substr(1, name->size() - 2), error);
-        return error ? "\"" + *name + "\" is not an IPv6 address in brackets" : "";
+    if (const auto v6 = boost::asio::ip::make_address_v6(*name, error); !error) {
+        *name = "[" + v6.to_string() + "]";  // as Host puts it
+        return "";
     }
     const bool plain = !name->empty() && name->size() <= 253 && std::all_of(name->begin(), name->end(), [](char c) {
         return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
     });
-    return plain ? "" : "\"" + *name + "\" is not a host name (write an IPv6 address in brackets, without a port)";
+    return plain ? "" : "\"" + *name + "\" is not a host name (give it without a port)";
 }
 
 ParseResult stop(int exit_code, const std::string &output) { return {ParseResult::exit, exit_code, output}; }
