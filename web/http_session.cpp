@@ -81,6 +81,13 @@ std::shared_ptr<Response> api(const Request &request, std::string_view path, Gat
     return json(request, http::status::ok, detail_text(*server));
 }
 
+// An IPv4 client of a dual-stack socket arrives as ::ffff:a.b.c.d: the IPv4 address it is.
+boost::asio::ip::address unmapped(const boost::asio::ip::address &address) {
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        return boost::asio::ip::make_address_v4(boost::asio::ip::v4_mapped, address.to_v6());
+    return address;
+}
+
 // An address as a Host header names it: an IPv6 one in brackets.
 std::string host_name(const boost::asio::ip::address &address) {
     return address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
@@ -113,8 +120,8 @@ HttpSession::HttpSession(boost::asio::ip::tcp::socket &&socket, Gateway &gateway
     : stream_(std::move(socket)), gateway_(gateway), door_(door), slot_(std::move(slot)) {
     gateway_.opened(this);
     error_code ignored;
-    peer_ = stream_.socket().remote_endpoint(ignored).address();
-    local_name_ = host_name(stream_.socket().local_endpoint(ignored).address());
+    peer_ = unmapped(stream_.socket().remote_endpoint(ignored).address());
+    local_name_ = host_name(unmapped(stream_.socket().local_endpoint(ignored).address()));
     from_proxy_ = std::find(door_.trusted_proxies.begin(), door_.trusted_proxies.end(), peer_) !=
                   door_.trusted_proxies.end();
 }
