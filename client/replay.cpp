@@ -6,6 +6,7 @@
 #include "client/redraw.h"
 #include "client/render.h"
 #include "recording/reader.h"
+#include "recording/redact.h"
 #include "stream/view_state.h"
 
 namespace client {
@@ -39,7 +40,7 @@ int replay(const Options &options, Display &display, std::FILE *messages, const 
     for (size_t index = 0; index < recorded.entries.size() && !stop; ++index) {
         const std::string record(recorded.record(index));
         if (options.raw) {
-            display.raw(record);
+            display.raw(recording::without_join_password(record));  // older files may hold it
             continue;
         }
         if (!options.once) {

@@ -1,10 +1,12 @@
 // A recording file as the readers take it: any bytes either read back as whole, checked entries or
-// give one error; never a read outside the file.
+// give one error; never a read outside the file. The join password's blanking of the same bytes
+// as a record leaves no value on any SV_PASSWORD line.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "recording/reader.h"
+#include "recording/redact.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     recording::Recording recorded;
@@ -22,5 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     if (total > size)
         __builtin_trap();
+    const std::string blanked = recording::without_join_password(std::string(reinterpret_cast<const char *>(data), size));
+    for (size_t at = blanked.find("\nSV_PASSWORD\t"); at != std::string::npos; at = blanked.find("\nSV_PASSWORD\t", at + 1))
+        if (at + 13 < blanked.size() && blanked[at + 13] != '\n')
+            __builtin_trap();
     return 0;
 }

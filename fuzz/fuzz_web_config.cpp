@@ -1,5 +1,7 @@
-// The dashboard's text inputs from outside: configuration files, request targets, cookies and
-// authorization headers. A parsed server is always one that could be written back the same way.
+// The dashboard's text inputs from outside: configuration files, request targets, cookies,
+// authorization, Host, X-Forwarded-For and WebSocket key headers. A parsed server is always one
+// that could be written back the same way.
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,6 +9,7 @@
 
 #include "web/access.h"
 #include "web/config.h"
+#include "web/handshake.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);
@@ -28,5 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string value;
     web::query_value(text, "token", &value);
     web::target_path(text);
+    std::string lower = text;
+    for (char &c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (web::host_is_one_of(text, {"localhost"}) && lower.compare(0, 9, "localhost") != 0)
+        __builtin_trap();  // a Host that does not even start with the name
+    const auto proxy = boost::asio::ip::make_address("127.0.0.2");
+    web::forwarded_client(proxy, {text, text}, {proxy});
+    if (web::valid_websocket_key(text) && text.size() != 24)
+        __builtin_trap();
     return 0;
 }

@@ -6,11 +6,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "recording/redact.h"
+
 namespace recording {
 
 bool Writer::create(const std::string &path, const Header &header, Clock::time_point started, std::string *error) {
     close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0644);
+    // Players' addresses and chat: for the owner alone.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
     if (fd_ < 0) {
         *error = path + ": cannot create: " + std::strerror(errno);
         return false;
@@ -39,7 +42,7 @@ bool Writer::append(std::string_view record, Clock::time_point arrived, std::str
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(arrived - started_).count();
     // Times never go back, and stop at the field's limit (49 days into one file).
     const uint32_t ms = elapsed < last_ms_ ? last_ms_ : elapsed > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(elapsed);
-    if (!write_all(encode_entry(ms, record), error))
+    if (!write_all(encode_entry(ms, without_join_password(record)), error))
         return false;
     last_ms_ = ms;
     dirty_ = true;

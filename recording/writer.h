@@ -1,6 +1,6 @@
 // Writing a recording: each entry goes to the file in one write as it arrives (a process killed at
 // any point leaves whole entries and at most one torn one), and the file is synced to the disk at
-// most a second after an entry (what a power cut can take).
+// most a second after an entry (what a power cut can take). The join password is never written.
 #pragma once
 
 #include <chrono>

@@ -1,5 +1,6 @@
 #include "web/access.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace web {
@@ -75,6 +76,37 @@ Access check_access(const std::string &token, std::string_view authorization, st
     if (query_value(target, "token", &given) && same_secret(token, given))
         return {true, true};
     return {false, false};
+}
+
+bool host_is_one_of(std::string_view host, const std::vector<std::string> &names) {
+    const size_t name_end = host.substr(0, 1) == "[" ? host.find(']') + 1 : host.find(':');
+    std::string name(host.substr(0, name_end == 0 ? std::string_view::npos : name_end));
+    const std::string_view port = name.size() < host.size() ? host.substr(name.size()) : std::string_view();
+    if (!port.empty() && (port.size() < 2 || port[0] != ':' || port.find_first_not_of("0123456789", 1) != std::string_view::npos))
+        return false;
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (name.size() > 1 && name.back() == '.')
+        name.pop_back();  // "localhost." is the same name, fully qualified
+    return !name.empty() && std::find(names.begin(), names.end(), name) != names.end();
+}
+
+boost::asio::ip::address forwarded_client(const boost::asio::ip::address &proxy, const std::vector<std::string_view> &values,
+                                          const std::vector<boost::asio::ip::address> &proxies) {
+    std::vector<std::string_view> entries;
+    for (std::string_view value : values)
+        for (size_t end; !value.empty(); value = end == std::string_view::npos ? std::string_view() : value.substr(end + 1)) {
+            end = value.find(',');
+            entries.push_back(trimmed(value.substr(0, end)));
+        }
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        boost::system::error_code error;
+        const boost::asio::ip::address address = boost::asio::ip::make_address(std::string(*entry), error);
+        if (error)
+            return proxy;
+        if (std::find(proxies.begin(), proxies.end(), address) == proxies.end())
+            return address;
+    }
+    return proxy;
 }
 
 std::string token_cookie(const std::string &token) {

@@ -1,9 +1,14 @@
-// Who may be answered when the gateway has a token: requests carrying it as a bearer token, as the
-// cookie it sets, or once as ?token= in the URL (which sets the cookie).
+// Who may be answered. When the gateway has a token: requests carrying it as a bearer token, as the
+// cookie it sets, or once as ?token= in the URL (which sets the cookie). Without one: requests for
+// the gateway's own names only, so that another site's page cannot reach it by pointing its own
+// name at this machine (DNS rebinding). Behind a reverse proxy: who the client is.
 #pragma once
+
+#include <boost/asio/ip/address.hpp>
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace web {
 
@@ -18,6 +23,16 @@ struct Access {
 // With an empty token every request is allowed.
 Access check_access(const std::string &token, std::string_view authorization, std::string_view cookies,
                     std::string_view target);
+
+// True when a Host header's name (its port aside, in any case) is one of the names, given in
+// lower case ("[::1]" for an IPv6 address). A Host that is not a name and a port is never one.
+bool host_is_one_of(std::string_view host, const std::vector<std::string> &names);
+
+// The client a proxy forwarded for, from its X-Forwarded-For values in order: the last address in
+// them that is not one of the proxies (the entries before it are what the client claimed). The
+// proxy itself when there is none, or when that entry is not an address.
+boost::asio::ip::address forwarded_client(const boost::asio::ip::address &proxy, const std::vector<std::string_view> &values,
+                                          const std::vector<boost::asio::ip::address> &proxies);
 
 // The Set-Cookie value that carries the token.
 std::string token_cookie(const std::string &token);

@@ -5,9 +5,13 @@
 #include <boost/beast/http/write.hpp>
 #include <boost/beast/websocket/rfc6455.hpp>
 
+#include <algorithm>
+
 #include "web/access.h"
 #include "web/gateway.h"
+#include "web/handshake.h"
 #include "web/metrics.h"
+#include "web/options.h"
 #include "web/state_json.h"
 #include "web/static_files.h"
 #include "web/viewer.h"
@@ -27,7 +31,7 @@ const char kApiPrefix[] = "/api/servers/";
 std::shared_ptr<Response> response(const Request &request, http::status status, const std::string &type,
                                    std::string body) {
     auto answer = std::make_shared<Response>(status, request.version());
-    answer->set(http::field::server, "orlex_web");
+    answer->set(http::field::server, kServerName);
     answer->set(http::field::content_type, type);
     answer->set("X-Content-Type-Options", "nosniff");
     answer->set(http::field::cache_control, "no-store");
@@ -77,11 +81,70 @@ std::shared_ptr<Response> api(const Request &request, std::string_view path, Gat
     return json(request, http::status::ok, detail_text(*server));
 }
 
+// An IPv4 client of a dual-stack socket arrives as ::ffff:a.b.c.d: the IPv4 address it is.
+boost::asio::ip::address unmapped(const boost::asio::ip::address &address) {
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        return boost::asio::ip::make_address_v4(boost::asio::ip::v4_mapped, address.to_v6());
+    return address;
+}
+
+// An address as a Host header names it: an IPv6 one in brackets.
+std::string host_name(const boost::asio::ip::address &address) {
+    return address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
+}
+
+std::shared_ptr<Response> too_many(const Request &request, const char *what) {
+    auto refused = text(request, http::status::too_many_requests,
+                        std::string("too many ") + what + " from this address");
+    refused->keep_alive(false);
+    return refused;
+}
+
 }  // namespace
 
-HttpSession::HttpSession(boost::asio::ip::tcp::socket &&socket, Gateway &gateway)
-    : stream_(std::move(socket)), gateway_(gateway) {
+FrontDoor::FrontDoor(const Options &options)
+    : limits(ClientLimits::Caps{options.http_per_address, options.websockets_per_address, Gateway::kMaxConnections}),
+      own_names{"localhost", "127.0.0.1", "[::1]"} {
+    for (const std::string &proxy : options.trusted_proxies) {
+        trusted_proxies.push_back(boost::asio::ip::make_address(proxy));
+        limits.add_unlimited(trusted_proxies.back());
+    }
+    boost::system::error_code error;
+    const boost::asio::ip::address listen = boost::asio::ip::make_address(options.listen_host, error);
+    own_names.push_back(error ? options.listen_host : host_name(listen));
+    own_names.insert(own_names.end(), options.allowed_hosts.begin(), options.allowed_hosts.end());
+}
+
+HttpSession::HttpSession(boost::asio::ip::tcp::socket &&socket, Gateway &gateway, FrontDoor &door,
+                         ClientLimits::Slot slot)
+    : stream_(std::move(socket)), gateway_(gateway), door_(door), slot_(std::move(slot)) {
     gateway_.opened(this);
+    error_code ignored;
+    peer_ = unmapped(stream_.socket().remote_endpoint(ignored).address());
+    local_name_ = host_name(unmapped(stream_.socket().local_endpoint(ignored).address()));
+    from_proxy_ = std::find(door_.trusted_proxies.begin(), door_.trusted_proxies.end(), peer_) !=
+                  door_.trusted_proxies.end();
+}
+
+bool HttpSession::count_client(const Request &request) {
+    if (!from_proxy_)
+        return true;  // counted at the accept
+    std::vector<std::string_view> forwarded;
+    for (auto [field, end] = request.equal_range("X-Forwarded-For"); field != end; ++field)
+        forwarded.push_back(field->value());
+    const std::string client = ClientLimits::client_of(forwarded_client(peer_, forwarded, door_.trusted_proxies));
+    if (client == slot_.client())
+        return true;
+    // A proxy's connection may carry another client with each request.
+    ClientLimits::Slot moved = door_.limits.take(client, ClientLimits::Kind::http);
+    if (!moved)
+        return false;
+    slot_ = std::move(moved);
+    return true;
+}
+
+bool HttpSession::own_host(std::string_view host) const {
+    return host_is_one_of(host, door_.own_names) || host_is_one_of(host, {local_name_});
 }
 
 HttpSession::~HttpSession() { gateway_.closed(this); }
@@ -118,6 +181,12 @@ void HttpSession::answer() {
     Request request = parser_->release();
     const std::string_view target = request.target();
     const std::string_view path = target_path(target);
+    if (!count_client(request))
+        return send(too_many(request, "connections"));
+    // Without a token, a page of another site could reach us under its own name pointed here.
+    if (gateway_.token().empty() && !own_host(request[http::field::host]))
+        return send(text(request, http::status::misdirected_request,
+                         "this dashboard answers only for its own names (orlex_web --allowed-host NAME)"));
     if (request.method() != http::verb::get && request.method() != http::verb::head) {
         auto refused = text(request, http::status::method_not_allowed, "only GET and HEAD");
         refused->set(http::field::allow, "GET, HEAD");
@@ -131,10 +200,16 @@ void HttpSession::answer() {
         return send(refused);
     }
     if (path == "/ws" && beast::websocket::is_upgrade(request)) {
+        if (!valid_websocket_key(request[http::field::sec_websocket_key]))
+            return send(text(request, http::status::bad_request, "Sec-WebSocket-Key must be 16 bytes in base64"));
         if (!same_origin(request))
             return send(text(request, http::status::forbidden, "WebSocket from another origin"));
+        ClientLimits::Slot viewer_slot = door_.limits.take(slot_.client(), ClientLimits::Kind::websocket);
+        if (!viewer_slot)
+            return send(too_many(request, "dashboard pages"));
         gateway_.closed(this);  // the viewer counts the connection from here on
-        return std::make_shared<Viewer>(std::move(stream_), gateway_)->run(std::move(request));
+        slot_.release();
+        return std::make_shared<Viewer>(std::move(stream_), gateway_, std::move(viewer_slot))->run(std::move(request));
     }
     std::shared_ptr<Response> answer;
     if (path == "/api/servers" || path.substr(0, sizeof(kApiPrefix) - 1) == kApiPrefix)

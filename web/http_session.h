@@ -1,7 +1,9 @@
 // One HTTP connection: GET and HEAD of the page's files and the API, or the upgrade to a viewer's
-// WebSocket. Headers are bounded, bodies refused, paths matched exactly.
+// WebSocket. Headers are bounded and must come within kRequestTime, bodies refused, paths matched
+// exactly; each client address holds only its share of the connections.
 #pragma once
 
+#include <boost/asio/ip/address.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/empty_body.hpp>
@@ -9,20 +11,35 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
+#include "web/client_limits.h"
 #include "web/closable.h"
 
 namespace web {
 
 class Gateway;
+struct Options;
+
+// What every connection is checked against, set once at start.
+struct FrontDoor {
+    explicit FrontDoor(const Options &options);
+
+    ClientLimits limits;
+    std::vector<boost::asio::ip::address> trusted_proxies;
+    std::vector<std::string> own_names;  // the Host names answered without a token, lower case
+};
 
 class HttpSession : public std::enable_shared_from_this<HttpSession>, public Closable {
 public:
     static constexpr size_t kLongestHeader = 8 * 1024;
-    // A whole request must come within this; an idle kept-alive connection is closed after it.
-    static constexpr std::chrono::seconds kRequestTime{30};
+    // The request line and headers must come within this (a trickle of bytes does not extend it);
+    // an idle kept-alive connection is closed after it.
+    static constexpr std::chrono::seconds kRequestTime{10};
 
-    HttpSession(boost::asio::ip::tcp::socket &&socket, Gateway &gateway);
+    // `slot` counts the connection for the peer's address (for a proxy's, its own, unlimited).
+    HttpSession(boost::asio::ip::tcp::socket &&socket, Gateway &gateway, FrontDoor &door, ClientLimits::Slot slot);
     ~HttpSession();
     void run() { read(); }
     void close_now() override;
@@ -31,11 +48,19 @@ private:
     void read();
     void answer_error(boost::system::error_code error);
     void answer();
+    // The request's client: the peer, or for a trusted proxy the client it forwarded for.
+    bool count_client(const boost::beast::http::request<boost::beast::http::empty_body> &request);
+    bool own_host(std::string_view host) const;
     template <class Response>
     void send(std::shared_ptr<Response> response);
 
     boost::beast::tcp_stream stream_;
     Gateway &gateway_;
+    FrontDoor &door_;
+    ClientLimits::Slot slot_;
+    boost::asio::ip::address peer_;
+    std::string local_name_;  // the address the client reached us at, as a Host would name it
+    bool from_proxy_ = false;
     boost::beast::flat_buffer buffer_;
     std::optional<boost::beast::http::request_parser<boost::beast::http::empty_body>> parser_;
 };

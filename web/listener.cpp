@@ -12,7 +12,8 @@ namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
 using error_code = boost::system::error_code;
 
-Listener::Listener(asio::io_context &io, Gateway &gateway) : acceptor_(io), pause_(io), gateway_(gateway) {}
+Listener::Listener(asio::io_context &io, Gateway &gateway, const Options &options)
+    : acceptor_(io), pause_(io), gateway_(gateway), door_(options) {}
 
 bool Listener::open(const std::string &host, int port, std::string *error) {
     error_code code;
@@ -57,10 +58,15 @@ void Listener::accept() {
             });
             return;
         }
-        if (gateway_.may_open()) {
-            error_code ignored;  // a state's last segment must not wait for the previous one's ACK
+        error_code ignored;
+        const tcp::endpoint peer = socket.remote_endpoint(ignored);
+        ClientLimits::Slot slot;
+        if (!ignored && gateway_.may_open())
+            slot = door_.limits.take(ClientLimits::client_of(peer.address()), ClientLimits::Kind::http);
+        if (slot) {
+            // a state's last segment must not wait for the previous one's ACK
             socket.set_option(tcp::no_delay(true), ignored);
-            std::make_shared<HttpSession>(std::move(socket), gateway_)->run();
+            std::make_shared<HttpSession>(std::move(socket), gateway_, door_, std::move(slot))->run();
         }
         accept();  // the refused socket closes as it goes out of scope
     });

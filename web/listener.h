@@ -1,4 +1,5 @@
-// Accepts the dashboard's connections, each into its own HTTP session.
+// Accepts the dashboard's connections, each into its own HTTP session; a connection beyond its
+// address's share is closed at once.
 #pragma once
 
 #include <boost/asio/ip/tcp.hpp>
@@ -6,13 +7,16 @@
 
 #include <string>
 
+#include "web/http_session.h"
+
 namespace web {
 
 class Gateway;
+struct Options;
 
 class Listener {
 public:
-    Listener(boost::asio::io_context &io, Gateway &gateway);
+    Listener(boost::asio::io_context &io, Gateway &gateway, const Options &options);
     // Binds host:port; false with the reason.
     bool open(const std::string &host, int port, std::string *error);
     unsigned short port() const;
@@ -25,6 +29,7 @@ private:
     boost::asio::ip::tcp::acceptor acceptor_;
     boost::asio::steady_timer pause_;  // out of descriptors: try again shortly, never spin
     Gateway &gateway_;
+    FrontDoor door_;
 };
 
 }  // namespace web

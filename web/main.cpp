@@ -54,7 +54,7 @@ int main(int argc, char **argv) {
 
     boost::asio::io_context io;
     web::Gateway gateway(io, options);
-    web::Listener listener(io, gateway);
+    web::Listener listener(io, gateway, options);
     // On a signal everything is closed and the loop ends when the last handler has run. Caught from
     // here on: reading long recordings at start takes a while, and a stop then must end us cleanly.
     boost::asio::signal_set signals(io, SIGINT, SIGTERM);

@@ -2,6 +2,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <boost/asio/ip/address.hpp>
+
+#include <algorithm>
+#include <cctype>
+
 namespace web {
 namespace {
 
@@ -23,6 +28,22 @@ std::string check_listen(const std::string &text, Options *options) {
     options->listen_host = text.substr(0, colon);
     options->listen_port = std::stoi(port);
     return "";
+}
+
+// A name as a browser puts it in Host: letters, digits, '-' and '.', or an IPv6 address, which
+// Host puts in brackets (the command line takes "[::2]" as a list and drops them).
+std::string check_allowed_host(std::string *name) {
+    std::transform(name->begin(), name->end(), name->begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    boost::system::error_code error;
+    if (const auto v6 = boost::asio::ip::make_address_v6(*name, error); !error) {
+        *name = "[" + v6.to_string() + "]";  // as Host puts it
+        return "";
+    }
+    const bool plain = !name->empty() && name->size() <= 253 && std::all_of(name->begin(), name->end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
+    });
+    return plain ? "" : "\"" + *name + "\" is not a host name (give it without a port)";
 }
 
 ParseResult stop(int exit_code, const std::string &output) { return {ParseResult::exit, exit_code, output}; }
@@ -70,6 +91,23 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
     app.add_option("--replay-speed", options->replay_speed, "the speed replays start at, 0.5 to 16 (the page changes it)")
         ->check(CLI::Range(0.5, 16.0))
         ->capture_default_str();
+    app.add_option("--http-per-address", options->http_per_address,
+                   "open HTTP connections one client address may hold (an IPv6 client: its /64); WebSockets "
+                   "are counted apart")
+        ->check(CLI::Range(1, 1000))
+        ->capture_default_str();
+    app.add_option("--websockets-per-address", options->websockets_per_address,
+                   "open WebSockets (dashboard pages) one client address may hold")
+        ->check(CLI::Range(1, 1000))
+        ->capture_default_str();
+    app.add_option("--trusted-proxy", options->trusted_proxies,
+                   "a reverse proxy in front of the dashboard: the client address of its requests is the last "
+                   "one in their X-Forwarded-For; repeatable")
+        ->type_name("ADDR");
+    app.add_option("--allowed-host", options->allowed_hosts,
+                   "without a token, requests are answered only when their Host is the listen address, localhost, "
+                   "127.0.0.1, [::1] or a NAME given here; repeatable")
+        ->type_name("NAME");
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);
@@ -88,6 +126,15 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
         return stop(2, "name the servers to watch: --server NAME=HOST:PORT or --config FILE (or --replay FILE...)\n");
     if (const std::string listen_error = check_listen(listen, options); !listen_error.empty())
         return stop(2, "--listen: " + listen_error + "\n");
+    for (const std::string &proxy : options->trusted_proxies) {
+        boost::system::error_code code;
+        boost::asio::ip::make_address(proxy, code);
+        if (code)
+            return stop(2, "--trusted-proxy: \"" + proxy + "\" is not an IP address\n");
+    }
+    for (std::string &name : options->allowed_hosts)
+        if (const std::string host_error = check_allowed_host(&name); !host_error.empty())
+            return stop(2, "--allowed-host: " + host_error + "\n");
     if (!token_file.empty()) {
         std::string text;
         if (!read_text_file(token_file, &text))

@@ -52,7 +52,7 @@ int64_t unix_ms_at(std::chrono::steady_clock::time_point moment) {
 Recorder::Recorder(std::string directory, uint64_t max_bytes) : directory_(std::move(directory)), max_bytes_(max_bytes) {}
 
 bool Recorder::prepare(std::string *error) {
-    if (::mkdir(directory_.c_str(), 0755) != 0 && errno != EEXIST) {
+    if (::mkdir(directory_.c_str(), 0700) != 0 && errno != EEXIST) {
         *error = directory_ + ": cannot create: " + std::strerror(errno);
         return false;
     }

@@ -73,15 +73,13 @@ void Upstream::connected() {
     if (ever_connected_)
         ++state_.reconnects;
     ever_connected_ = true;
-    records_since_connect_ = false;
     state_.new_connection();
     if (recorder_)
         recorder_->connection_ended(state_.address().name);
     state_.connected = true;
     state_.problem.clear();
-    reported_problem_.clear();
-    std::fprintf(stderr, "orlex_web: %s (%s) connected\n", state_.address().name.c_str(),
-                 state_.address().address().c_str());
+    if (!flapping_)
+        log_connected("");
     // The server record comes by itself every few seconds; asking gets the page a map at once.
     static const std::string ask = "GET_SERVER\n";
     asio::async_write(socket_, asio::buffer(ask), [](error_code, size_t) {});
@@ -111,9 +109,12 @@ void Upstream::received(size_t size) {
         return drop("more than " + std::to_string(kMaxPending / 1024) + " KB without a record end");
     }
     if (folded > 0) {
-        if (!records_since_connect_)
-            backoff_.reset();  // a working link: the next failure waits the shortest time again
-        records_since_connect_ = true;
+        const auto now = std::chrono::steady_clock::now();
+        backoff_.link_up(now);
+        if (flapping_ && backoff_.steady(now)) {
+            flapping_ = false;
+            log_connected(" and steady again");
+        }
         tell();
     }
     read();
@@ -129,10 +130,18 @@ void Upstream::drop(const std::string &reason) {
     const bool was_connected = state_.connected;
     state_.connected = false;
     state_.problem = reason;
-    const std::chrono::seconds wait = backoff_.next();
-    if (was_connected || reason != reported_problem_)
-        std::fprintf(stderr, "orlex_web: %s (%s): %s; trying again in %lld s\n", state_.address().name.c_str(),
-                     state_.address().address().c_str(), reason.c_str(), static_cast<long long>(wait.count()));
+    const auto now = std::chrono::steady_clock::now();
+    // A link that fell before it was steady is one state, "failing", however often it comes back:
+    // logged when it starts or its reason changes, not at every attempt.
+    const bool fell_early = was_connected && !backoff_.steady(now);
+    const bool changed = reason != reported_problem_ || (was_connected && !flapping_);
+    if (was_connected)
+        flapping_ = fell_early;
+    const std::chrono::seconds wait = backoff_.next(now);
+    if (changed)
+        std::fprintf(stderr, "orlex_web: %s (%s): %s; trying again in %lld s%s\n", state_.address().name.c_str(),
+                     state_.address().address().c_str(), reason.c_str(), static_cast<long long>(wait.count()),
+                     fell_early ? ", then less often until a link stays up for a minute" : "");
     reported_problem_ = reason;
     tell();
     retry_timer_.expires_after(wait);
@@ -140,6 +149,12 @@ void Upstream::drop(const std::string &reason) {
         if (!error && !self->stopped_)
             self->retry();
     });
+}
+
+void Upstream::log_connected(const char *how) {
+    reported_problem_.clear();
+    std::fprintf(stderr, "orlex_web: %s (%s) connected%s\n", state_.address().name.c_str(),
+                 state_.address().address().c_str(), how);
 }
 
 void Upstream::retry() {

@@ -43,6 +43,7 @@ private:
     void retry();
     void arm_silence(std::chrono::seconds limit);
     void tell();
+    void log_connected(const char *how);
 
     boost::asio::ip::tcp::resolver resolver_;
     boost::asio::ip::tcp::socket socket_;
@@ -56,8 +57,8 @@ private:
     bool stopped_ = false;
     bool waiting_ = false;  // dropped, the next attempt scheduled
     bool ever_connected_ = false;
-    bool records_since_connect_ = false;
     std::string reported_problem_;  // the last one logged: a server down for hours logs once
+    bool flapping_ = false;         // its links keep falling before they are steady: not logged each time
 };
 
 }  // namespace web

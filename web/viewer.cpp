@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "web/gateway.h"
+#include "web/handshake.h"
 
 namespace web {
 namespace {
@@ -33,7 +34,8 @@ namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 using error_code = boost::system::error_code;
 
-Viewer::Viewer(beast::tcp_stream &&stream, Gateway &gateway) : socket_(std::move(stream)), gateway_(gateway) {
+Viewer::Viewer(beast::tcp_stream &&stream, Gateway &gateway, ClientLimits::Slot slot)
+    : socket_(std::move(stream)), gateway_(gateway), slot_(std::move(slot)) {
     gateway_.opened(this);
 }
 
@@ -46,6 +48,8 @@ void Viewer::run(beast::http::request<beast::http::empty_body> request) {
     beast::get_lowest_layer(socket_).expires_never();  // the WebSocket keeps its own time limits
     websocket::stream_base::timeout timeout = websocket::stream_base::timeout::suggested(beast::role_type::server);
     timeout.idle_timeout = std::chrono::seconds(30);  // pinged half way: a page that answers nothing goes
+    timeout.handshake_timeout = kHandshakeTime;
+    answer_as_gateway(socket_);
     socket_.set_option(timeout);
     socket_.read_message_max(kLongestMessage);
     socket_.text(true);

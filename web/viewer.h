@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "web/client_limits.h"
 #include "web/closable.h"
 
 namespace web {
@@ -25,7 +26,8 @@ public:
     static constexpr std::chrono::seconds kLongestStall{10};
     static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"} or a replay control
 
-    Viewer(boost::beast::tcp_stream &&stream, Gateway &gateway);
+    // `slot` is its place among its client's WebSockets, given back as it ends.
+    Viewer(boost::beast::tcp_stream &&stream, Gateway &gateway, ClientLimits::Slot slot);
     ~Viewer();
     // Completes the upgrade the request asks for, then pushes the server list.
     void run(boost::beast::http::request<boost::beast::http::empty_body> request);
@@ -51,6 +53,7 @@ private:
     Message writing_;       // held until its write completes
     std::chrono::steady_clock::time_point write_started_;
     bool open_ = false;
+    ClientLimits::Slot slot_;
 };
 
 }  // namespace web
