@@ -84,7 +84,7 @@ install_npm_part() {
   if [ "$(id -u)" -eq 0 ] && [ "$OWNER" != root ]; then
     run=(runuser -u "$OWNER" -- env HOME="$(getent passwd "$OWNER" | cut -d: -f6)")
   fi
-  (cd tests/web/browser && "${run[@]}" env PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --ignore-scripts)
+  (cd tests/web/browser && "${run[@]}" env PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --no-update-notifier --ignore-scripts)
 }
 
 updated=no
