@@ -18,6 +18,7 @@ MIRROR=${FRESH_MIRROR:-http://deb.debian.org/debian}
 SECURITY_MIRROR=${FRESH_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
 MARK=.orlex-fresh   # only a folder holding this is ever removed
 USER_NAME=dev
+. "$checkout/scripts/ports.sh"
 
 can_run() {
   [ "$(id -u)" -eq 0 ] || { echo "check-fresh: needs root (debootstrap, chroot, mounts)"; return 1; }
@@ -95,28 +96,6 @@ in_fresh() {
   return $status
 }
 
-# Listening TCP sockets on PORT, as address:port in hex from /proc ("0100007F:9C57" is 127.0.0.1).
-listeners_on() {
-  local hex
-  hex=$(printf '%04X' "$1")
-  awk -v port="$hex" '$4 == "0A" && substr($2, length($2) - 3) == port { print $2 }' /proc/net/tcp /proc/net/tcp6 2>/dev/null
-}
-port_in_use() {
-  local hex
-  hex=$(printf '%04X' "$1")
-  awk -v port="$hex" 'substr($2, length($2) - 3) == port { found = 1 } END { exit !found }' \
-    /proc/net/tcp /proc/net/tcp6 /proc/net/udp /proc/net/udp6 2>/dev/null
-}
-
-# A game port whose plug-in port (13000 above) and itself are free, below the ports the kernel hands out.
-pick_hostport() {
-  local port
-  for port in $(seq 2000 7 19000 | shuf); do
-    port_in_use "$port" || port_in_use $((port + 13000)) || { echo "$port"; return; }
-  done
-  echo 27015
-}
-
 http_answers() {
   local host=$1 port=$2 status
   exec 3<> "/dev/tcp/$host/$port" || return 1
@@ -192,7 +171,7 @@ owned=$(find "$root/home/$USER_NAME" -user 0 | head -5)
 timed "the web part into a user's checkout"
 
 echo "== make run: the dashboard first, and the plug-in on 127.0.0.1 only"
-hostport=$(pick_hostport)
+hostport=$(pick_hostport) || hostport=27015
 plugin_port=$((hostport + 13000))
 setsid env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb WEB_LISTEN=127.0.0.1:0 HOSTPORT="$hostport" \
   chroot "$root" sh -c 'cd /root/orlex && make run RUN_ARGS="--duration 120"' > "$log_dir/make-run.log" 2>&1 < /dev/null &
@@ -209,15 +188,9 @@ else
   head -1 "$log_dir/make-run.log" | grep -q '^orlex_web: the dashboard is at' ||
     fail "make run's first line is not the dashboard's address: $(head -1 "$log_dir/make-run.log")"
   http_answers "${dashboard%:*}" "${dashboard#*:}" || fail "the dashboard at $dashboard does not answer"
-  bound=""
-  for ((waited = 0; waited < 150 && ${#bound} == 0; waited++)); do
-    sleep 0.2
-    bound=$(listeners_on "$plugin_port")
-  done
-  [ -n "$bound" ] || fail "nothing listens on the plug-in's port $plugin_port"
-  for address in $bound; do
-    [ "$address" = "$(printf '0100007F:%04X' "$plugin_port")" ] || fail "the plug-in's port is bound to $address (hex), not 127.0.0.1 only"
-  done
+  for ((waited = 0; waited < 150 && $(listeners_on "$plugin_port" | wc -l) == 0; waited++)); do sleep 0.2; done
+  bound_to_loopback_only "$plugin_port" ||
+    fail "the plug-in's port $plugin_port is not bound to 127.0.0.1 only: $(listeners_on "$plugin_port" | tr '\n' ' ')(hex)"
   grep -q "the plug-in listens on 127.0.0.1:$plugin_port " "$log_dir/make-run.log" ||
     fail "the simulated server's start line does not name 127.0.0.1:$plugin_port"
 fi

@@ -5,8 +5,10 @@
 # free one) moves the dashboard; HOSTPORT (default 27015) is the game port, the plug-in's is 13000 above;
 # WEB_RECORD=DIR records what it shows into DIR (orlex_web --record; replay with orlex_web --replay FILE).
 # The plug-in listens on 127.0.0.1 only: --set orlex_mm_ip=0 among the options opens it to every interface.
+# BUILD_DIR (default ./build) is the build folder whose programs run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-./build}
 listen=${WEB_LISTEN:-127.0.0.1:8080}
 hostport=${HOSTPORT:-27015}
 args=("$@")
@@ -19,8 +21,8 @@ args=(--set orlex_mm_ip=127.0.0.1 "${args[@]}")
 
 record=()
 [ -n "${WEB_RECORD:-}" ] && record=(--record "$WEB_RECORD")
-./build/orlex_web --server "simulated=127.0.0.1:$((hostport + 13000))" --listen "$listen" "${record[@]}" \
-  > build/orlex_web.log 2>&1 &
+"$build"/orlex_web --server "simulated=127.0.0.1:$((hostport + 13000))" --listen "$listen" "${record[@]}" \
+  > "$build"/orlex_web.log 2>&1 &
 web=$!
 trap 'kill "$web" 2>/dev/null; wait "$web" 2>/dev/null' EXIT
 
@@ -29,17 +31,17 @@ address=""
 for ((waited = 0; waited < 300 && ${#address} == 0; waited++)); do
   if ! kill -0 "$web" 2>/dev/null; then
     echo "make run: the dashboard did not start:" >&2
-    cat build/orlex_web.log >&2
+    cat "$build"/orlex_web.log >&2
     echo "make run: choose another address for it, e.g. WEB_LISTEN=127.0.0.1:8081 make run (port 0 picks a free one)" >&2
     exit 1
   fi
   sleep 0.1
-  address=$(sed -n 's|^orlex_web: dashboard at \(http://[^ ]*\)$|\1|p' build/orlex_web.log | head -n 1)
+  address=$(sed -n 's|^orlex_web: dashboard at \(http://[^ ]*\)$|\1|p' "$build"/orlex_web.log | head -n 1)
 done
 if [ -z "$address" ]; then
-  echo "make run: the dashboard did not start listening within 30 seconds (log: build/orlex_web.log)" >&2
+  echo "make run: the dashboard did not start listening within 30 seconds (log: $build/orlex_web.log)" >&2
   exit 1
 fi
-echo "orlex_web: the dashboard is at $address (log: build/orlex_web.log)"
-[ -n "${WEB_RECORD:-}" ] && echo "orlex_web: recording into $WEB_RECORD (replay: ./build/orlex_web --replay $WEB_RECORD/FILE)"
-./build/orlex_simhost "${args[@]}"
+echo "orlex_web: the dashboard is at $address (log: $build/orlex_web.log)"
+[ -n "${WEB_RECORD:-}" ] && echo "orlex_web: recording into $WEB_RECORD (replay: $build/orlex_web --replay $WEB_RECORD/FILE)"
+"$build"/orlex_simhost "${args[@]}"
