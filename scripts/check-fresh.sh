@@ -96,14 +96,6 @@ in_fresh() {
   return $status
 }
 
-http_answers() {
-  local host=$1 port=$2 status
-  exec 3<> "/dev/tcp/$host/$port" || return 1
-  printf 'GET / HTTP/1.0\r\nHost: %s\r\n\r\n' "$host" >&3
-  read -r -t 10 status <&3
-  exec 3<&-
-  [[ "$status" == HTTP/1.?\ 200* ]]
-}
 
 [ -z "$(git -C "$checkout" status --porcelain --untracked-files=no)" ] ||
   echo "check-fresh: note: uncommitted changes are not checked; the clone has the last commit only"

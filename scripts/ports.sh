@@ -1,4 +1,5 @@
-# Sourced: TCP and UDP ports as /proc/net shows them, for the scripts that start servers.
+# Sourced: TCP and UDP ports as /proc/net shows them, and whether a page answers there, for the
+# scripts that start servers.
 
 # The listening TCP sockets on PORT, as address:port in hex ("0100007F:9C57" is 127.0.0.1:40023).
 listeners_on() {
@@ -30,4 +31,14 @@ pick_hostport() {
     port_in_use "$port" || port_in_use $((port + 13000)) || { echo "$port"; return 0; }
   done
   return 1
+}
+
+# Whether GET / at HOST PORT answers 200 (bash's /dev/tcp: no HTTP client needed).
+http_answers() {
+  local host=$1 port=$2 status
+  exec 3<> "/dev/tcp/$host/$port" || return 1
+  printf 'GET / HTTP/1.0\r\nHost: %s\r\n\r\n' "$host" >&3
+  read -r -t 10 status <&3
+  exec 3<&-
+  [[ "$status" == HTTP/1.?\ 200* ]]
 }

@@ -37,6 +37,8 @@ if ! wait_for "$work/run.log" "orlex_simhost:" 60; then
 else
   head -n 1 "$work/run.log" | grep -q '^orlex_web: the dashboard is at http://127\.0\.0\.1:[0-9]*/ ' ||
     fail "the first line is not the dashboard's address: $(head -n 1 "$work/run.log")"
+  dashboard=$(sed -n 's|^orlex_web: the dashboard is at http://127\.0\.0\.1:\([0-9]*\)/ .*|\1|p' "$work/run.log")
+  http_answers 127.0.0.1 "${dashboard:-0}" || fail "the dashboard at port ${dashboard:-?} does not answer"
   grep -q "the plug-in listens on 127\.0\.0\.1:$plugin_port five seconds" "$work/run.log" ||
     fail "the start line does not name 127.0.0.1:$plugin_port: $(grep orlex_simhost: "$work/run.log")"
   for ((tenths = 0; tenths < 600 && $(listeners_on "$plugin_port" | wc -l) == 0; tenths++)); do sleep 0.1; done
