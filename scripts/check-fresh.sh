@@ -84,11 +84,13 @@ timed() { times+=("$(printf '%-52s %3d min %02d s' "$1" $(((SECONDS - started) /
 
 # A command inside the fresh system, in a process group of its own (stopped with this script),
 # with the environment a fresh login has; its output goes to a log and is returned through $?.
+# A certificate bundle node is told to trust here (a proxy's authority, say) is trusted there too.
+fresh_env=(PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb
+  ${NODE_EXTRA_CA_CERTS:+NODE_EXTRA_CA_CERTS=$NODE_EXTRA_CA_CERTS})
 in_fresh() {
   local log=$1
   shift
-  setsid env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb \
-    chroot "$root" "$@" > "$log_dir/$log" 2>&1 < /dev/null &
+  setsid env -i "${fresh_env[@]}" chroot "$root" "$@" > "$log_dir/$log" 2>&1 < /dev/null &
   stage_pid=$!
   wait "$stage_pid"
   local status=$?
@@ -116,6 +118,12 @@ deb $MIRROR bookworm-updates main
 deb $SECURITY_MIRROR bookworm-security main
 EOF
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# This machine's own certificate authorities (a proxy's, say), as its administrator would add them
+# to a new system: the ca-certificates package takes them in when it is installed.
+if compgen -G "/usr/local/share/ca-certificates/*.crt" > /dev/null; then
+  mkdir -p "$root/usr/local/share/ca-certificates"
+  cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+fi
 # As in any chroot, packages do not start their services: there is no init to stop them.
 printf '#!/bin/sh\nexit 101\n' > "$root/usr/sbin/policy-rc.d"
 chmod +x "$root/usr/sbin/policy-rc.d"
@@ -165,7 +173,7 @@ timed "the web part into a user's checkout"
 echo "== make run: the dashboard first, and the plug-in on 127.0.0.1 only"
 hostport=$(pick_hostport) || hostport=27015
 plugin_port=$((hostport + 13000))
-setsid env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb WEB_LISTEN=127.0.0.1:0 HOSTPORT="$hostport" \
+setsid env -i "${fresh_env[@]}" WEB_LISTEN=127.0.0.1:0 HOSTPORT="$hostport" \
   chroot "$root" sh -c 'cd /root/orlex && make run RUN_ARGS="--duration 120"' > "$log_dir/make-run.log" 2>&1 < /dev/null &
 stage_pid=$!
 dashboard=""
