@@ -118,6 +118,8 @@ deb $MIRROR bookworm-updates main
 deb $SECURITY_MIRROR bookworm-security main
 EOF
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# What an installed Debian has and debootstrap leaves out: localhost by name.
+printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' > "$root/etc/hosts"
 # This machine's own certificate authorities (a proxy's, say), as its administrator would add them
 # to a new system: the ca-certificates package takes them in when it is installed.
 if compgen -G "/usr/local/share/ca-certificates/*.crt" > /dev/null; then
