@@ -1,8 +1,8 @@
 # Build variants, each in its own folder:
 #   make / make build   the native library, the simulated server and the tests (build/)
 #   make test           build, then run every test
-#   make run            build, then start a simulated server with the plug-in loaded, and the
-#                       web dashboard (orlex_web) watching it
+#   make run            build (quietly), then start a simulated server with the plug-in loaded,
+#                       and the web dashboard (orlex_web) watching it
 #   make i386           the 32-bit library real servers load, its tests too (build-i386/)
 #   make test-i386      build, then run every test against the 32-bit library
 #   make win32          the 32-bit Windows DLL and simulated server (build-win32/)
@@ -23,7 +23,9 @@ CMAKE ?= cmake
 RUN_ARGS ?= --log
 
 # The dashboard listens on 127.0.0.1:8080 by default: WEB_LISTEN=ADDR:PORT make run moves it;
-# WEB_RECORD=DIR make run records what it shows (orlex_web --replay DIR/FILE plays it back).
+# WEB_RECORD=DIR make run records what it shows (orlex_web --replay DIR/FILE plays it back);
+# HOSTPORT=N make run moves the game port (27015), and the plug-in's with it (N + 13000). The plug-in
+# listens on 127.0.0.1 only; RUN_ARGS='--log --set orlex_mm_ip=0' opens it to every interface.
 .PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 soak-web soak-web-short clean
 
 all: build
@@ -33,35 +35,40 @@ all: build
 native-deps:
 	@scripts/install-deps.sh --ensure native
 
-# The browser test's part: when it cannot be installed, that test says it was skipped and why.
+# The browser test's part: make test runs every test, so a part it cannot install stops it.
 web-deps:
-	@scripts/install-deps.sh --ensure web || echo "make: the web part is incomplete: the browser test will be skipped"
+	@scripts/install-deps.sh --ensure web
 
-build/CMakeCache.txt: | native-deps
+# Each build folder stands on the build file its configure generates, not on the cache, which a
+# failed configure leaves behind: the next make configures it again.
+build/Makefile: | native-deps
 	$(CMAKE) -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-build: native-deps build/CMakeCache.txt
+build: native-deps build/Makefile
 	$(CMAKE) --build build -j $(JOBS)
 
 test: build web-deps
 	cd build && ctest --output-on-failure -j $(JOBS)
 
-run: build
-	scripts/run.sh $(RUN_ARGS)
+# The build's output only when it fails: the dashboard's address is the first thing run prints.
+run: native-deps
+	@[ -f build/Makefile ] || echo "make run: building for the first time (a few minutes; the output shows only if it fails)"
+	@log=$$(mktemp) && { $(MAKE) --no-print-directory build > "$$log" 2>&1 || { cat "$$log"; rm -f "$$log"; exit 1; }; } && rm -f "$$log"
+	@scripts/run.sh $(RUN_ARGS)
 
-build-i386/CMakeCache.txt:
+build-i386/Makefile:
 	$(CMAKE) -S . -B build-i386 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/i386.cmake
 
-i386: build-i386/CMakeCache.txt
+i386: build-i386/Makefile
 	$(CMAKE) --build build-i386 -j $(JOBS)
 
 test-i386: i386
 	cd build-i386 && ctest --output-on-failure -j $(JOBS)
 
-build-win32/CMakeCache.txt:
+build-win32/Makefile:
 	$(CMAKE) -S . -B build-win32 -DCMAKE_BUILD_TYPE=Release -DORLEX_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE=cmake/win32.cmake
 
-win32: build-win32/CMakeCache.txt
+win32: build-win32/Makefile
 	$(CMAKE) --build build-win32 -j $(JOBS)
 
 # 32-bit where this machine can run it, else the 64-bit build under a 64-bit Wine
@@ -70,10 +77,10 @@ test-win32:
 	JOBS=$(JOBS) scripts/test-wine.sh
 
 # Only to run the Windows code under a 64-bit Wine where 32-bit programs cannot run.
-build-win64/CMakeCache.txt:
+build-win64/Makefile:
 	$(CMAKE) -S . -B build-win64 -DCMAKE_BUILD_TYPE=Release -DORLEX_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE=cmake/win64.cmake
 
-win64: build-win64/CMakeCache.txt
+win64: build-win64/Makefile
 	$(CMAKE) --build build-win64 -j $(JOBS)
 
 dist: i386 win32
@@ -134,22 +141,22 @@ soak-web-short: build
 
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 
-build-fuzz/CMakeCache.txt:
+build-fuzz/Makefile:
 	CC=clang-14 CXX=clang++-14 $(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DORLEX_TESTS=OFF -DORLEX_PLUGIN_LIBRARY=OFF -DORLEX_FUZZ=ON \
 	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS) -fsanitize=fuzzer-no-link" \
 	  -DCMAKE_C_FLAGS="$(SANITIZE_FLAGS) -fsanitize=fuzzer-no-link"
 
-fuzz: build-fuzz/CMakeCache.txt
+fuzz: build-fuzz/Makefile
 	$(CMAKE) --build build-fuzz -j $(JOBS)
 	scripts/run-fuzz.sh
 
-build-sanitize/CMakeCache.txt:
+build-sanitize/Makefile:
 	$(CMAKE) -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_C_FLAGS="$(SANITIZE_FLAGS)" \
 	  -DCMAKE_SHARED_LINKER_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)"
 
-test-sanitize: build-sanitize/CMakeCache.txt
+test-sanitize: build-sanitize/Makefile
 	$(CMAKE) --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) -E exported_symbols  # the sanitizer runtime is a dependency of its own

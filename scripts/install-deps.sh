@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what the build variants need, in parts; a part that cannot install never stops the
 # others. Safe to run again.
-#   scripts/install-deps.sh [PART...]        install these parts (default: all), as root or through sudo
+#   scripts/install-deps.sh [PART...]        install these parts (default: all), as root, through sudo,
+#                                            or with su -c '...' where there is no sudo
 #   scripts/install-deps.sh --ensure PART    install it if something is missing (as root), else say
 #                                            the one command to run; used by make test and make run
+# Nothing it makes in the checkout belongs to root: npm runs as the checkout's owner.
 # Parts: native, i386, windows, wine, tools, web. Exit 1 when a part asked for is still incomplete.
 set -u
 export DEBIAN_FRONTEND=noninteractive
@@ -11,11 +13,20 @@ cd "$(dirname "$0")/.."
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+SELF="$PWD/scripts/install-deps.sh"
+OWNER=$(stat -c %U .)
+# A comma-decimal locale, so that the test that reads numbers under one runs.
+COMMA_LOCALE=de_DE.UTF-8
+
+# The command a user who is not root runs: a minimal Debian has su but no sudo.
+as_root_command() {
+  if command -v sudo >/dev/null; then echo "sudo $SELF $*"; else echo "su -c '$SELF $*'"; fi
+}
 ALL_PARTS="native i386 windows wine tools web"
 
 # --- native: the native build, its tests and benchmarks (valgrind's header marks what callgrind
 # counts), the admin client and the gateway.
-NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind libboost1.81-dev libcli11-dev zlib1g-dev"
+NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind libboost1.81-dev libcli11-dev zlib1g-dev locales"
 # --- i386: the 32-bit Linux library (what real servers load) and its tests; qemu runs them where
 # the kernel cannot run 32-bit programs itself.
 I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
@@ -24,8 +35,9 @@ I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
 WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest"
 # --- wine: runs the Windows builds for the smoke test.
 WINE="wine wine32:i386 wine64"
-# --- tools: fuzzing (libFuzzer comes with clang).
-TOOLS="clang-14 libclang-rt-14-dev"
+# --- tools: fuzzing (libFuzzer comes with clang), and debootstrap, with which scripts/check-fresh.sh
+# makes a fresh Debian 12.
+TOOLS="clang-14 libclang-rt-14-dev debootstrap"
 # --- web: the dashboard's browser test: Debian's chromium, node and npm (a node that brings its own
 # npm counts), and playwright-core from npm (tests/web/browser, locked), which never downloads a browser.
 WEB="chromium prometheus"
@@ -49,7 +61,30 @@ missing_in() {
   local out
   out=$(missing $(packages_of "$1"))
   if [ "$1" = web ] && [ ! -d tests/web/browser/node_modules/playwright-core ]; then out="$out playwright-core(npm)"; fi
+  if [ "$1" = native ] && ! has_comma_locale; then out="$out $COMMA_LOCALE(locale)"; fi
   echo "$out"
+}
+
+has_comma_locale() {
+  locale -a 2>/dev/null | grep -qix "${COMMA_LOCALE%.UTF-8}.utf8"
+}
+
+# Through locale.gen, so that a later locale-gen keeps it.
+install_comma_locale() {
+  has_comma_locale && return 0
+  $SUDO sh -c "sed -i 's/^# *\($COMMA_LOCALE UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^$COMMA_LOCALE UTF-8' /etc/locale.gen || echo '$COMMA_LOCALE UTF-8' >> /etc/locale.gen
+    locale-gen"
+}
+
+# The browser test's npm packages, locked, as the checkout's owner, which root may not be.
+install_npm_part() {
+  command -v npm >/dev/null && [ ! -d tests/web/browser/node_modules/playwright-core ] || return 0
+  local run=()
+  if [ "$(id -u)" -eq 0 ] && [ "$OWNER" != root ]; then
+    run=(runuser -u "$OWNER" -- env HOME="$(getent passwd "$OWNER" | cut -d: -f6)")
+  fi
+  (cd tests/web/browser && "${run[@]}" env PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --no-update-notifier --ignore-scripts)
 }
 
 updated=no
@@ -89,9 +124,8 @@ install_part() {
     update_once
     if [ "$part" = wine ]; then install_wine "$need"; else apt_install $need; fi
   fi
-  if [ "$part" = web ] && command -v npm >/dev/null && [ ! -d tests/web/browser/node_modules/playwright-core ]; then
-    (cd tests/web/browser && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --ignore-scripts)
-  fi
+  if [ "$part" = native ]; then install_comma_locale; fi
+  if [ "$part" = web ]; then install_npm_part; fi
 }
 
 if [ "${1:-}" = "--ensure" ]; then
@@ -99,7 +133,9 @@ if [ "${1:-}" = "--ensure" ]; then
   need=$(missing_in "$part")
   [ -z "$need" ] && exit 0
   if [ "$(id -u)" -ne 0 ]; then
-    echo "install-deps: the $part part is missing:$need; install it with: sudo scripts/install-deps.sh $part" >&2
+    # What needs no root (the npm packages) a user installs alone.
+    [ "$part" = web ] && [ -z "$(missing $(packages_of web))" ] && install_npm_part >&2 && [ -z "$(missing_in web)" ] && exit 0
+    echo "install-deps: the $part part is missing:$need; install it with: $(as_root_command "$part")" >&2
     exit 1
   fi
   echo "install-deps: the $part part is missing:$need; installing it"
@@ -110,6 +146,10 @@ if [ "${1:-}" = "--ensure" ]; then
 fi
 
 parts=${*:-$ALL_PARTS}
+if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null; then
+  echo "install-deps: installing packages needs root, and sudo is not installed; run: $(as_root_command "$@")" >&2
+  exit 1
+fi
 failed=""
 for part in $parts; do
   echo "== install-deps: $part"

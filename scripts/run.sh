@@ -1,28 +1,47 @@
 #!/usr/bin/env bash
 # make run: the simulated server with the plug-in, and orlex_web watching it. The dashboard's
 # address comes first; quitting the simulated server (quit, Ctrl-C) ends both.
-# Usage: scripts/run.sh [orlex_simhost options]; WEB_LISTEN (default 127.0.0.1:8080) moves the dashboard;
+# Usage: scripts/run.sh [orlex_simhost options]; WEB_LISTEN (default 127.0.0.1:8080; port 0 picks a
+# free one) moves the dashboard; HOSTPORT (default 27015) is the game port, the plug-in's is 13000 above;
 # WEB_RECORD=DIR records what it shows into DIR (orlex_web --record; replay with orlex_web --replay FILE).
+# The plug-in listens on 127.0.0.1 only: --set orlex_mm_ip=0 among the options opens it to every interface.
+# BUILD_DIR (default ./build) is the build folder whose programs run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-./build}
 listen=${WEB_LISTEN:-127.0.0.1:8080}
-hostport=27015
+hostport=${HOSTPORT:-27015}
 args=("$@")
+given=no
 for ((i = 0; i < ${#args[@]}; i++)); do
-  [ "${args[$i]}" = "--hostport" ] && hostport=${args[$((i + 1))]:-27015}
+  [ "${args[$i]}" = "--hostport" ] && hostport=${args[$((i + 1))]:-27015} && given=yes
 done
+[ "$given" = yes ] || args=(--hostport "$hostport" "${args[@]}")
+args=(--set orlex_mm_ip=127.0.0.1 "${args[@]}")
 
 record=()
 [ -n "${WEB_RECORD:-}" ] && record=(--record "$WEB_RECORD")
-./build/orlex_web --server "simulated=127.0.0.1:$((hostport + 13000))" --listen "$listen" "${record[@]}" \
-  > /dev/null 2> build/orlex_web.log &
+"$build"/orlex_web --server "simulated=127.0.0.1:$((hostport + 13000))" --listen "$listen" "${record[@]}" \
+  > "$build"/orlex_web.log 2>&1 &
 web=$!
 trap 'kill "$web" 2>/dev/null; wait "$web" 2>/dev/null' EXIT
-echo "orlex_web: the dashboard is at http://$listen/ (log: build/orlex_web.log)"
-[ -n "${WEB_RECORD:-}" ] && echo "orlex_web: recording into $WEB_RECORD (replay: ./build/orlex_web --replay $WEB_RECORD/FILE)"
-sleep 0.3
-if ! kill -0 "$web" 2>/dev/null; then
-  echo "orlex_web did not start:" >&2
-  cat build/orlex_web.log >&2
+
+# The address it prints once it listens (the port it really has); reading recordings may take a while.
+address=""
+for ((waited = 0; waited < 300 && ${#address} == 0; waited++)); do
+  if ! kill -0 "$web" 2>/dev/null; then
+    echo "make run: the dashboard did not start:" >&2
+    cat "$build"/orlex_web.log >&2
+    echo "make run: choose another address for it, e.g. WEB_LISTEN=127.0.0.1:8081 make run (port 0 picks a free one)" >&2
+    exit 1
+  fi
+  sleep 0.1
+  address=$(sed -n 's|^orlex_web: dashboard at \(http://[^ ]*\)$|\1|p' "$build"/orlex_web.log | head -n 1)
+done
+if [ -z "$address" ]; then
+  echo "make run: the dashboard did not start listening within 30 seconds (log: $build/orlex_web.log)" >&2
+  exit 1
 fi
-./build/orlex_simhost "${args[@]}"
+echo "orlex_web: the dashboard is at $address (log: $build/orlex_web.log)"
+[ -n "${WEB_RECORD:-}" ] && echo "orlex_web: recording into $WEB_RECORD (replay: $build/orlex_web --replay $WEB_RECORD/FILE)"
+"$build"/orlex_simhost "${args[@]}"

@@ -114,17 +114,22 @@ int main(int argc, char **argv) {
     provide_files(files, options);
 
     simhost::GameServer server(options.server);
-    server.engine().log().set_echo(options.log && !options.quiet);
     simhost::Match match(server, options.match);
+    const bool echo_log = options.log && !options.quiet;
     std::string error;
     if (!server.start(options.plugin, &error)) {
+        if (echo_log)
+            server.engine().log().start_echo();
         std::fprintf(stderr, "orlex_simhost: cannot load %s: %s\n", options.plugin.c_str(), error.c_str());
         return 1;
     }
     match.begin();
+    // The line that says what runs and where to watch it comes first, the log of the start after it.
     if (!options.quiet)
         std::printf("%s\n", simhost::startup_line(server, match, client_program(argv[0])).c_str());
     std::fflush(stdout);
+    if (echo_log)
+        server.engine().log().start_echo();
 
     std::signal(SIGINT, on_interrupt);
     std::signal(SIGTERM, on_interrupt);

@@ -34,6 +34,9 @@ public:
     bool contains(const std::string &fragment) const { return count(fragment) > 0; }
 
     void set_echo(bool echo) { echo_ = echo; }
+    // Echoes the kept entries, then every later one: a program's own first line can come before what
+    // was logged while it started.
+    void start_echo();
     void set_forward(Forward forward) { forward_ = std::move(forward); }
 
     static constexpr size_t KEPT_ENTRIES = 1024;

@@ -5,6 +5,8 @@
 namespace simhost {
 namespace {
 
+const char *const EVERY_INTERFACE = "0.0.0.0";
+
 std::string cvar_text(GameServer &server, const std::string &name) {
     const cvar_t *var = server.engine().cvars().find(name);
     return var && var->string ? var->string : "";
@@ -18,8 +20,7 @@ std::string listener_ip(GameServer &server) {
         const std::string address = cvar_text(server, "net_address");
         return address.substr(0, address.find(':'));
     }
-    // Every interface: the local one reaches it.
-    return ip.empty() || ip == "0" ? "127.0.0.1" : ip;
+    return ip.empty() || ip == "0" ? EVERY_INTERFACE : ip;
 }
 
 // Mirrors the plug-in: its own setting when above 0, else the game port + 13000.
@@ -32,11 +33,14 @@ int listener_port(GameServer &server) {
 }
 
 std::string startup_line(GameServer &server, const Match &match, const std::string &client_program) {
-    const std::string address = listener_ip(server) + " " + std::to_string(listener_port(server));
-    const std::string where = listener_ip(server) + ":" + std::to_string(listener_port(server));
+    const std::string bound = listener_ip(server);
+    const std::string port = std::to_string(listener_port(server));
+    // Every interface takes in the local one, which is where the admin client looks.
+    const bool everywhere = bound == EVERY_INTERFACE;
     return "orlex_simhost: " + server.engine().config().game_dir + " on " + server.map() + " with " +
-           std::to_string(match.bots().size()) + " bots; the plug-in listens on " + where +
-           " five seconds after start; watch it with: " + client_program + " " + address;
+           std::to_string(match.bots().size()) + " bots; the plug-in listens on " + bound + ":" + port +
+           (everywhere ? " (every interface)" : "") + " five seconds after start; watch it with: " + client_program +
+           " " + (everywhere ? "127.0.0.1" : bound) + " " + port;
 }
 
 }  // namespace simhost

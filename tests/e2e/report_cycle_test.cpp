@@ -1,4 +1,6 @@
 // The six-frame send cycle, requests by game, and what the game's messages do to the reports.
+#include <ostream>
+
 #include "e2e/live_server.h"
 
 using e2e::LiveServerTest;
@@ -103,6 +105,9 @@ struct GameRequests {
     std::vector<std::pair<std::string, std::string>> answered;  // request, record kind
     std::vector<std::string> ignored;
 };
+
+// The game names the case: stable from build to build, unlike the bytes gtest would print.
+void PrintTo(const GameRequests &requests, std::ostream *out) { *out << requests.game; }
 
 class RequestsByGame : public ReportCycleTest, public ::testing::WithParamInterface<GameRequests> {
 protected:

@@ -96,11 +96,14 @@ TEST(ProgramOptions, RefusesImpossibleMatches) {
     }
 }
 
-TEST(StartupLine, NamesTheGameMapBotsAndTheClientCommandForTheListenersAddress) {
+TEST(StartupLine, NamesTheGameMapBotsTheAddressTheListenerBindsAndTheClientCommand) {
     OfflineMatch live("cstrike");
     EXPECT_EQ(simhost::startup_line(live.server, live.match, "build/orlex_client"),
-              "orlex_simhost: cstrike on de_dust with 12 bots; the plug-in listens on 127.0.0.1:40015 five seconds "
-              "after start; watch it with: build/orlex_client 127.0.0.1 40015");
+              "orlex_simhost: cstrike on de_dust with 12 bots; the plug-in listens on 0.0.0.0:40015 (every interface) "
+              "five seconds after start; watch it with: build/orlex_client 127.0.0.1 40015");
+    live.server.engine().cvars().set("orlex_mm_ip", "127.0.0.1");
+    EXPECT_NE(simhost::startup_line(live.server, live.match, "c").find("listens on 127.0.0.1:40015 five seconds"),
+              std::string::npos);
     live.server.engine().cvars().set("orlex_mm_port", "5000");
     live.server.engine().cvars().set("orlex_mm_ip", "-1");
     live.server.engine().cvars().set("net_address", "10.1.2.3:27015");

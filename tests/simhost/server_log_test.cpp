@@ -36,6 +36,22 @@ TEST(ServerLog, ForwardsEveryLineWhateverItKeeps) {
     EXPECT_EQ(forwarded, 5000);
 }
 
+// The program's own first line comes before what was logged while it started, and nothing is lost.
+TEST(ServerLog, StartedEchoShowsTheKeptLinesFirstThenEachNewOne) {
+    simhost::ServerLog log;
+    log.write(numbered(1));
+    log.write(numbered(2));
+    testing::internal::CaptureStdout();
+    log.start_echo();
+    log.write(numbered(3));
+    log.start_echo();
+    const std::string echoed = testing::internal::GetCapturedStdout();
+    ASSERT_NE(echoed.find(numbered(3)), std::string::npos) << echoed;
+    EXPECT_LT(echoed.find(numbered(1)), echoed.find(numbered(2))) << echoed;
+    EXPECT_LT(echoed.find(numbered(2)), echoed.find(numbered(3))) << echoed;
+    EXPECT_EQ(echoed.find(numbered(1)), echoed.rfind(numbered(1))) << "echoed twice: " << echoed;
+}
+
 TEST(EngineCommands, KeepTheLatestCommandsInOrder) {
     simhost::Engine engine(simhost::EngineConfig{});
     for (int number = 0; number < 3000; ++number)

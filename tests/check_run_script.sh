@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# What make run starts (scripts/run.sh) tells the truth: the dashboard's address is its first line
+# and answers, the plug-in listens on 127.0.0.1 only and the start line says so; a dashboard port
+# already taken stops it with the WEB_LISTEN hint, before any simulated server starts.
+# Usage: check_run_script.sh SOURCE_DIR BUILD_DIR
+set -uo pipefail
+source_dir=$1
+export BUILD_DIR=$2
+. "$source_dir/scripts/ports.sh"
+work=$(mktemp -d)
+groups=()
+cleanup() {
+  local group
+  for group in "${groups[@]}"; do kill -TERM -- "-$group" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap "exit 143" TERM INT
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+# Waits up to SECONDS for a fixed string in a file.
+wait_for() {
+  local file=$1 text=$2 tenths=$(($3 * 10))
+  for ((; tenths > 0; tenths--)); do grep -qF -- "$text" "$file" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
+
+hostport=$(pick_hostport) || { echo "FAILED: no free game port"; exit 1; }
+plugin_port=$((hostport + 13000))
+WEB_LISTEN=127.0.0.1:0 HOSTPORT=$hostport setsid "$source_dir/scripts/run.sh" --duration 120 \
+  > "$work/run.log" 2>&1 < /dev/null &
+groups+=($!)
+if ! wait_for "$work/run.log" "orlex_simhost:" 60; then
+  fail "no start line from the simulated server:"; cat "$work/run.log"
+else
+  head -n 1 "$work/run.log" | grep -q '^orlex_web: the dashboard is at http://127\.0\.0\.1:[0-9]*/ ' ||
+    fail "the first line is not the dashboard's address: $(head -n 1 "$work/run.log")"
+  dashboard=$(sed -n 's|^orlex_web: the dashboard is at http://127\.0\.0\.1:\([0-9]*\)/ .*|\1|p' "$work/run.log")
+  http_answers 127.0.0.1 "${dashboard:-0}" || fail "the dashboard at port ${dashboard:-?} does not answer"
+  grep -q "the plug-in listens on 127\.0\.0\.1:$plugin_port five seconds" "$work/run.log" ||
+    fail "the start line does not name 127.0.0.1:$plugin_port: $(grep orlex_simhost: "$work/run.log")"
+  for ((tenths = 0; tenths < 600 && $(listeners_on "$plugin_port" | wc -l) == 0; tenths++)); do sleep 0.1; done
+  bound_to_loopback_only "$plugin_port" ||
+    fail "the plug-in's port $plugin_port is not bound to 127.0.0.1 only: $(listeners_on "$plugin_port" | tr '\n' ' ')(hex)"
+fi
+
+# A port held by another dashboard.
+setsid "$BUILD_DIR/orlex_web" --server held=127.0.0.1:9 --listen 127.0.0.1:0 > "$work/holder.log" 2>&1 &
+groups+=($!)
+wait_for "$work/holder.log" "dashboard at" 30 || fail "the holding dashboard did not start"
+held=$(sed -n 's|^orlex_web: dashboard at http://127\.0\.0\.1:\([0-9]*\)/$|\1|p' "$work/holder.log")
+if WEB_LISTEN=127.0.0.1:$held HOSTPORT=$(pick_hostport) timeout 60 "$source_dir/scripts/run.sh" --duration 5 \
+  > "$work/taken.log" 2>&1 < /dev/null; then
+  fail "run.sh went on with its dashboard's port taken"
+fi
+grep -q "WEB_LISTEN=" "$work/taken.log" || fail "no WEB_LISTEN hint when the port is taken: $(cat "$work/taken.log")"
+grep -q "orlex_simhost:" "$work/taken.log" && fail "the simulated server started without its dashboard"
+
+[ "$failures" -eq 0 ] && echo "make run: the dashboard first, the plug-in on loopback, a taken port stops it"
+exit "$failures"
