@@ -8,11 +8,11 @@
 #include "events/chat.h"
 #include "events/udplogs.h"
 #include "host/cvars.h"
-#include "host/number_text_reader.h"
 #include "net/tcp_server.h"
 #include "net/udp_server.h"
 #include "plugin/access_settings.h"
 #include "plugin/report_schedule.h"
+#include "text/number_text_reader.h"
 
 static char tcp_resv_buffer[256];  // one read from one client
 static char command[256];          // its first line
