@@ -15,6 +15,7 @@
 #   make soak           30 days of game time under churning clients, watched for growth and lost cycles
 #   make soak-short     the same for one day of game time (a few minutes; what CI runs)
 #   make soak-i386      the soak against the 32-bit library and server (build-i386/, under emulation here)
+#   make lint           every C/C++ file checked against .clang-format, clang-tidy's checks over the sources
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
@@ -22,7 +23,7 @@ RUN_ARGS ?= --log
 
 # The dashboard listens on 127.0.0.1:8080 by default: WEB_LISTEN=ADDR:PORT make run moves it;
 # WEB_RECORD=DIR make run records what it shows (orlex_web --replay DIR/FILE plays it back).
-.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 clean
+.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 lint clean
 
 all: build
 
@@ -135,6 +136,12 @@ test-sanitize: build-sanitize/CMakeCache.txt
 	$(CMAKE) --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) -E exported_symbols  # the sanitizer runtime is a dependency of its own
+
+# The tree's habits: every C and C++ file as .clang-format has it (checked, never rewritten), then
+# the checks of .clang-tidy over the plug-in's and the programs' sources, from build/'s compile
+# database. Fails on any unformatted file and on any finding.
+lint: build
+	BUILD=build JOBS=$(JOBS) scripts/lint.sh
 
 clean:
 	rm -rf build build-i386 build-win32 build-win64 build-win32-tests build-win64-tests build-fuzz build-sanitize dist

@@ -16,9 +16,9 @@ namespace web {
 
 class Gateway;
 
-class HttpSession : public std::enable_shared_from_this<HttpSession>, public Closable {
+class HttpSession final : public std::enable_shared_from_this<HttpSession>, public Closable {
 public:
-    static constexpr size_t kLongestHeader = 8 * 1024;
+    static constexpr size_t kLongestHeader = size_t{8} * 1024;
     // A whole request must come within this; an idle kept-alive connection is closed after it.
     static constexpr std::chrono::seconds kRequestTime{30};
 
