@@ -17,6 +17,7 @@
 #   make soak-i386      the soak against the 32-bit library and server (build-i386/, under emulation here)
 #   make soak-web       the web gateway watching 5 simulated servers under churning viewers (an hour)
 #   make soak-web-short the same for a few minutes (what CI runs)
+#   make lint           every C/C++ file checked against .clang-format, clang-tidy's checks over the sources
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE ?= cmake
@@ -26,7 +27,7 @@ RUN_ARGS ?= --log
 # WEB_RECORD=DIR make run records what it shows (orlex_web --replay DIR/FILE plays it back);
 # HOSTPORT=N make run moves the game port (27015), and the plug-in's with it (N + 13000). The plug-in
 # listens on 127.0.0.1 only; RUN_ARGS='--log --set orlex_mm_ip=0' opens it to every interface.
-.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 soak-web soak-web-short clean
+.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 soak-web soak-web-short lint clean
 
 all: build
 
@@ -160,6 +161,12 @@ test-sanitize: build-sanitize/Makefile
 	$(CMAKE) --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) -E exported_symbols  # the sanitizer runtime is a dependency of its own
+
+# The tree's habits: every C and C++ file as .clang-format has it (checked, never rewritten), then
+# the checks of .clang-tidy over the plug-in's and the programs' sources, from build/'s compile
+# database. Fails on any unformatted file and on any finding.
+lint: build
+	BUILD=build JOBS=$(JOBS) scripts/lint.sh
 
 clean:
 	rm -rf build build-i386 build-win32 build-win64 build-win32-tests build-win64-tests build-fuzz build-sanitize dist

@@ -9,11 +9,11 @@
 #include "bench/full_server.h"
 #include "events/game_hooks.h"
 #include "plugin/exports.h"
+#include "plugin/report_schedule.h"
 #include "reports/objective_reports.h"
-#include "reports/player_report.h"
-#include "reports/record.h"
 #include "reports/server_report.h"
 #include "simhost/plugin_host.h"
+#include "text/record.h"
 
 namespace bench {
 

@@ -6,6 +6,9 @@ add_library(orlex_core OBJECT
   host/engine.cpp
   host/entity_search.cpp
   host/sdk_util.cpp
+  text/number_text.cpp
+  text/number_text_reader.cpp
+  text/record.cpp
   net/address_list.cpp
   net/admission.cpp
   net/cstrings.cpp
@@ -13,15 +16,16 @@ add_library(orlex_core OBJECT
   net/socket_error_text.cpp
   net/tcp_server.cpp
   net/udp_server.cpp
+  state/game.cpp
+  state/map_world.cpp
+  state/players.cpp
+  state/teams.cpp
   events/chat.cpp
   events/game_hooks.cpp
   events/message_hooks.cpp
   events/udplogs.cpp
-  reports/map_world.cpp
-  reports/number_text.cpp
   reports/objective_reports.cpp
   reports/player_report.cpp
-  reports/record.cpp
   reports/server_report.cpp
   plugin/access_settings.cpp
   plugin/client_requests.cpp
@@ -29,10 +33,10 @@ add_library(orlex_core OBJECT
   plugin/engine_api.cpp
   plugin/h_export.cpp
   plugin/listener_start.cpp
+  plugin/map_change.cpp
   plugin/meta_api.cpp
   plugin/report_schedule.cpp
 )
-include(host/number_text_reader.cmake)
 # No exceptions, no RTTI, no guarded statics: nothing that needs the C++ runtime on the server.
 set(ORLEX_PLUGIN_FLAGS
   -fno-exceptions -fno-rtti -fno-threadsafe-statics

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "reports/record.h"
+#include "text/record.h"
 
 CStrings tcp_say_buf;
 CStrings tcp_say_team_buf;

@@ -2,40 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "events/chat.h"
 #include "host/engine.h"
-
-char game_dir[GAME_DIR_SIZE];
-std::time_t server_start_time;
-char client_addr[MAX_PLAYERS + 1][ADDRESS_SIZE];
-float client_join_time[MAX_PLAYERS + 1];
-int player_deaths[MAX_PLAYERS + 1];
-
-static bool connection_recorded[MAX_PLAYERS + 1];
-static int recorded_user_id[MAX_PLAYERS + 1];
-
-int player_slots() {
-    const int max_clients = gpGlobals ? gpGlobals->maxClients : 0;
-    return max_clients < 0 ? 0 : max_clients > MAX_PLAYERS ? MAX_PLAYERS : max_clients;
-}
-
-void record_connection(int slot, const char *address, int user_id) {
-    if (slot < 1 || slot > MAX_PLAYERS)
-        return;
-    snprintf(client_addr[slot], ADDRESS_SIZE, "%s", or_empty(address));
-    client_join_time[slot] = server_time();
-    player_deaths[slot] = 0;
-    connection_recorded[slot] = true;
-    recorded_user_id[slot] = user_id;
-}
-
-void record_connection_if_unseen(int slot, int user_id) {
-    if (slot < 1 || slot > MAX_PLAYERS)
-        return;
-    if (!connection_recorded[slot] || recorded_user_id[slot] != user_id)
-        record_connection(slot, "", user_id);
-}
+#include "state/game.h"
+#include "state/players.h"
 
 void GameInit() {
     server_start_time = std::time(nullptr);

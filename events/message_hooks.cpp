@@ -3,11 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "events/game_hooks.h"
 #include "host/engine.h"
+#include "state/players.h"
+#include "state/teams.h"
 
-char det_team_names[TEAM_SLOTS][TEAM_NAME_SIZE];
-int team_scores[TEAM_SLOTS];
 float scorebot_time;
 
 static void (*botMsgFunction)(const MessageField &);  // receives each field of the watched message

@@ -1,15 +1,10 @@
 // Hooks on the game's network messages, named after the engine functions they hook: deaths are
 // counted from "DeathMsg", teams and their scores learnt from "TeamScore", and the scores are
-// announced in game at most once a minute.
+// announced in game at most once a minute. Deaths and teams go into the player and team tables
+// (state/).
 #pragma once
 
 #include "sdk/eiface.h"
-
-enum { TEAM_SLOTS = 4, TEAM_NAME_SIZE = 256 };
-
-// Teams seen in the game's score messages this map, and their last scores.
-extern char det_team_names[TEAM_SLOTS][TEAM_NAME_SIZE];
-extern int team_scores[TEAM_SLOTS];
 
 // Game time after which the next score announcement may be made.
 extern float scorebot_time;

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "events/chat.h"
-#include "host/number_text_reader.h"
+#include "text/number_text_reader.h"
 
 namespace udplogs {
 

@@ -6,9 +6,9 @@
 
 #include "events/chat.h"
 #include "fuzz/plugin_under_test.h"
-#include "reports/record.h"
 #include "reports/server_report.h"
 #include "stream/records.h"
+#include "text/record.h"
 
 static void require(bool condition) {
     if (!condition)

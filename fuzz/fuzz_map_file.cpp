@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "reports/map_world.h"
+#include "state/map_world.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // An exact-size copy, so that any read past the end is caught.

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/number_text_reader.h"
+#include "text/number_text_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);  // ends at its first NUL

@@ -1,10 +1,8 @@
 #include "net/tcp_server.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 
-#include "host/cvars.h"
 #include "host/engine.h"
 #include "host/sdk_util.h"
 #include "net/admission.h"
@@ -28,10 +26,13 @@ void set_portpool(int requested) {
         UTIL_LogPrintf("[ORLEX] orlex_port_pool %i is outside 0 to %i; using %i slots", requested, TCP_SLOTS, portpool);
 }
 
-void adjustPool(int adjust) {
-    long long pool = static_cast<long long>(cvar_whole(orlex_port_avail)) + adjust;
-    pool = pool > INT_MAX ? INT_MAX : pool < INT_MIN ? INT_MIN : pool;
-    cvar_set_whole(orlex_port_avail, static_cast<int>(pool));
+static void (*slot_change_report)(int adjust);
+
+void report_slot_changes_to(void (*report)(int adjust)) { slot_change_report = report; }
+
+static void report_slot_change(int adjust) {
+    if (slot_change_report)
+        slot_change_report(adjust);
 }
 
 tcp_server::tcp_server() {
@@ -103,7 +104,7 @@ void tcp_server::update_connections() {
     _sd_queue[slot] = client;
     _peer[slot] = address;
     UTIL_LogPrintf("[ORLEX] Connect::%i", slot);
-    adjustPool(-1);
+    report_slot_change(-1);
     net::set_nonblocking(client);
 }
 
@@ -152,7 +153,7 @@ int tcp_server::send_data(int conn_num, const char *buffer, int size) {
 
 void tcp_server::drop(int conn_num, int reason) {
     UTIL_LogPrintf("[ORLEX] Disconnect(%i)::%i", reason, conn_num);
-    adjustPool(+1);
+    report_slot_change(+1);
     net::shut_and_close(_sd_queue[conn_num]);
     _sd_queue[conn_num] = net::NO_SOCKET;
 }

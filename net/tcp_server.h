@@ -77,5 +77,6 @@ extern int portpool;
 // Sets portpool from the configured count, kept within the slot table.
 void set_portpool(int requested);
 
-// Moves the free-slot count in orlex_port_avail by adjust.
-void adjustPool(int adjust);
+// Every listener tells this function of each slot a connection takes (-1) and frees (+1), as it
+// happens: the caller keeps the free-slot count where the server's operators see it. None: untold.
+void report_slot_changes_to(void (*report)(int adjust));

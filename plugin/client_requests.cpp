@@ -8,11 +8,11 @@
 #include "events/chat.h"
 #include "events/udplogs.h"
 #include "host/cvars.h"
-#include "host/number_text_reader.h"
 #include "net/tcp_server.h"
 #include "net/udp_server.h"
 #include "plugin/access_settings.h"
 #include "plugin/report_schedule.h"
+#include "text/number_text_reader.h"
 
 static char tcp_resv_buffer[256];  // one read from one client
 static char command[256];          // its first line
@@ -46,14 +46,20 @@ void connection_work() {
     }
 }
 
+// The longest refresh period a client may set. A new period takes effect only when the cycle next
+// re-arms, so a longer one would silence every client, a shorter one set later included, until
+// the next map.
+static const double MAX_REFRESH_SECONDS = 3600.0;
+
 // "SET_REFRESH <seconds>": the new refresh period, as "%.1f". A value the variable cannot hold
-// (not finite, or beyond single precision) would stop the report cycle for every client.
+// (not finite, or beyond single precision) would stop the report cycle for every client, and so
+// would one above an hour.
 static void set_refresh(const char *line) {
     const char *space = strchr(line, ' ');
     if (!space)
         return;
     const double seconds = read_decimal(space + 1);
-    if (!std::isfinite(seconds) || std::fabs(seconds) > FLT_MAX)
+    if (!std::isfinite(seconds) || std::fabs(seconds) > FLT_MAX || seconds > MAX_REFRESH_SECONDS)
         return;
     char text[64];
     snprintf(text, sizeof(text), "%.1f", seconds);

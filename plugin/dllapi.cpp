@@ -11,8 +11,8 @@
 #include "plugin/client_requests.h"
 #include "plugin/exports.h"
 #include "plugin/listener_start.h"
+#include "plugin/map_change.h"
 #include "plugin/report_schedule.h"
-#include "reports/map_world.h"
 
 static_assert(static_cast<int>(REPORT_BUFFER_SIZE) == static_cast<int>(REPORT_SIZE),
               "a report buffer and a send slot hold the same record");

@@ -7,16 +7,22 @@
 #include "host/cvars.h"
 #include "host/engine.h"
 #include "host/sdk_util.h"
-#include "host/number_text_reader.h"
 #include "net/tcp_server.h"
 #include "net/udp_server.h"
 #include "plugin/access_settings.h"
 #include "plugin/dllapi.h"
+#include "text/number_text_reader.h"
 
 enum { DERIVED_PORT_BASE = 13000, ADDRESS_TEXT_SIZE = 64 };
 
 static int clamp_to_int(long long value) {
     return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+}
+
+void adjustPool(int adjust) {
+    long long pool = static_cast<long long>(cvar_whole(orlex_port_avail)) + adjust;
+    pool = pool > INT_MAX ? INT_MAX : pool < INT_MIN ? INT_MIN : pool;
+    cvar_set_whole(orlex_port_avail, static_cast<int>(pool));
 }
 
 // An engine variable's leading decimal number, as atoi reads it, without overflow.

@@ -4,6 +4,7 @@
 #include "net/tcp_server.h"
 #include "plugin/dllapi.h"
 #include "plugin/exports.h"
+#include "plugin/listener_start.h"
 
 // Only "before" hooks: the plug-in observes and never needs the game's results.
 static constexpr META_FUNCTIONS gMetaFunctionTable = {
@@ -44,6 +45,7 @@ extern "C" int Meta_Attach(PLUG_LOADTIME /*now*/, META_FUNCTIONS *pFunctionTable
     }
     *pFunctionTable = gMetaFunctionTable;
     register_cvars();
+    report_slot_changes_to(adjustPool);
     fStartListening = server_time() + LISTEN_DELAY;
     update_next_due();
     return 1;

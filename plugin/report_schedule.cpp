@@ -2,12 +2,18 @@
 
 #include <cstring>
 
-#include "events/game_hooks.h"
 #include "reports/objective_reports.h"
 #include "reports/player_report.h"
 #include "reports/server_report.h"
+#include "state/game.h"
+#include "state/players.h"
 
 char tcp_buffer[REPORT_BUFFERS][REPORT_BUFFER_SIZE];
+
+void Get_Players_Data(char *players_data) {
+    record_unseen_players();
+    build_player_report(players_data);
+}
 
 namespace {
 

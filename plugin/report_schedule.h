@@ -2,7 +2,7 @@
 // and the request that asks for it. The frame loop builds and sends by it; requests answer by it.
 #pragma once
 
-#include "reports/record.h"
+#include "text/record.h"
 
 enum { REPORT_BUFFERS = 6 };
 
@@ -17,3 +17,7 @@ void build_reports(ReportTimer timer);
 bool game_sends_buffer(int buffer);
 // The buffer a request line asks for in the current game; -1 when the line is no such request.
 int requested_buffer(const char *command);
+
+// The PLAYER report as the frame loop builds it: every player found in the engine's slots is
+// recorded first (the game's own bots join without the connect hook), then the record is built.
+void Get_Players_Data(char *players_data);

@@ -4,8 +4,8 @@
 
 #include "host/engine.h"
 #include "host/entity_search.h"
-#include "reports/map_world.h"
-#include "reports/record.h"
+#include "state/map_world.h"
+#include "text/record.h"
 
 namespace {
 

@@ -2,10 +2,11 @@
 
 #include <cstring>
 
-#include "events/game_hooks.h"
 #include "host/engine.h"
-#include "reports/map_world.h"
-#include "reports/record.h"
+#include "state/game.h"
+#include "state/map_world.h"
+#include "state/players.h"
+#include "text/record.h"
 
 namespace {
 
@@ -103,8 +104,6 @@ void fill_player(Game game, WorkingTable &table, int slot, edict_t *entity) {
     const char *steam_id = or_empty(g_engfuncs.pfnGetPlayerAuthId(entity));
     const char *name = string_text(player.netname);
     const int user_id = g_engfuncs.pfnGetPlayerUserId(entity);
-    if (name[0] != '\0')  // a player, not a free slot
-        record_connection_if_unseen(slot, user_id);
 
     table_set(table, NAMES, slot, name);
     fill_models(game, table, slot, player, model_name);
@@ -130,7 +129,7 @@ void fill_player(Game game, WorkingTable &table, int slot, edict_t *entity) {
 
 }  // namespace
 
-void Get_Players_Data(char *players_data) {
+void build_player_report(char *players_data) {
     WorkingTable &table = report_table;
     table_reset(table, KEY_COUNT, MAX_PLAYERS + 1, kKeys);
     const Game game = current_game();

@@ -4,13 +4,13 @@
 #include <cstring>
 #include <ctime>
 
-#include "events/game_hooks.h"
-#include "events/message_hooks.h"
 #include "host/cvars.h"
 #include "host/engine.h"
-#include "host/number_text_reader.h"
-#include "reports/map_world.h"
-#include "reports/record.h"
+#include "state/game.h"
+#include "state/map_world.h"
+#include "state/teams.h"
+#include "text/number_text_reader.h"
+#include "text/record.h"
 
 enum { TEAM_LINE_SIZE = 512 };
 

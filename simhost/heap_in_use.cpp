@@ -18,7 +18,7 @@ long long heap_in_use() {
     return static_cast<long long>(__sanitizer_get_current_allocated_bytes());
 #elif defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
     const struct mallinfo2 info = mallinfo2();
-    return static_cast<long long>(info.uordblks + info.hblkhd);
+    return static_cast<long long>(info.uordblks) + static_cast<long long>(info.hblkhd);
 #elif defined(_WIN32)
     // The C runtime's heap, where malloc takes its blocks from, walked block by block.
     long long bytes = 0;

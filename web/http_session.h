@@ -31,9 +31,9 @@ struct FrontDoor {
     std::vector<std::string> own_names;  // the Host names answered without a token, lower case
 };
 
-class HttpSession : public std::enable_shared_from_this<HttpSession>, public Closable {
+class HttpSession final : public std::enable_shared_from_this<HttpSession>, public Closable {
 public:
-    static constexpr size_t kLongestHeader = 8 * 1024;
+    static constexpr size_t kLongestHeader = size_t{8} * 1024;
     // The request line and headers must come within this (a trickle of bytes does not extend it);
     // an idle kept-alive connection is closed after it.
     static constexpr std::chrono::seconds kRequestTime{10};

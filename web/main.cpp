@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <exception>
 
 #include "web/gateway.h"
 #include "web/listener.h"
@@ -39,7 +40,7 @@ bool check_config(const std::string &path) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+static int run_gateway(int argc, char **argv) {
     web::Options options;
     const web::ParseResult parsed = web::parse_options(std::vector<std::string>(argv + 1, argv + argc), &options);
     if (parsed.outcome == web::ParseResult::exit) {
@@ -76,4 +77,17 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
     io.run();
     return 0;
+}
+
+// What a constructor or the loop throws (out of memory, a resource the system refuses) ends the
+// program with its message and a failure status, not an abort.
+int main(int argc, char **argv) {
+    try {
+        return run_gateway(argc, argv);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "orlex_web: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "orlex_web: stopped by an unexpected error\n");
+    }
+    return 1;
 }

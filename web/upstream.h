@@ -20,7 +20,7 @@ namespace web {
 class Upstream : public Source, public std::enable_shared_from_this<Upstream> {
 public:
     // A record is at most 5000 bytes: this much without a record's end is garbage.
-    static constexpr size_t kMaxPending = 64 * 1024;
+    static constexpr size_t kMaxPending = size_t{64} * 1024;
     // The server record comes every few seconds: this long without a byte is a dead link.
     static constexpr std::chrono::seconds kSilence{90};
     static constexpr std::chrono::seconds kConnectTime{10};

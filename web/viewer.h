@@ -21,7 +21,7 @@ namespace web {
 
 class Gateway;
 
-class Viewer : public std::enable_shared_from_this<Viewer>, public Closable {
+class Viewer final : public std::enable_shared_from_this<Viewer>, public Closable {
 public:
     static constexpr std::chrono::seconds kLongestStall{10};
     static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"} or a replay control

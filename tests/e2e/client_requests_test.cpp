@@ -88,8 +88,43 @@ TEST_F(RequestTest, SetRefreshRefusesWhatTheVariableCannotHold) {
         ask(std::string("SET_REFRESH ") + value + "\n");
         EXPECT_EQ(refresh(), "7.0") << value;
     }
-    ask("SET_REFRESH 3e38\n");
-    EXPECT_EQ(refresh().size(), 41u);  // formatted whole, never cut
+    ask("SET_REFRESH -3e38\n");
+    EXPECT_EQ(refresh().size(), 42u);  // formatted whole, never cut
+}
+
+// A period above an hour would arm the cycle that far ahead, and a shorter one set afterwards
+// takes effect only at the next re-arm: every client would get nothing until the next map.
+TEST_F(RequestTest, SetRefreshRefusesMoreThanAnHour) {
+    ask("SET_REFRESH 3600\n");
+    EXPECT_EQ(refresh(), "3600.0");
+    for (const char *value : {"3600.01", "3601", "86400", "3e38", "0x1p100"}) {
+        ask(std::string("SET_REFRESH ") + value + "\n");
+        EXPECT_EQ(refresh(), "3600.0") << value;
+    }
+    ask("SET_REFRESH -5000\n");  // 0 and negatives keep their old meaning
+    EXPECT_EQ(refresh(), "-5000.0");
+}
+
+class RefreshCycleTest : public LiveServerTest {
+protected:
+    RefreshCycleTest() { options.settings.push_back({"orlex_timer_refresh", "2"}); }
+};
+
+TEST_F(RefreshCycleTest, HugeRefreshLeavesTheCycleRunning) {
+    start_listening();
+    auto client = connect_client();
+    client->send("SET_REFRESH 3e38\n");
+    run(5.0);  // the request is read, and the cycle re-arms from the period at least once
+    client->receive();
+    run(6.0);
+    int players = 0, servers = 0;
+    for (const records::Record &record : client->receive()) {
+        players += record.type == "PLAYER";
+        servers += record.type == "SERVER";
+    }
+    EXPECT_GE(players, 2);
+    EXPECT_GE(servers, 2);
+    EXPECT_EQ(cvar("orlex_timer_refresh"), "2");
 }
 
 TEST_F(RequestTest, ClientThatHangsUpIsFreed) {

@@ -45,7 +45,8 @@ protected:
     void start_listening();
     // Runs frames for that much server time.
     void run(double seconds) { server->run_for(seconds); }
-    // One frame, timed: the longest frame seen is kept in longest_frame_seconds.
+    // One frame, timed in this thread's processor time (what the plug-in's work costs, not how long
+    // a busy machine keeps it waiting): the longest frame seen is kept in longest_frame_cpu_seconds.
     void timed_frame();
     // A client connected and accepted into its slot (frames run until the plug-in logs it), from
     // 127.0.0.1 or the source address given.
@@ -63,7 +64,7 @@ protected:
     simhost::ServerOptions options;
     std::unique_ptr<simhost::GameServer> server;
     int port = 0;  // the plug-in's TCP and UDP port, unless a test configures otherwise
-    double longest_frame_seconds = 0.0;
+    double longest_frame_cpu_seconds = 0.0;
     std::filesystem::path files;
 };
 

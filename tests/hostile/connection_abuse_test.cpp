@@ -4,9 +4,7 @@
 #include <sys/resource.h>
 #endif
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "hostile/hostile.h"
 
@@ -21,11 +19,6 @@ int kinds_of(const std::vector<records::Record> &received, const std::string &ki
     for (const records::Record &record : received)
         count += record.type == kind;
     return count;
-}
-
-// Whether a record of the kind has arrived on a raw connection (read without waiting).
-bool received_record(int fd, const std::string &kind) {
-    return testing_support::receive_waiting(fd).find("TYPE\t" + kind + "\n") != std::string::npos;
 }
 
 class QuietCycle : public HostileTest {
@@ -60,11 +53,18 @@ TEST_F(QuietCycle, FiveHundredConnectionsAgainstAPoolOfTen) {
         answered += testing_support::send_on(fd, request);
     EXPECT_GE(answered, 10);
     frames(3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // small sends may be held back briefly
-    int served_clients = 0;
-    for (int fd : flood)
-        served_clients += received_record(fd, "SERVER");
-    EXPECT_EQ(served_clients, 10);
+    // Small sends may be held back briefly: wait for the ten answers, then look once more for more.
+    std::vector<std::string> arrived(flood.size());
+    const auto served_clients = [&] {
+        int served = 0;
+        for (size_t i = 0; i < flood.size(); ++i) {
+            arrived[i] += testing_support::receive_arrived(flood[i]);
+            served += arrived[i].find("TYPE\tSERVER\n") != std::string::npos;
+        }
+        return served;
+    };
+    testing_support::wait_until([&] { return served_clients() >= 10; }, 5000);
+    EXPECT_EQ(served_clients(), 10);
 
     for (int fd : flood)
         testing_support::close_descriptor(fd);
@@ -79,7 +79,7 @@ TEST_F(QuietCycle, FiveHundredConnectionsAgainstAPoolOfTen) {
     frames(1200);
     EXPECT_TRUE(testing_support::wait_until(every_slot_free, 10000));
     EXPECT_EQ(testing_support::open_descriptors(), descriptors_before);
-    EXPECT_LT(longest_frame_seconds, kFrameBoundSeconds);
+    EXPECT_LT(longest_frame_cpu_seconds, kFrameBoundSeconds);
 }
 
 TEST_F(QuietCycle, GarbageGetsNoAnswerAndDisturbsNoOne) {
@@ -117,7 +117,7 @@ TEST_F(QuietCycle, GarbageGetsNoAnswerAndDisturbsNoOne) {
         EXPECT_TRUE(client->receive(50).empty());
     EXPECT_EQ(good->malformed(), 0u);
     EXPECT_EQ(cvar("orlex_port_avail"), "5");
-    EXPECT_LT(longest_frame_seconds, kFrameBoundSeconds);
+    EXPECT_LT(longest_frame_cpu_seconds, kFrameBoundSeconds);
 }
 
 TEST_F(HostileTest, ClientThatNeverReadsIsCutOffAndTheOthersGetEveryRecord) {
@@ -144,7 +144,7 @@ TEST_F(HostileTest, ClientThatNeverReadsIsCutOffAndTheOthersGetEveryRecord) {
     EXPECT_LE(std::abs(players - servers), 1);  // whole cycles, nothing lost in between
     EXPECT_EQ(reader->malformed(), 0u);
     EXPECT_TRUE(stalled.closed_by_peer());
-    EXPECT_LT(longest_frame_seconds, kFrameBoundSeconds);
+    EXPECT_LT(longest_frame_cpu_seconds, kFrameBoundSeconds);
 }
 
 TEST_F(HostileTest, ClientsThatVanishAtEveryStepOfACycle) {
@@ -165,5 +165,5 @@ TEST_F(HostileTest, ClientsThatVanishAtEveryStepOfACycle) {
     EXPECT_EQ(cvar("orlex_port_avail"), "9");  // only the steady client is left
     EXPECT_GT(steady->receive().size(), 0u);
     EXPECT_EQ(steady->malformed(), 0u);
-    EXPECT_LT(longest_frame_seconds, kFrameBoundSeconds);
+    EXPECT_LT(longest_frame_cpu_seconds, kFrameBoundSeconds);
 }

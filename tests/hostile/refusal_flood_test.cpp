@@ -79,7 +79,7 @@ TEST_F(RefusalFlood, TenThousandStrangersTakeNoSlotAndFewLogLines) {
     run(3.0);
     EXPECT_EQ(cvar("orlex_port_avail"), "10");
     EXPECT_EQ(testing_support::open_descriptors(), descriptors_before);
-    EXPECT_LT(longest_frame_seconds, kFrameBoundSeconds);
+    EXPECT_LT(longest_frame_cpu_seconds, kFrameBoundSeconds);
     std::printf(
         "[ refused flood ] %d connections from %d addresses over %d minutes of server time: %d frames, "
         "%d log lines, %.1f us a refused connection (client side included), 0 slots held\n",
@@ -102,5 +102,5 @@ TEST_F(HostileTest, OneHostCyclingConnectionsGetsItsRateAndNoMore) {
     EXPECT_EQ(log().count("[ORLEX] Refused a connection from 127.0.0.2"), 1);
     auto admin = connect_client("127.0.0.1");
     EXPECT_EQ(request_server_record(*admin).type, "SERVER");
-    EXPECT_LT(longest_frame_seconds, kFrameBoundSeconds);
+    EXPECT_LT(longest_frame_cpu_seconds, kFrameBoundSeconds);
 }

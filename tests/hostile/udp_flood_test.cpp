@@ -46,7 +46,7 @@ TEST_F(HostileTest, HundredThousandDatagramsOfNoiseAndOfLogLines) {
     const auto texts = chat_texts(client->receive());
     said.insert(said.end(), texts.begin(), texts.end());
     EXPECT_TRUE(contains(said, "Bob: during 99000"));  // player chat flowed through the flood
-    EXPECT_LT(longest_frame_seconds, hostile::kFrameBoundSeconds);
+    EXPECT_LT(longest_frame_cpu_seconds, hostile::kFrameBoundSeconds);
 
     // Datagrams that found the socket's buffer full were dropped by the system; once the backlog
     // has drained, the server's log gets through again.
@@ -63,5 +63,5 @@ TEST_F(HostileTest, HundredThousandDatagramsOfNoiseAndOfLogLines) {
     frames(5);
     EXPECT_TRUE(contains(chat_texts(client->receive()), "\"after the flood\""));
     EXPECT_EQ(client->malformed(), 0u);
-    EXPECT_LT(longest_frame_seconds, hostile::kFrameBoundSeconds);
+    EXPECT_LT(longest_frame_cpu_seconds, hostile::kFrameBoundSeconds);
 }

@@ -207,7 +207,7 @@ std::string TcpClient::receive(size_t bytes, int milliseconds) {
     return received;
 }
 
-std::string TcpClient::receive_now() { return fd_ >= 0 ? receive_waiting(fd_) : std::string(); }
+std::string TcpClient::receive_now() { return fd_ >= 0 ? receive_arrived(fd_) : std::string(); }
 
 bool TcpClient::closed_by_peer(int milliseconds) {
     return wait_until(
@@ -266,7 +266,7 @@ bool send_on(int fd, const std::string &bytes) {
     return net::send_bytes(fd, bytes.data(), static_cast<int>(bytes.size())) > 0;
 }
 
-std::string receive_waiting(int fd) {
+std::string receive_arrived(int fd) {
     std::string received;
     char buffer[65536];
     int count;

@@ -92,8 +92,8 @@ int connect_without_waiting(int port, const char *source_address = nullptr);
 void close_descriptor(int fd);
 // Sends on a raw connection; true when something was sent.
 bool send_on(int fd, const std::string &bytes);
-// Whatever is waiting on a raw connection now, without blocking.
-std::string receive_waiting(int fd);
+// What has arrived on a raw connection by now, read without waiting for more.
+std::string receive_arrived(int fd);
 // A raw connection as its client sees it now, without waiting (reads a byte when one waits).
 enum class Peer { open, closed, spoke };
 Peer peer_of(int fd);

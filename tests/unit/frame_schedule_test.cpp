@@ -1,8 +1,8 @@
 // The frame loop compares the clock with the earliest due time only: whatever moves a due time
 // (a re-armed timer, a map start, attach) must move that too, or a task would be late.
-#include "events/message_hooks.h"
 #include "plugin/dllapi.h"
 #include "plugin/exports.h"
+#include "state/teams.h"
 #include "unit/plugin_fixture.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "events/game_hooks.h"
-#include "reports/record.h"
 #include "simhost/player.h"
 #include "stream/records.h"
+#include "text/record.h"
 #include "unit/plugin_fixture.h"
 
 class GameFixture : public PluginFixture {

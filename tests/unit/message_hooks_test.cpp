@@ -1,5 +1,9 @@
 #include "events/message_hooks.h"
 
+#include "state/game.h"
+#include "state/players.h"
+#include "state/teams.h"
+
 #include "unit/game_fixture.h"
 
 namespace {

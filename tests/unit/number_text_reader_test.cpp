@@ -1,4 +1,4 @@
-#include "host/number_text_reader.h"
+#include "text/number_text_reader.h"
 
 #include <gtest/gtest.h>
 

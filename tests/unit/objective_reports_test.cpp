@@ -1,6 +1,6 @@
 #include "reports/objective_reports.h"
 
-#include "reports/map_world.h"
+#include "state/map_world.h"
 #include "unit/game_fixture.h"
 
 namespace {

@@ -1,6 +1,7 @@
-#include "reports/player_report.h"
+#include "plugin/report_schedule.h"
 
-#include "reports/map_world.h"
+#include "state/map_world.h"
+#include "state/players.h"
 #include "unit/game_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "reports/record.h"
+#include "text/record.h"
 
 #include <gtest/gtest.h>
 

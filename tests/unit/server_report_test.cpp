@@ -4,6 +4,7 @@
 #include <string>
 
 #include "events/message_hooks.h"
+#include "state/teams.h"
 #include "unit/game_fixture.h"
 
 namespace {

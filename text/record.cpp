@@ -1,6 +1,6 @@
-#include "reports/record.h"
+#include "text/record.h"
 
-#include "reports/number_text.h"
+#include "text/number_text.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,21 +1,8 @@
-// The map's horizontal extent, read from its file at every map start; reported coordinates are
-// centred on it.
+// A new map, as the frame loop sees it: on the first frame after load, and whenever the server
+// clock has gone back (it restarts with each map).
 #pragma once
 
 #include "host/local.h"
-
-extern float worldsize_x;  // maxs x - mins x of the world model
-extern float worldsize_y;
-extern float x_offset;  // centre of the world model along x
-extern float y_offset;
-
-// The world model's box, from a whole map file; false when the file is shorter than its header or
-// its models lump lies outside it or holds no model.
-struct WorldBox {
-    float mins[3];
-    float maxs[3];
-};
-bool read_world_box(const unsigned char *file, long size, WorldBox *box);
 
 // The server clock at the end of the previous frame; -1 before the first frame.
 extern ORLEX_LOCAL float previous_time;

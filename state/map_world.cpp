@@ -1,11 +1,9 @@
-#include "reports/map_world.h"
+#include "state/map_world.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-#include "events/game_hooks.h"
-#include "events/message_hooks.h"
 #include "host/engine.h"
 #include "host/sdk_util.h"
 
@@ -13,8 +11,6 @@ float worldsize_x;
 float worldsize_y;
 float x_offset;
 float y_offset;
-
-float previous_time = -1.0f;
 
 namespace {
 
@@ -43,8 +39,6 @@ bool read_world_box(const unsigned char *file, long size, WorldBox *box) {
     return true;
 }
 
-namespace {
-
 void read_map_geometry() {
     char bsp_file_path[300];
     snprintf(bsp_file_path, sizeof(bsp_file_path), "maps/%s.bsp", gpGlobals ? string_text(gpGlobals->mapname) : "");
@@ -60,20 +54,4 @@ void read_map_geometry() {
     worldsize_y = box.maxs[1] - box.mins[1];
     x_offset = (box.mins[0] + box.maxs[0]) / 2;
     y_offset = (box.mins[1] + box.maxs[1]) / 2;
-}
-
-void clear_map_scores() {
-    for (int team = 0; team < TEAM_SLOTS; ++team) {
-        det_team_names[team][0] = '\0';
-        team_scores[team] = 0;
-    }
-    for (int player = 1; player <= player_slots(); ++player)
-        player_deaths[player] = 0;
-}
-
-}  // namespace
-
-void start_new_map() {
-    read_map_geometry();
-    clear_map_scores();
 }

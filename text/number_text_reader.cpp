@@ -1,4 +1,4 @@
-#include "host/number_text_reader.h"
+#include "text/number_text_reader.h"
 
 #include <climits>
 #include <cstdint>
@@ -45,7 +45,9 @@ const char *skip_space(const char *text) {
 }
 
 int clamp_exponent(long long value) {
-    return static_cast<int>(value > EXPONENT_LIMIT ? EXPONENT_LIMIT : value < -EXPONENT_LIMIT ? -EXPONENT_LIMIT : value);
+    return static_cast<int>(value > EXPONENT_LIMIT    ? EXPONENT_LIMIT
+                            : value < -EXPONENT_LIMIT ? -EXPONENT_LIMIT
+                                                      : value);
 }
 
 // An exponent after a mantissa: the marker, an optional sign, at least one digit. Adds it to
