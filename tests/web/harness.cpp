@@ -148,7 +148,13 @@ long Process::resident_kb() const {
     return at == std::string::npos ? -1 : std::strtol(status.c_str() + at + 6, nullptr, 10);
 }
 
-Gateway::Gateway(const std::vector<std::string> &arguments) : process_(ORLEX_WEB_PATH, [&] {
+// ORLEX_WEB_PROGRAM stands in for the built gateway: scripts/test-web-valgrind.sh runs it under valgrind.
+static std::string gateway_program() {
+    const char *instead = std::getenv("ORLEX_WEB_PROGRAM");
+    return instead && *instead ? instead : ORLEX_WEB_PATH;
+}
+
+Gateway::Gateway(const std::vector<std::string> &arguments) : process_(gateway_program(), [&] {
     std::vector<std::string> all = arguments;
     all.insert(all.end(), {"--listen", "127.0.0.1:0"});
     return all;
