@@ -1,10 +1,11 @@
 // orlex_web: watches game servers' plug-in streams and serves them as a live dashboard and an API.
+#include <sys/resource.h>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
-#include <sys/resource.h>
 
 #include <csignal>
 #include <cstdio>
+#include <exception>
 
 #include "web/gateway.h"
 #include "web/listener.h"
@@ -37,9 +38,7 @@ bool check_config(const std::string &path) {
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
+int run(int argc, char **argv) {
     web::Options options;
     const web::ParseResult parsed = web::parse_options(std::vector<std::string>(argv + 1, argv + argc), &options);
     if (parsed.outcome == web::ParseResult::exit) {
@@ -76,4 +75,19 @@ int main(int argc, char **argv) {
     std::fflush(stdout);
     io.run();
     return 0;
+}
+
+}  // namespace
+
+// The one guard: handlers use the error_code overloads and check what they read, so an exception
+// here is a fault; it is said, and the exit code tells a supervisor to restart us.
+int main(int argc, char **argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "orlex_web: stopped by an unexpected error: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "orlex_web: stopped by an unexpected error\n");
+    }
+    return 70;  // EX_SOFTWARE
 }
