@@ -39,12 +39,17 @@ ServerAddress recorded_address(const std::string &name, const std::string &recor
 
 }  // namespace
 
-Gateway::Gateway(boost::asio::io_context &io, const Options &options)
-    : io_(io), options_(options), registry_([this] { list_changed(); }), list_timer_(io) {}
+Gateway::Gateway(boost::asio::io_context &io, const Options &options, RecordingFiles::WriteHook before_write)
+    : io_(io),
+      options_(options),
+      registry_([this] { list_changed(); }),
+      before_write_(std::move(before_write)),
+      list_timer_(io) {}
 
 bool Gateway::start(std::string *error) {
     if (!options_.record_dir.empty()) {
-        recorder_ = std::make_unique<Recorder>(options_.record_dir, options_.record_max_mb * 1024 * 1024);
+        recorder_ = std::make_unique<Recorder>(options_.record_dir, options_.record_max_mb * 1024 * 1024,
+                                               Recorder::kQueueBytes, before_write_);
         if (!recorder_->prepare(error))
             return false;
     }

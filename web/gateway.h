@@ -29,7 +29,8 @@ public:
     // The server list is pushed at most this often (a state, as its records arrive).
     static constexpr std::chrono::milliseconds kListInterval{1000};
 
-    Gateway(boost::asio::io_context &io, const Options &options);
+    // `before_write` runs before each write to the recording directory (a test build's slow disk).
+    Gateway(boost::asio::io_context &io, const Options &options, RecordingFiles::WriteHook before_write = {});
     // Starts watching every server given; reads the configuration file again as it changes.
     // False with the reason when the recording directory cannot be used or a recording to replay
     // cannot be read.
@@ -77,8 +78,9 @@ private:
     Options options_;
     ServerRegistry registry_;
     ViewerHub viewers_;
-    std::unique_ptr<ConfigWatcher> config_;                                     // with --config
-    std::unique_ptr<Recorder> recorder_;                                        // with --record
+    std::unique_ptr<ConfigWatcher> config_;  // with --config
+    std::unique_ptr<Recorder> recorder_;     // with --record
+    RecordingFiles::WriteHook before_write_;
     std::map<std::string, std::shared_ptr<const std::string>> state_messages_;  // absent: to be rendered
     std::shared_ptr<const std::string> list_message_;
     boost::asio::steady_timer list_timer_;

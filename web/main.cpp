@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <thread>
 
 #include "web/gateway.h"
 #include "web/listener.h"
@@ -20,6 +21,15 @@ void raise_descriptor_limit() {
         limit.rlim_cur = limit.rlim_max;
         setrlimit(RLIMIT_NOFILE, &limit);
     }
+}
+
+// The test build orlex_web_slow_disk only: every write to the recording directory takes this long.
+web::RecordingFiles::WriteHook slow_disk() {
+#ifdef ORLEX_WEB_TEST_DISK_DELAY_MS
+    return [] { std::this_thread::sleep_for(std::chrono::milliseconds(ORLEX_WEB_TEST_DISK_DELAY_MS)); };
+#else
+    return {};
+#endif
 }
 
 // A configuration with a mistake is refused at start; later changes with one are logged and skipped.
@@ -52,7 +62,7 @@ int run(int argc, char **argv) {
     std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit reached is a write error, logged, not the end
 
     boost::asio::io_context io;
-    web::Gateway gateway(io, options);
+    web::Gateway gateway(io, options, slow_disk());
     web::Listener listener(io, gateway);
     // On a signal everything is closed and the loop ends when the last handler has run. Caught from
     // here on: reading long recordings at start takes a while, and a stop then must end us cleanly.

@@ -1,5 +1,6 @@
 #include "web/recorder.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace web {
@@ -14,6 +15,7 @@ Recorder::~Recorder() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ending_ = true;
+        end_by_ = Clock::now() + kDrainTime;
     }
     wake_.notify_all();
     if (thread_.joinable())
@@ -41,6 +43,7 @@ void Recorder::add(const std::string &server, const std::string &address, const 
         }
     }
     stopped_.insert(server);
+    drop_queued(server);
     std::fprintf(stderr,
                  "orlex_web: recording %s: the disk is too slow (%zu MB waiting); recording stops for this server, "
                  "watching goes on\n",
@@ -51,6 +54,16 @@ void Recorder::add(const std::string &server, const std::string &address, const 
 void Recorder::forget(const std::string &server) {
     stopped_.erase(server);
     push({Job::forget, server, "", "", Clock::now()});
+}
+
+// Its records still waiting would only keep the disk busy for a recording that has stopped.
+void Recorder::drop_queued(const std::string &server) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto dropped = std::remove_if(
+        queue_.begin(), queue_.end(), [&](const Job &job) { return job.kind == Job::record && job.server == server; });
+    for (auto job = dropped; job != queue_.end(); ++job)
+        queued_bytes_ -= job->text.size();
+    queue_.erase(dropped, queue_.end());
 }
 
 // Past the bound: a forget is a few bytes, at most one per server and change of the set.
@@ -84,6 +97,13 @@ void Recorder::run() {
             if (ending_)
                 break;
             continue;
+        }
+        if (ending_ && Clock::now() >= end_by_) {
+            std::fprintf(stderr, "orlex_web: recording: %zu records not written at the end: the disk is too slow\n",
+                         queue_.size());
+            queue_.clear();
+            queued_bytes_ = 0;
+            break;
         }
         Job job = std::move(queue_.front());
         queue_.pop_front();

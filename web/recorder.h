@@ -1,7 +1,8 @@
 // orlex_web --record DIR: every record each watched server sends goes to the recording directory
 // (RecordingFiles) on a thread of its own, behind a bounded queue, so a slow disk never holds up the
 // event loop. When the queue is full the recording of that server stops with one log line; watching
-// goes on. Files are synced once a second from that thread.
+// goes on, and what of it still waits is dropped (the file keeps what was written). Files are
+// synced once a second from that thread; at the end what waits is written for at most kDrainTime.
 #pragma once
 
 #include <chrono>
@@ -25,10 +26,12 @@ public:
     static constexpr std::chrono::milliseconds kSyncInterval = recording::Writer::kSyncInterval;
     // What may wait for the disk: some seconds of every server's records at their usual rate.
     static constexpr size_t kQueueBytes = 32 * 1024 * 1024;
+    // How long the end waits for the disk to take what is queued.
+    static constexpr std::chrono::seconds kDrainTime{5};
 
     Recorder(std::string directory, uint64_t max_bytes, size_t queue_bytes = kQueueBytes,
              RecordingFiles::WriteHook before_write = {});
-    // Writes what is queued, then closes and syncs every file.
+    // Writes what is queued (for at most kDrainTime), then closes and syncs every file.
     ~Recorder();
     Recorder(const Recorder &) = delete;
     Recorder &operator=(const Recorder &) = delete;
@@ -61,6 +64,7 @@ private:
 
     void run();
     void push(Job job);
+    void drop_queued(const std::string &server);
 
     std::string directory_;
     RecordingFiles files_;  // the thread's alone once it runs
@@ -73,6 +77,7 @@ private:
     size_t queued_bytes_ = 0;
     bool busy_ = false;  // a job taken off the queue is being written
     bool ending_ = false;
+    Clock::time_point end_by_;  // once ending: records still queued then are dropped
     std::thread thread_;
 };
 

@@ -154,11 +154,12 @@ static std::string gateway_program() {
     return instead && *instead ? instead : ORLEX_WEB_PATH;
 }
 
-Gateway::Gateway(const std::vector<std::string> &arguments) : process_(gateway_program(), [&] {
-    std::vector<std::string> all = arguments;
-    all.insert(all.end(), {"--listen", "127.0.0.1:0"});
-    return all;
-}()) {
+Gateway::Gateway(const std::vector<std::string> &arguments, const std::string &program)
+    : process_(program.empty() ? gateway_program() : program, [&] {
+          std::vector<std::string> all = arguments;
+          all.insert(all.end(), {"--listen", "127.0.0.1:0"});
+          return all;
+      }()) {
     const std::string marker = "dashboard at http://127.0.0.1:";
     if (process_.wait_for_output(marker)) {
         const std::string out = process_.out();
@@ -168,8 +169,15 @@ Gateway::Gateway(const std::vector<std::string> &arguments) : process_(gateway_p
 
 SimServer::SimServer(const std::string &game, int bots, int plugin_port)
     : plugin_port_(plugin_port > 0 ? plugin_port : testing_support::free_port()) {
-    arguments_ = {"--game", game, "--bots", std::to_string(bots), "--fps", "50", "--quiet",
-                  "--set", "orlex_mm_port=" + std::to_string(plugin_port_)};
+    arguments_ = {"--game",
+                  game,
+                  "--bots",
+                  std::to_string(bots),
+                  "--fps",
+                  "50",
+                  "--quiet",
+                  "--set",
+                  "orlex_mm_port=" + std::to_string(plugin_port_)};
     restart();
 }
 
@@ -218,8 +226,8 @@ HttpReply http_exchange(int port, const std::string &request) {
 }
 
 HttpReply http_get(int port, const std::string &target, const std::string &more_headers) {
-    return http_exchange(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
-                                   more_headers + "\r\n");
+    return http_exchange(
+        port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + more_headers + "\r\n");
 }
 
 Viewer::Viewer(int port, const std::string &more_headers, int receive_buffer) {

@@ -89,6 +89,8 @@ async function main() {
   let gateway = start(gatewayProgram(), webArgs);
   let browser;
   try {
+    // Started when it says where it listens (it may run under valgrind, many times slower).
+    await until("the gateway to listen", () => gateway.output.includes("dashboard at"));
     browser = await chromium.launch({
       executablePath: CHROMIUM,
       args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
