@@ -29,15 +29,15 @@ bool Recorder::prepare(std::string *error) {
     return true;
 }
 
-void Recorder::add(const std::string &server, const std::string &address, const std::string &record,
+void Recorder::add(const std::string &server, const std::string &address, const records::Record &record,
                    Clock::time_point arrived) {
     if (stopped_.count(server))
         return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (queued_bytes_ + record.size() <= queue_limit_) {
-            queued_bytes_ += record.size();
-            queue_.push_back({Job::record, server, address, record, arrived});
+        if (queued_bytes_ + record.text.size() <= queue_limit_) {
+            queued_bytes_ += record.text.size();
+            queue_.push_back({Job::take, server, address, RecordText::of(record), arrived});
             wake_.notify_one();
             return;
         }
@@ -48,21 +48,21 @@ void Recorder::add(const std::string &server, const std::string &address, const 
                  "orlex_web: recording %s: the disk is too slow (%zu MB waiting); recording stops for this server, "
                  "watching goes on\n",
                  server.c_str(), queue_limit_ / (1024 * 1024));
-    push({Job::forget, server, "", "", arrived});  // closes its file
+    push({Job::forget, server, "", {}, arrived});  // closes its file
 }
 
 void Recorder::forget(const std::string &server) {
     stopped_.erase(server);
-    push({Job::forget, server, "", "", Clock::now()});
+    push({Job::forget, server, "", {}, Clock::now()});
 }
 
 // Its records still waiting would only keep the disk busy for a recording that has stopped.
 void Recorder::drop_queued(const std::string &server) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto dropped = std::remove_if(
-        queue_.begin(), queue_.end(), [&](const Job &job) { return job.kind == Job::record && job.server == server; });
+    const auto dropped = std::remove_if(queue_.begin(), queue_.end(),
+                                        [&](const Job &job) { return job.kind == Job::take && job.server == server; });
     for (auto job = dropped; job != queue_.end(); ++job)
-        queued_bytes_ -= job->text.size();
+        queued_bytes_ -= job->record.text.size();
     queue_.erase(dropped, queue_.end());
 }
 
@@ -107,11 +107,11 @@ void Recorder::run() {
         }
         Job job = std::move(queue_.front());
         queue_.pop_front();
-        queued_bytes_ -= job.text.size();
+        queued_bytes_ -= job.record.text.size();
         busy_ = true;
         lock.unlock();
-        if (job.kind == Job::record)
-            files_.add(job.server, job.address, job.text, job.arrived);
+        if (job.kind == Job::take)
+            files_.add(job.server, job.address, std::move(job.record), job.arrived);
         else
             files_.forget(job.server);
         lock.lock();

@@ -41,7 +41,7 @@ public:
     bool prepare(std::string *error);
 
     // One whole record off a server's connection, as it arrived.
-    void add(const std::string &server, const std::string &address, const std::string &record,
+    void add(const std::string &server, const std::string &address, const records::Record &record,
              Clock::time_point arrived);
     // The server is no longer watched: its file is closed (and it may be recorded again later).
     void forget(const std::string &server);
@@ -55,10 +55,10 @@ public:
 
 private:
     struct Job {
-        enum Kind { record, forget } kind;
+        enum Kind { take, forget } kind;
         std::string server;
         std::string address;
-        std::string text;
+        RecordText record;
         Clock::time_point arrived;
     };
 
@@ -87,7 +87,7 @@ public:
     RecordingTap(Recorder &recorder, std::string server, std::string address)
         : recorder_(recorder), server_(std::move(server)), address_(std::move(address)) {}
     void take(const records::Record &record, Clock::time_point arrived) override {
-        recorder_.add(server_, address_, record.text, arrived);
+        recorder_.add(server_, address_, record, arrived);
     }
 
 private:

@@ -12,7 +12,6 @@
 #include <ctime>
 
 #include "recording/format.h"
-#include "stream/records.h"
 
 namespace web {
 namespace {
@@ -48,13 +47,6 @@ std::string file_part(const std::string &text) {
     for (char c : text.substr(0, 64))
         part += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
     return part.empty() ? "unknown" : part;
-}
-
-bool is_server_record(const std::string &text) { return text.compare(0, 12, "TYPE\tSERVER\n") == 0; }
-
-std::string map_of(const std::string &text) {
-    records::Record record;
-    return records::parse_record(text, &record) ? record.value("MAP_NAME") : std::string();
 }
 
 int64_t unix_ms_at(std::chrono::steady_clock::time_point moment) {
@@ -121,7 +113,7 @@ std::string RecordingFiles::current_file(const std::string &server) const {
     return found == servers_.end() || !found->second->writer.is_open() ? "" : found->second->writer.path();
 }
 
-void RecordingFiles::add(const std::string &name, const std::string &address, const std::string &record,
+void RecordingFiles::add(const std::string &name, const std::string &address, RecordText record,
                          Clock::time_point arrived) {
     std::unique_ptr<Server> &server = servers_[name];
     if (!server)
@@ -129,7 +121,7 @@ void RecordingFiles::add(const std::string &name, const std::string &address, co
     if (server->failed)
         return;
     server->address = address;
-    take(name, *server, {record, arrived});
+    take(name, *server, {std::move(record), arrived});
 }
 
 void RecordingFiles::forget(const std::string &name) { servers_.erase(name); }
@@ -144,9 +136,9 @@ void RecordingFiles::sync_all(Clock::time_point now) {
 
 // A new file at the first map and at every change of map; until the map is known, records wait.
 void RecordingFiles::take(const std::string &name, Server &server, Held record) {
-    const bool new_map = is_server_record(record.text) && map_of(record.text) != server.map;
+    const bool new_map = record.record.server && record.record.map != server.map;
     if (new_map || (!server.writer.is_open() && server.held.size() >= kHeldRecords)) {
-        const std::string map = new_map ? map_of(record.text) : server.map;
+        const std::string map = new_map ? record.record.map : server.map;
         const Clock::time_point started = server.held.empty() ? record.arrived : server.held.front().arrived;
         if (!open_file(name, server, map, started))
             return;
@@ -188,7 +180,7 @@ void RecordingFiles::write(const std::string &name, Server &server, const Held &
     std::string error;
     if (before_write_)
         before_write_();
-    const bool written = server.writer.append(record.text, record.arrived, &error);
+    const bool written = server.writer.append(record.record.text, record.arrived, &error);
     total_bytes_ += server.writer.size() - before;
     if (!written)
         return fail(name, server, error);

@@ -15,8 +15,22 @@
 #include <vector>
 
 #include "recording/writer.h"
+#include "stream/records.h"
 
 namespace web {
+
+// One whole record as the recorder keeps it: its bytes, and the map if it is a SERVER record (as
+// the pipeline parsed it: the recorder never parses again).
+struct RecordText {
+    std::string text;
+    bool server = false;
+    std::string map;
+
+    static RecordText of(const records::Record &record) {
+        const bool server = record.type == "SERVER";
+        return {record.text, server, server ? record.value("MAP_NAME") : std::string()};
+    }
+};
 
 class RecordingFiles {
 public:
@@ -31,8 +45,7 @@ public:
     bool prepare(std::string *error);
 
     // One whole record off a server's connection, as it arrived.
-    void add(const std::string &server, const std::string &address, const std::string &record,
-             Clock::time_point arrived);
+    void add(const std::string &server, const std::string &address, RecordText record, Clock::time_point arrived);
     // Syncs each file written to in the last second; called once a second.
     void sync_all(Clock::time_point now);
     // The server is no longer recorded: its file is closed.
@@ -51,7 +64,7 @@ public:
 
 private:
     struct Held {
-        std::string text;
+        RecordText record;
         Clock::time_point arrived;
     };
     struct Server {

@@ -42,9 +42,15 @@ recording::Recording read_back(const std::string &path) {
 void add(web::RecordingFiles &recorder, const std::string &server, const std::string &bytes, Clock::time_point at) {
     records::RecordStream split;
     split.feed(bytes);
-    std::string text;
-    while (split.next_text(&text))
-        recorder.add(server, "127.0.0.1:40015", text, at);
+    records::Record record;
+    while (split.next_any(&record))
+        recorder.add(server, "127.0.0.1:40015", web::RecordText::of(record), at);
+}
+
+records::Record parsed(const std::string &text) {
+    records::Record record;
+    records::parse_record(text, &record);
+    return record;
 }
 
 }  // namespace
@@ -236,9 +242,9 @@ TEST(Recorder, ASlowDiskStopsTheRecordingNotTheCaller) {
     });
     std::string error;
     ASSERT_TRUE(recorder.prepare(&error)) << error;
-    const std::string players = samples::players({"Ann", "Bo", "Cy"});
+    const records::Record players = parsed(samples::players({"Ann", "Bo", "Cy"}));
     testing::internal::CaptureStderr();
-    recorder.add("alpha", "127.0.0.1:1", samples::server("de_dust"), Clock::now());
+    recorder.add("alpha", "127.0.0.1:1", parsed(samples::server("de_dust")), Clock::now());
     for (int waited = 0; !writing && waited < 30000; ++waited)  // the thread holds the first record
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_TRUE(writing);
@@ -249,7 +255,7 @@ TEST(Recorder, ASlowDiskStopsTheRecordingNotTheCaller) {
         recorder.add("alpha", "127.0.0.1:1", players, Clock::now());
     const std::string said = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(recorder.stopped("alpha"));
-    EXPECT_LT(accepted, 16u * 1024 / players.size() + 3);
+    EXPECT_LT(accepted, 16u * 1024 / players.text.size() + 3);
     EXPECT_EQ(said.find("recording alpha: the disk is too slow"), said.rfind("recording alpha:")) << said;
     EXPECT_NE(said.find("recording stops for this server, watching goes on"), std::string::npos) << said;
 
@@ -262,7 +268,7 @@ TEST(Recorder, ASlowDiskStopsTheRecordingNotTheCaller) {
     recorder.forget("alpha");
     EXPECT_FALSE(recorder.stopped("alpha"));
     std::this_thread::sleep_for(std::chrono::milliseconds(2));  // a distinct start time in the name
-    recorder.add("alpha", "127.0.0.1:1", samples::server("de_dust"), Clock::now());
+    recorder.add("alpha", "127.0.0.1:1", parsed(samples::server("de_dust")), Clock::now());
     recorder.flush();
     EXPECT_EQ(recorder.files().size(), 2u);
 }
