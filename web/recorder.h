@@ -82,7 +82,7 @@ private:
 };
 
 // The pipeline's recording subscriber for one server.
-class RecordingTap : public RecordSubscriber {
+class RecordingTap final : public RecordSubscriber {
 public:
     RecordingTap(Recorder &recorder, std::string server, std::string address)
         : recorder_(recorder), server_(std::move(server)), address_(std::move(address)) {}

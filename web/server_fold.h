@@ -6,7 +6,7 @@
 
 namespace web {
 
-class ServerFold : public RecordSubscriber {
+class ServerFold final : public RecordSubscriber {
 public:
     ServerFold(const ServerAddress &address, size_t chat_lines) : state(address, chat_lines) {}
     void take(const records::Record &record, Clock::time_point arrived) override;
