@@ -12,6 +12,7 @@
 #   make bench          what the plug-in costs a server: times, instruction counts, memory
 #   make fuzz           every fuzz target for FUZZ_SECONDS (default 30) each (clang, build-fuzz/)
 #   make test-sanitize  every test again under AddressSanitizer and UndefinedBehaviorSanitizer
+#   make test-web-valgrind  the web tests again with the gateway under valgrind memcheck
 #   make soak           30 days of game time under churning clients, watched for growth and lost cycles
 #   make soak-short     the same for one day of game time (a few minutes; what CI runs)
 #   make soak-i386      the soak against the 32-bit library and server (build-i386/, under emulation here)
@@ -27,7 +28,7 @@ RUN_ARGS ?= --log
 # WEB_RECORD=DIR make run records what it shows (orlex_web --replay DIR/FILE plays it back);
 # HOSTPORT=N make run moves the game port (27015), and the plug-in's with it (N + 13000). The plug-in
 # listens on 127.0.0.1 only; RUN_ARGS='--log --set orlex_mm_ip=0' opens it to every interface.
-.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 soak-web soak-web-short lint clean
+.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 test-web-valgrind soak-web soak-web-short lint clean
 
 all: build
 
@@ -98,6 +99,11 @@ smoke: build dist win64
 
 bench: build
 	scripts/bench.sh
+
+# Errors inside libstdc++'s containers (an iterator over an erased node) show under memcheck and not
+# under AddressSanitizer: any valgrind error fails it.
+test-web-valgrind: build web-deps
+	scripts/test-web-valgrind.sh build
 
 # The soak: game time at SOAK_SPEED times real time (30 days take SOAK_DAYS * 86400 / SOAK_SPEED
 # seconds), a sample of the server's memory, descriptors and free slots every SOAK_SAMPLE seconds.

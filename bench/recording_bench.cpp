@@ -17,7 +17,7 @@
 
 #include "bench/match_records.h"
 #include "recording/reader.h"
-#include "web/recorder.h"
+#include "web/recording_files.h"
 #include "web/replay_timeline.h"
 #include "web/state_json.h"
 
@@ -41,9 +41,10 @@ double process_cpu_seconds(pid_t pid) {
     return fields.size() > 12 ? (std::stod(fields[11]) + std::stod(fields[12])) / sysconf(_SC_CLK_TCK) : 0;
 }
 
-// `minutes` of the match, recorded as the gateway does: the path of the one file written.
+// `minutes` of the match, recorded as the gateway's recorder thread does (the records cut as its
+// pipeline cuts them): the path of the one file written.
 std::string record_match(const std::string &directory, int minutes, double *cpu_seconds) {
-    web::Recorder recorder(directory, uint64_t(1) << 40);
+    web::RecordingFiles recorder(directory, uint64_t(1) << 40);
     std::string error;
     if (!recorder.prepare(&error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
@@ -61,8 +62,11 @@ std::string record_match(const std::string &directory, int minutes, double *cpu_
             bytes += match.players() + match.bomb() + match.hostages();
         if (tenth % 60 == 7)
             bytes += samples::say("Player" + std::to_string(tenth % 32) + ": rotate B");
-        if (!bytes.empty())
-            recorder.add("bench", "127.0.0.1:40015", bytes.data(), bytes.size(),
+        records::RecordStream split;
+        split.feed(bytes);
+        records::Record record;
+        while (split.next_any(&record))
+            recorder.add("bench", "127.0.0.1:40015", web::RecordText::of(record),
                          start + std::chrono::milliseconds(100 * tenth));
         if (path.empty())
             path = recorder.current_file("bench");
@@ -101,14 +105,14 @@ void seek_latency(const std::string &directory) {
         std::exit(1);
     }
     const size_t size = recorded.data.size(), records = recorded.entries.size();
-    const web::ReplayTimeline timeline(std::move(recorded), web::ServerState({"bench", "127.0.0.1", 40015}, 50));
+    const web::ReplayTimeline timeline(std::move(recorded), web::ServerFold({"bench", "127.0.0.1", 40015}, 50));
     const double load_ms = std::chrono::duration<double, std::milli>(Clock::now() - load_start).count();
     std::mt19937 random(3);
     std::vector<double> seeks;
     for (int seek = 0; seek < 300; ++seek) {
         const uint32_t ms = random() % (timeline.length_ms() + 1);
         const Clock::time_point start = Clock::now();
-        const web::ServerState state = timeline.state_after(timeline.records_until(ms));
+        const web::ServerFold state = timeline.state_after(timeline.records_until(ms));
         const std::string pushed = web::state_message(state);  // what the page is sent
         seeks.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }

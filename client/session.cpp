@@ -56,6 +56,8 @@ int Session::run(const volatile std::sig_atomic_t &stop) {
         std::string bytes;
         const Connection::Received received = connection_.receive(&bytes, wait_milliseconds(now));
         take(bytes, Clock::now());
+        if (feed_.overflowed())
+            return fail("the server sent " + records::RecordStream::overflow_reason() + "; disconnected");
         if (received == Connection::Received::closed)
             return closed();
     }
@@ -99,12 +101,13 @@ bool Session::send_due(Clock::time_point now) {
 void Session::take(const std::string &bytes, Clock::time_point now) {
     if (bytes.empty())
         return;
-    record(bytes, now);
-    if (options_.raw) {
+    if (options_.raw)
         display_.raw(bytes);
+    // One bounded cut of the bytes, for the view and the recording alike.
+    const std::vector<std::string> kinds =
+        feed_.add(bytes, [&](const records::Record &record) { this->record(record, now); });
+    if (options_.raw)
         return;
-    }
-    const std::vector<std::string> kinds = feed_.add(bytes);
     seen_.insert(kinds.begin(), kinds.end());
     if (!kinds.empty() && !options_.once)
         redraw_.changed(now);
@@ -115,9 +118,9 @@ bool Session::start_recording() {
     header.server = options_.host;
     header.address = options_.host + ":" + std::to_string(options_.port);
     header.writer = "orlex_client";
-    header.start_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::system_clock::now().time_since_epoch())
-                          .count();
+    header.start_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     std::string error;
     if (!recorder_.create(options_.record_path, header, Clock::now(), &error)) {
         fail(error);
@@ -128,14 +131,10 @@ bool Session::start_recording() {
 }
 
 // Every record byte for byte, as whole records: a record cut by the connection's end is not kept.
-void Session::record(const std::string &bytes, Clock::time_point now) {
-    if (!recorder_.is_open())
-        return;
-    recorded_split_.feed(bytes);
-    std::string text, error;
-    while (recorder_.is_open() && recorded_split_.next_text(&text))
-        if (!recorder_.append(text, now, &error))
-            stop_recording(error);
+void Session::record(const records::Record &record, Clock::time_point now) {
+    std::string error;
+    if (recorder_.is_open() && !recorder_.append(record.text, now, &error))
+        stop_recording(error);
 }
 
 // Watching goes on without it; the file keeps what was written.

@@ -34,7 +34,7 @@ private:
     int fail(const std::string &message);
     std::string missing() const;
     bool start_recording();
-    void record(const std::string &bytes, Clock::time_point now);
+    void record(const records::Record &record, Clock::time_point now);
     void stop_recording(const std::string &error);
 
     const Options &options_;
@@ -47,8 +47,7 @@ private:
     Clock::time_point deadline_;
     Clock::time_point answers_due_;  // by then the server has had a query tick to answer the last command
     RedrawSchedule redraw_;
-    recording::Writer recorder_;            // open while recording
-    records::RecordStream recorded_split_;  // the bytes recorded, cut into records
+    recording::Writer recorder_;  // open while recording
 };
 
 }  // namespace client

@@ -23,21 +23,28 @@ static std::vector<std::string> split_tabs(const std::string &line) {
     return parts;
 }
 
+static bool malformed(Record *record) {
+    record->type.clear();
+    record->lines.clear();
+    return false;
+}
+
 bool parse_record(const std::string &text, Record *record) {
+    record->text = text;
+    record->type.clear();
+    record->lines.clear();
     if (text.size() < 2 || text.compare(text.size() - 2, 2, "\n\n") != 0)
         return false;
     const size_t end = text.size() - 1;  // the closing empty line starts here
     if (text.find("\n\n") != end - 1)
         return false;
-    *record = Record();
-    record->text = text;
     size_t start = 0;
     for (size_t newline; start < end; start = newline + 1) {
         newline = text.find('\n', start);
         std::vector<std::string> parts = split_tabs(text.substr(start, newline - start));
         if (start == 0) {
             if (parts.size() != 2 || parts[0] != "TYPE" || parts[1].empty())
-                return false;
+                return malformed(record);
             record->type = parts[1];
             continue;
         }
@@ -50,25 +57,62 @@ bool parse_record(const std::string &text, Record *record) {
     return !record->type.empty();
 }
 
-void RecordStream::feed(const char *data, size_t size) { buffer_.append(data, size); }
+void RecordStream::feed(const char *data, size_t size) {
+    if (!overflowed_)
+        buffer_.append(data, size);
+}
 
 bool RecordStream::next_text(std::string *text) {
-    const size_t end = buffer_.find("\n\n");
-    if (end == std::string::npos)
+    // A record end found across two feeds: its first line end may be the last byte scanned.
+    const size_t from = start_ + (scanned_ > 0 ? scanned_ - 1 : 0);
+    const size_t end = buffer_.find("\n\n", from);
+    if (end == std::string::npos) {
+        scanned_ = pending();
+        if (scanned_ > kLongestPending) {
+            overflowed_ = true;
+            buffer_.clear();
+            start_ = scanned_ = 0;
+        }
         return false;
-    *text = buffer_.substr(0, end + 2);
-    buffer_.erase(0, end + 2);
+    }
+    text->assign(buffer_, start_, end + 2 - start_);
+    start_ = end + 2;
+    scanned_ = 0;
+    // Moved down only now and then: a read's worth of records costs one move, not one each.
+    if (start_ == buffer_.size()) {
+        buffer_.clear();
+        start_ = 0;
+    } else if (start_ >= 16 * 1024 && start_ * 2 >= buffer_.size()) {
+        buffer_.erase(0, start_);
+        start_ = 0;
+    }
+    return true;
+}
+
+bool RecordStream::next_any(Record *record) {
+    std::string text;
+    if (!next_text(&text))
+        return false;
+    if (!parse_record(text, record))
+        ++malformed_;
     return true;
 }
 
 bool RecordStream::next(Record *record) {
-    std::string text;
-    while (next_text(&text)) {
-        if (parse_record(text, record))
+    while (next_any(record))
+        if (!record->type.empty())
             return true;
-        ++malformed_;
-    }
     return false;
+}
+
+std::string RecordStream::overflow_reason() {
+    return "more than " + std::to_string(kLongestPending / 1024) + " KB without a record end";
+}
+
+void RecordStream::reset() {
+    buffer_.clear();
+    start_ = scanned_ = 0;
+    overflowed_ = false;
 }
 
 }  // namespace records

@@ -39,6 +39,8 @@ void fold_server(State &state, const records::Record &record) {
     server.max_players = record.value("MAX_PLAYERS");
     server.uptime = number_or(record.value("UPTIME"), 0);
     server.time_left = number_or(record.value("TIMELEFT"), -1);
+    server.world_x = number_or(record.value("WORLDSIZE_X"), 0);
+    server.world_y = number_or(record.value("WORLDSIZE_Y"), 0);
     server.teams = teams(record);
     // Objectives belong to one map: a new map's come after its SERVER record.
     if (state.have_server && (server.map != state.server.map || server.game_dir != state.server.game_dir))
@@ -49,6 +51,8 @@ void fold_server(State &state, const records::Record &record) {
 
 Player player(const records::Record &record, size_t entity) {
     Player found;
+    const double id = number_or(cell(record, "USER_ID", entity), 0);
+    found.user_id = id >= 0 && id <= 2e9 ? static_cast<int>(id) : 0;
     found.name = cell(record, "NAMES", entity);
     found.team = whole_cell(record, "TEAM", entity, -1);
     found.frags = number_cell(record, "KILLS", entity);
@@ -102,11 +106,15 @@ void fold(State &state, const records::Record &record) {
         state.objectives[record.type] = record;
 }
 
-std::vector<std::string> Feed::add(const char *data, size_t size) {
+std::vector<std::string> Feed::add(const char *data, size_t size, const Each &each) {
     stream_.feed(data, size);
     std::vector<std::string> kinds;
     records::Record record;
-    while (stream_.next(&record)) {
+    while (stream_.next_any(&record)) {
+        if (each)
+            each(record);
+        if (record.type.empty())
+            continue;
         fold(state_, record);
         kinds.push_back(record.type);
     }

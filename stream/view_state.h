@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,11 +24,13 @@ struct ServerInfo {
     std::string host_name;
     std::string max_players;
     double uptime = 0;
-    double time_left = -1;  // negative: no time limit
+    double time_left = -1;            // negative: no time limit
+    double world_x = 0, world_y = 0;  // the map's world box (0 until known): the radar's scale
     std::vector<Team> teams;
 };
 
 struct Player {
+    int user_id = 0;  // the engine's id of the player; 0 when not given
     std::string name;
     int team = -1;  // the game's team number; -1 when in none
     double frags = 0;
@@ -63,15 +66,22 @@ const std::vector<std::string> &objective_kinds();
 // Takes one record into the state; records of unknown kinds change nothing.
 void fold(State &state, const records::Record &record);
 
-// Bytes off the wire into the state, whatever the reads' boundaries.
+// Bytes off the wire into the state, whatever the reads' boundaries, through the bounded stream.
 class Feed {
 public:
+    // Sees every record, parsed or not (then its type is empty), before it is folded.
+    using Each = std::function<void(const records::Record &)>;
+
     explicit Feed(size_t chat_limit = 10) { state_.chat_limit = chat_limit; }
     // Folds every record the bytes complete; returns the kinds folded, in order.
-    std::vector<std::string> add(const char *data, size_t size);
-    std::vector<std::string> add(const std::string &data) { return add(data.data(), data.size()); }
+    std::vector<std::string> add(const char *data, size_t size, const Each &each = {});
+    std::vector<std::string> add(const std::string &data, const Each &each = {}) {
+        return add(data.data(), data.size(), each);
+    }
     const State &state() const { return state_; }
     size_t malformed() const { return stream_.malformed(); }
+    // The server sent more than the stream's bound without a record end: nothing more is folded.
+    bool overflowed() const { return stream_.overflowed(); }
 
 private:
     records::RecordStream stream_;

@@ -19,21 +19,14 @@ bool fail(std::string *error, const std::string &message) {
 
 bool valid_name(const std::string &name) {
     return !name.empty() && name.size() <= kLongestName && std::all_of(name.begin(), name.end(), [](char c) {
-               return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
-           });
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '_' || c == '-';
+    });
 }
 
 bool valid_host(const std::string &host) {
     return !host.empty() && host.size() <= kLongestHost && std::all_of(host.begin(), host.end(), [](char c) {
-               return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-';
-           });
-}
-
-bool parse_port(const std::string &text, int *port) {
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    *port = std::stoi(text);
-    return *port >= 1 && *port <= 65535;
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-';
+    });
 }
 
 bool parse_address(const std::string &name, const std::string &address, ServerAddress *server, std::string *error) {
@@ -49,6 +42,18 @@ bool parse_address(const std::string &name, const std::string &address, ServerAd
 }
 
 }  // namespace
+
+bool parse_port(const std::string &text, int *port) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    int number = 0;
+    for (char digit : text)
+        number = number * 10 + (digit - '0');
+    if (number < 1 || number > 65535)
+        return false;
+    *port = number;
+    return true;
+}
 
 bool parse_server_option(const std::string &text, ServerAddress *server, std::string *error) {
     const size_t equals = text.find('=');

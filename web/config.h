@@ -17,6 +17,9 @@ struct ServerAddress {
     }
 };
 
+// A port number, 1 to 65535, in decimal digits only.
+bool parse_port(const std::string &text, int *port);
+
 // "NAME=HOST:PORT"; false with the reason.
 bool parse_server_option(const std::string &text, ServerAddress *server, std::string *error);
 

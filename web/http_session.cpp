@@ -75,7 +75,7 @@ bool same_origin(const Request &request) {
 std::shared_ptr<Response> api(const Request &request, std::string_view path, Gateway &gateway) {
     if (path == "/api/servers" || path == "/api/servers/")
         return json(request, http::status::ok, servers_text(gateway.servers()));
-    const ServerState *server = gateway.find(std::string(path.substr(sizeof(kApiPrefix) - 1)));
+    const Source *server = gateway.find(std::string(path.substr(sizeof(kApiPrefix) - 1)));
     if (!server)
         return json(request, http::status::not_found, "{\"error\":\"no such server\"}");
     return json(request, http::status::ok, detail_text(*server));
@@ -215,7 +215,7 @@ void HttpSession::answer() {
     if (path == "/api/servers" || path.substr(0, sizeof(kApiPrefix) - 1) == kApiPrefix)
         answer = api(request, path, gateway_);
     else if (path == "/metrics")
-        answer = response(request, http::status::ok, kMetricsContentType, metrics_text(gateway_.servers()));
+        answer = response(request, http::status::ok, kMetricsContentType, metrics_text(gateway_.live_servers()));
     else if (const StaticFile *file = find_static_file(std::string(path)))
         answer = static_file(request, *file);
     else

@@ -1,11 +1,12 @@
 // orlex_web: watches game servers' plug-in streams and serves them as a live dashboard and an API.
+#include <sys/resource.h>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
-#include <sys/resource.h>
 
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <thread>
 
 #include "web/gateway.h"
 #include "web/listener.h"
@@ -20,6 +21,15 @@ void raise_descriptor_limit() {
         limit.rlim_cur = limit.rlim_max;
         setrlimit(RLIMIT_NOFILE, &limit);
     }
+}
+
+// The test build orlex_web_slow_disk only: every write to the recording directory takes this long.
+web::RecordingFiles::WriteHook slow_disk() {
+#ifdef ORLEX_WEB_TEST_DISK_DELAY_MS
+    return [] { std::this_thread::sleep_for(std::chrono::milliseconds(ORLEX_WEB_TEST_DISK_DELAY_MS)); };
+#else
+    return {};
+#endif
 }
 
 // A configuration with a mistake is refused at start; later changes with one are logged and skipped.
@@ -38,9 +48,7 @@ bool check_config(const std::string &path) {
     return true;
 }
 
-}  // namespace
-
-static int run_gateway(int argc, char **argv) {
+int run(int argc, char **argv) {
     web::Options options;
     const web::ParseResult parsed = web::parse_options(std::vector<std::string>(argv + 1, argv + argc), &options);
     if (parsed.outcome == web::ParseResult::exit) {
@@ -54,7 +62,7 @@ static int run_gateway(int argc, char **argv) {
     std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit reached is a write error, logged, not the end
 
     boost::asio::io_context io;
-    web::Gateway gateway(io, options);
+    web::Gateway gateway(io, options, slow_disk());
     web::Listener listener(io, gateway, options);
     // On a signal everything is closed and the loop ends when the last handler has run. Caught from
     // here on: reading long recordings at start takes a while, and a stop then must end us cleanly.
@@ -79,15 +87,17 @@ static int run_gateway(int argc, char **argv) {
     return 0;
 }
 
-// What a constructor or the loop throws (out of memory, a resource the system refuses) ends the
-// program with its message and a failure status, not an abort.
+}  // namespace
+
+// The one guard: handlers use the error_code overloads and check what they read, so an exception
+// here is a fault; it is said, and the exit code tells a supervisor to restart us.
 int main(int argc, char **argv) {
     try {
-        return run_gateway(argc, argv);
+        return run(argc, argv);
     } catch (const std::exception &error) {
-        std::fprintf(stderr, "orlex_web: %s\n", error.what());
+        std::fprintf(stderr, "orlex_web: stopped by an unexpected error: %s\n", error.what());
     } catch (...) {
         std::fprintf(stderr, "orlex_web: stopped by an unexpected error\n");
     }
-    return 1;
+    return 70;  // EX_SOFTWARE
 }

@@ -47,12 +47,12 @@ struct Family {
 class Exposition {
 public:
     // One family: its HELP and TYPE, then the samples `emit` adds for each server.
-    void family(const Family &family, const std::vector<const ServerState *> &servers,
-                const std::function<void(const ServerState &)> &emit) {
+    void family(const Family &family, const std::vector<const ServerFold *> &servers,
+                const std::function<void(const ServerFold &)> &emit) {
         text_ += std::string("# HELP ") + family.name + " " + family.help + "\n";
         text_ += std::string("# TYPE ") + family.name + " " + family.type + "\n";
         name_ = family.name;
-        for (const ServerState *server : servers)
+        for (const ServerFold *server : servers)
             emit(*server);
     }
     void sample(const std::string &labels, double value) {
@@ -77,46 +77,46 @@ std::vector<std::pair<std::string, const view::Player *>> player_labels(const Se
     std::set<std::string> seen;
     const std::vector<view::Player> &players = server.view().players;
     for (size_t at = 0; at < players.size(); ++at) {
-        const int id = at < server.user_ids().size() ? server.user_ids()[at] : 0;
-        const std::string labels = server_label(server) + ",player=\"" + std::to_string(id) + "\",name=\"" +
-                                   label(players[at].name) + "\"";
+        const int id = players[at].user_id;
+        const std::string labels =
+            server_label(server) + ",player=\"" + std::to_string(id) + "\",name=\"" + label(players[at].name) + "\"";
         if (seen.insert(labels).second)
             found.emplace_back(labels, &players[at]);
     }
     return found;
 }
 
-void player_family(Exposition &out, const Family &family, const std::vector<const ServerState *> &servers,
+void player_family(Exposition &out, const Family &family, const std::vector<const ServerFold *> &servers,
                    const std::function<double(const view::Player &)> &value) {
-    out.family(family, servers, [&](const ServerState &server) {
-        for (const auto &player : player_labels(server))
+    out.family(family, servers, [&](const ServerFold &server) {
+        for (const auto &player : player_labels(server.state))
             out.sample(player.first, value(*player.second));
     });
 }
 
 }  // namespace
 
-std::string metrics_text(const std::vector<const ServerState *> &all) {
-    // A replay is history, not a server's present: it stays out of the metrics.
-    std::vector<const ServerState *> servers;
-    for (const ServerState *server : all)
-        if (!server->replay.active)
-            servers.push_back(server);
+std::string metrics_text(const std::vector<const ServerFold *> &servers) {
     Exposition out;
     out.family({"orlex_server_up", "gauge", "1 while the gateway is connected to the server's plug-in, else 0."},
-               servers, [&](const ServerState &s) { out.sample(server_label(s), s.connected ? 1 : 0); });
+               servers, [&](const ServerFold &f) {
+                   const ServerState &s = f.state;
+                   out.sample(server_label(s), s.connected ? 1 : 0);
+               });
     out.family({"orlex_server_players", "gauge", "Players on the server, by its latest player report."}, servers,
-               [&](const ServerState &s) {
+               [&](const ServerFold &f) {
+                   const ServerState &s = f.state;
                    if (s.connected && s.view().have_players)
                        out.sample(server_label(s), static_cast<double>(s.view().players.size()));
                });
-    out.family({"orlex_server_max_players", "gauge", "Player slots of the server."}, servers,
-               [&](const ServerState &s) {
-                   if (known(s))
-                       out.sample(server_label(s), view::number_or(s.view().server.max_players, 0));
-               });
+    out.family({"orlex_server_max_players", "gauge", "Player slots of the server."}, servers, [&](const ServerFold &f) {
+        const ServerState &s = f.state;
+        if (known(s))
+            out.sample(server_label(s), view::number_or(s.view().server.max_players, 0));
+    });
     out.family({"orlex_server_team_score", "gauge", "Score of each team of the running game."}, servers,
-               [&](const ServerState &s) {
+               [&](const ServerFold &f) {
+                   const ServerState &s = f.state;
                    if (!known(s))
                        return;
                    std::set<std::string> seen;
@@ -126,21 +126,32 @@ std::string metrics_text(const std::vector<const ServerState *> &all) {
                                       view::number_or(team.score, 0));
                });
     out.family({"orlex_server_time_left_seconds", "gauge", "Time left on the map; absent without a time limit."},
-               servers, [&](const ServerState &s) {
+               servers, [&](const ServerFold &f) {
+                   const ServerState &s = f.state;
                    if (known(s) && s.view().server.time_left >= 0)
                        out.sample(server_label(s), s.view().server.time_left);
                });
     out.family({"orlex_server_uptime_seconds", "gauge", "Time since the server started."}, servers,
-               [&](const ServerState &s) {
+               [&](const ServerFold &f) {
+                   const ServerState &s = f.state;
                    if (known(s))
                        out.sample(server_label(s), s.view().server.uptime);
                });
     out.family({"orlex_server_records_received_total", "counter", "Well-formed records received from the plug-in."},
-               servers, [&](const ServerState &s) { out.sample(server_label(s), static_cast<double>(s.records)); });
+               servers, [&](const ServerFold &f) {
+                   const ServerState &s = f.state;
+                   out.sample(server_label(s), static_cast<double>(f.counters.records));
+               });
     out.family({"orlex_server_malformed_records_total", "counter", "Records from the plug-in skipped as malformed."},
-               servers, [&](const ServerState &s) { out.sample(server_label(s), static_cast<double>(s.malformed())); });
+               servers, [&](const ServerFold &f) {
+                   const ServerState &s = f.state;
+                   out.sample(server_label(s), static_cast<double>(f.counters.malformed));
+               });
     out.family({"orlex_server_reconnects_total", "counter", "Connections to the plug-in made after the first."},
-               servers, [&](const ServerState &s) { out.sample(server_label(s), static_cast<double>(s.reconnects)); });
+               servers, [&](const ServerFold &f) {
+                   const ServerState &s = f.state;
+                   out.sample(server_label(s), static_cast<double>(f.counters.reconnects));
+               });
     player_family(out, {"orlex_player_frags", "gauge", "The player's frags (score) on this map."}, servers,
                   [](const view::Player &p) { return p.frags; });
     player_family(out, {"orlex_player_deaths", "gauge", "The player's deaths on this map."}, servers,

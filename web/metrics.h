@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "web/server_state.h"
+#include "web/server_fold.h"
 
 namespace web {
 
 constexpr char kMetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
 
-std::string metrics_text(const std::vector<const ServerState *> &servers);
+// Live servers only: a replay is history, not a server's present.
+std::string metrics_text(const std::vector<const ServerFold *> &servers);
 
 }  // namespace web

@@ -1,218 +1,124 @@
 #include "web/recorder.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
-#include <dirent.h>
-
-#include "recording/format.h"
 
 namespace web {
-namespace {
 
-bool is_recording_name(const std::string &name) { return recording::has_file_suffix(name) && name[0] != '.'; }
+Recorder::Recorder(std::string directory, uint64_t max_bytes, size_t queue_bytes,
+                   RecordingFiles::WriteHook before_write)
+    : directory_(directory),
+      files_(std::move(directory), max_bytes, std::move(before_write)),
+      queue_limit_(queue_bytes) {}
 
-uint64_t file_size(const std::string &path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+Recorder::~Recorder() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ending_ = true;
+        end_by_ = Clock::now() + kDrainTime;
+    }
+    wake_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
 }
-
-// A map name from the network, made safe for a file name.
-std::string file_part(const std::string &text) {
-    std::string part;
-    for (char c : text.substr(0, 64))
-        part += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
-    return part.empty() ? "unknown" : part;
-}
-
-bool is_server_record(const std::string &text) { return text.compare(0, 12, "TYPE\tSERVER\n") == 0; }
-
-std::string map_of(const std::string &text) {
-    records::Record record;
-    return records::parse_record(text, &record) ? record.value("MAP_NAME") : std::string();
-}
-
-int64_t unix_ms_at(std::chrono::steady_clock::time_point moment) {
-    const auto now_system = std::chrono::system_clock::now();
-    const auto now_steady = std::chrono::steady_clock::now();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               (now_system - std::chrono::duration_cast<std::chrono::system_clock::duration>(now_steady - moment))
-                   .time_since_epoch())
-        .count();
-}
-
-}  // namespace
-
-Recorder::Recorder(std::string directory, uint64_t max_bytes) : directory_(std::move(directory)), max_bytes_(max_bytes) {}
 
 bool Recorder::prepare(std::string *error) {
-    if (::mkdir(directory_.c_str(), 0700) != 0 && errno != EEXIST) {
-        *error = directory_ + ": cannot create: " + std::strerror(errno);
+    if (!files_.prepare(error))
         return false;
-    }
-    struct stat status {};
-    if (::stat(directory_.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
-        *error = directory_ + ": not a directory";
-        return false;
-    }
-    total_bytes_ = 0;
-    for (const std::string &path : files())
-        total_bytes_ += file_size(path);
-    keep_under_limit();
+    thread_ = std::thread([this] { run(); });
     return true;
 }
 
-std::vector<std::string> Recorder::files() const {
-    std::vector<std::string> found;
-    if (DIR *listing = ::opendir(directory_.c_str())) {
-        while (const dirent *entry = ::readdir(listing))
-            if (is_recording_name(entry->d_name))
-                found.push_back(directory_ + "/" + entry->d_name);
-        ::closedir(listing);
-    }
-    std::sort(found.begin(), found.end());  // the names start with their UTC start time
-    return found;
-}
-
-std::string Recorder::current_file(const std::string &server) const {
-    const auto found = servers_.find(server);
-    return found == servers_.end() || !found->second->writer.is_open() ? "" : found->second->writer.path();
-}
-
-void Recorder::add(const std::string &name, const std::string &address, const char *data, size_t size,
+void Recorder::add(const std::string &server, const std::string &address, const records::Record &record,
                    Clock::time_point arrived) {
-    std::unique_ptr<Server> &server = servers_[name];
-    if (!server)
-        server = std::make_unique<Server>();
-    if (server->failed)
+    if (stopped_.count(server))
         return;
-    server->address = address;
-    server->split.feed(data, size);
-    std::string text;
-    while (!server->failed && server->split.next_text(&text))
-        take(name, *server, {std::move(text), arrived});
-}
-
-void Recorder::connection_ended(const std::string &name) {
-    const auto found = servers_.find(name);
-    if (found != servers_.end())
-        found->second->split = records::RecordStream();
-}
-
-void Recorder::forget(const std::string &name) { servers_.erase(name); }
-
-void Recorder::sync_all(Clock::time_point now) {
-    for (auto &entry : servers_) {
-        std::string error;
-        if (entry.second->writer.is_open() && !entry.second->writer.sync_due(now, &error))
-            fail(entry.first, *entry.second, error);
-    }
-}
-
-// A new file at the first map and at every change of map; until the map is known, records wait.
-void Recorder::take(const std::string &name, Server &server, Held record) {
-    const bool new_map = is_server_record(record.text) && map_of(record.text) != server.map;
-    if (new_map || (!server.writer.is_open() && server.held.size() >= kHeldRecords)) {
-        const std::string map = new_map ? map_of(record.text) : server.map;
-        const Clock::time_point started = server.held.empty() ? record.arrived : server.held.front().arrived;
-        if (!open_file(name, server, map, started))
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (queued_bytes_ + record.text.size() <= queue_limit_) {
+            queued_bytes_ += record.text.size();
+            queue_.push_back({Job::take, server, address, RecordText::of(record), arrived});
+            wake_.notify_one();
             return;
-        for (const Held &held : server.held)
-            write(name, server, held);
-        server.held.clear();
-    }
-    if (server.writer.is_open())
-        write(name, server, record);
-    else
-        server.held.push_back(std::move(record));
-}
-
-bool Recorder::open_file(const std::string &name, Server &server, const std::string &map, Clock::time_point started) {
-    server.writer.close();
-    server.map = map;
-    recording::Header header;
-    header.server = name;
-    header.address = server.address;
-    header.map = map;
-    header.writer = "orlex_web";
-    header.start_ms = unix_ms_at(started);
-    const std::string path = new_path(name, map);
-    std::string error;
-    if (!server.writer.create(path, header, started, &error)) {
-        fail(name, server, error);
-        return false;
-    }
-    total_bytes_ += server.writer.size();
-    return true;
-}
-
-void Recorder::write(const std::string &name, Server &server, const Held &record) {
-    const uint64_t before = server.writer.size();
-    std::string error;
-    const bool written = server.writer.append(record.text, record.arrived, &error);
-    total_bytes_ += server.writer.size() - before;
-    if (!written)
-        return fail(name, server, error);
-    if (total_bytes_ > max_bytes_)
-        keep_under_limit();
-}
-
-void Recorder::fail(const std::string &name, Server &server, const std::string &error) {
-    std::fprintf(stderr, "orlex_web: recording %s: %s; recording stops for this server, watching goes on\n",
-                 name.c_str(), error.c_str());
-    server.failed = true;
-    server.held.clear();
-    server.writer.close();
-}
-
-// The oldest files go first; a file being written goes too when nothing else is left, its server
-// going on in a new file.
-void Recorder::keep_under_limit() {
-    std::vector<std::string> open_paths;
-    for (const auto &entry : servers_)
-        if (entry.second->writer.is_open())
-            open_paths.push_back(entry.second->writer.path());
-    for (const std::string &path : files()) {
-        if (total_bytes_ <= max_bytes_)
-            return;
-        const bool open = std::find(open_paths.begin(), open_paths.end(), path) != open_paths.end();
-        if (open) {
-            for (auto &entry : servers_) {
-                Server &server = *entry.second;
-                if (server.writer.is_open() && server.writer.path() == path &&
-                    !open_file(entry.first, server, server.map, Clock::now()))
-                    break;
-            }
         }
-        const uint64_t size = file_size(path);
-        if (::unlink(path.c_str()) == 0)
-            total_bytes_ -= std::min(total_bytes_, size);
     }
+    stopped_.insert(server);
+    drop_queued(server);
+    std::fprintf(stderr,
+                 "orlex_web: recording %s: the disk is too slow (%zu MB waiting); recording stops for this server, "
+                 "watching goes on\n",
+                 server.c_str(), queue_limit_ / (1024 * 1024));
+    push({Job::forget, server, "", {}, arrived});  // closes its file
 }
 
-// DIR/20250101T120000.123Z_SERVER_MAP.orlexrec: UTC, so that names sort by time in any zone.
-std::string Recorder::new_path(const std::string &server, const std::string &map) const {
-    const int64_t now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::system_clock::now().time_since_epoch())
-                               .count();
-    const std::time_t seconds = static_cast<std::time_t>(now_ms / 1000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char stamp[32];
-    std::strftime(stamp, sizeof(stamp), "%Y%m%dT%H%M%S", &utc);
-    char millis[8];
-    std::snprintf(millis, sizeof(millis), ".%03dZ", static_cast<int>(now_ms % 1000));
-    const std::string base = directory_ + "/" + stamp + millis + "_" + server + "_" + file_part(map);
-    std::string path = base + recording::kFileSuffix;
-    for (int copy = 2; ::access(path.c_str(), F_OK) == 0 && copy < 1000; ++copy)
-        path = base + "-" + std::to_string(copy) + recording::kFileSuffix;
-    return path;
+void Recorder::forget(const std::string &server) {
+    stopped_.erase(server);
+    push({Job::forget, server, "", {}, Clock::now()});
+}
+
+// Its records still waiting would only keep the disk busy for a recording that has stopped.
+void Recorder::drop_queued(const std::string &server) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto dropped = std::remove_if(queue_.begin(), queue_.end(),
+                                        [&](const Job &job) { return job.kind == Job::take && job.server == server; });
+    for (auto job = dropped; job != queue_.end(); ++job)
+        queued_bytes_ -= job->record.text.size();
+    queue_.erase(dropped, queue_.end());
+}
+
+// Past the bound: a forget is a few bytes, at most one per server and change of the set.
+void Recorder::push(Job job) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(std::move(job));
+    wake_.notify_one();
+}
+
+void Recorder::flush() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    drained_.wait(lock, [this] { return (queue_.empty() && !busy_) || !thread_.joinable(); });
+}
+
+void Recorder::run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    Clock::time_point next_sync = Clock::now() + kSyncInterval;
+    for (;;) {
+        if (queue_.empty())
+            drained_.notify_all();
+        wake_.wait_until(lock, next_sync, [this] { return ending_ || !queue_.empty(); });
+        if (Clock::now() >= next_sync) {
+            busy_ = true;
+            lock.unlock();
+            files_.sync_all(Clock::now());
+            lock.lock();
+            busy_ = false;
+            next_sync = Clock::now() + kSyncInterval;
+        }
+        if (queue_.empty()) {
+            if (ending_)
+                break;
+            continue;
+        }
+        if (ending_ && Clock::now() >= end_by_) {
+            std::fprintf(stderr, "orlex_web: recording: %zu records not written at the end: the disk is too slow\n",
+                         queue_.size());
+            queue_.clear();
+            queued_bytes_ = 0;
+            break;
+        }
+        Job job = std::move(queue_.front());
+        queue_.pop_front();
+        queued_bytes_ -= job.record.text.size();
+        busy_ = true;
+        lock.unlock();
+        if (job.kind == Job::take)
+            files_.add(job.server, job.address, std::move(job.record), job.arrived);
+        else
+            files_.forget(job.server);
+        lock.lock();
+        busy_ = false;
+    }
+    lock.unlock();
+    files_.sync_all(Clock::now() + kSyncInterval);  // what is left reaches the disk before the end
 }
 
 }  // namespace web

@@ -1,72 +1,98 @@
-// orlex_web --record DIR: every record each watched server sends, byte for byte with its arrival
-// time, in one file per server and map (a new file when the map changes), named so that a listing
-// sorts by time; the directory kept under its size limit, the oldest files going first. A write
-// error is logged once and ends the recording of that server; watching goes on.
+// orlex_web --record DIR: every record each watched server sends goes to the recording directory
+// (RecordingFiles) on a thread of its own, behind a bounded queue, so a slow disk never holds up the
+// event loop. When the queue is full the recording of that server stops with one log line; watching
+// goes on, and what of it still waits is dropped (the file keeps what was written). Files are
+// synced once a second from that thread; at the end what waits is written for at most kDrainTime.
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
-#include <map>
-#include <memory>
+#include <deque>
+#include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "recording/writer.h"
-#include "stream/records.h"
+#include "web/record_pipeline.h"
+#include "web/recording_files.h"
 
 namespace web {
 
 class Recorder {
 public:
     using Clock = std::chrono::steady_clock;
-    // Records held while a server's map is unknown (its SERVER record comes within seconds).
-    static constexpr size_t kHeldRecords = 64;
     static constexpr std::chrono::milliseconds kSyncInterval = recording::Writer::kSyncInterval;
+    // What may wait for the disk: some seconds of every server's records at their usual rate.
+    static constexpr size_t kQueueBytes = 32 * 1024 * 1024;
+    // How long the end waits for the disk to take what is queued.
+    static constexpr std::chrono::seconds kDrainTime{5};
 
-    Recorder(std::string directory, uint64_t max_bytes);
-    // Creates the directory when missing and counts what it holds; false with the reason.
+    Recorder(std::string directory, uint64_t max_bytes, size_t queue_bytes = kQueueBytes,
+             RecordingFiles::WriteHook before_write = {});
+    // Writes what is queued (for at most kDrainTime), then closes and syncs every file.
+    ~Recorder();
+    Recorder(const Recorder &) = delete;
+    Recorder &operator=(const Recorder &) = delete;
+
+    // Creates the directory when missing and counts what it holds, then starts the thread; false
+    // with the reason.
     bool prepare(std::string *error);
 
-    // Bytes off a server's connection, as they arrived.
-    void add(const std::string &server, const std::string &address, const char *data, size_t size,
+    // One whole record off a server's connection, as it arrived.
+    void add(const std::string &server, const std::string &address, const records::Record &record,
              Clock::time_point arrived);
-    // The server's connection ended: a record cut off by it is not kept.
-    void connection_ended(const std::string &server);
-    // Syncs each file written to in the last second; called once a second.
-    void sync_all(Clock::time_point now);
-    // The server is no longer watched: its file is closed.
+    // The server is no longer watched: its file is closed (and it may be recorded again later).
     void forget(const std::string &server);
+    // Waits until everything queued so far is written (for tests and the end).
+    void flush();
+    // True once the queue overflowed for that server, until it is forgotten.
+    bool stopped(const std::string &server) const { return stopped_.count(server) != 0; }
 
-    // The file a server is being recorded to; "" when none.
-    std::string current_file(const std::string &server) const;
     // The recording files in the directory, oldest first.
-    std::vector<std::string> files() const;
+    std::vector<std::string> files() const { return RecordingFiles::list(directory_); }
 
 private:
-    struct Held {
-        std::string text;
+    struct Job {
+        enum Kind { take, forget } kind;
+        std::string server;
+        std::string address;
+        RecordText record;
         Clock::time_point arrived;
     };
-    struct Server {
-        std::string address;
-        records::RecordStream split;
-        recording::Writer writer;
-        std::string map;
-        std::vector<Held> held;  // before the first file opens
-        bool failed = false;
-    };
 
-    void take(const std::string &name, Server &server, Held record);
-    bool open_file(const std::string &name, Server &server, const std::string &map, Clock::time_point started);
-    void write(const std::string &name, Server &server, const Held &record);
-    void fail(const std::string &name, Server &server, const std::string &error);
-    void keep_under_limit();
-    std::string new_path(const std::string &server, const std::string &map) const;
+    void run();
+    void push(Job job);
+    void drop_queued(const std::string &server);
 
     std::string directory_;
-    uint64_t max_bytes_;
-    uint64_t total_bytes_ = 0;  // of the recording files in the directory
-    std::map<std::string, std::unique_ptr<Server>> servers_;
+    RecordingFiles files_;  // the thread's alone once it runs
+    size_t queue_limit_;
+    std::set<std::string> stopped_;  // the event loop's: servers whose queue overflowed
+
+    std::mutex mutex_;
+    std::condition_variable wake_, drained_;
+    std::deque<Job> queue_;
+    size_t queued_bytes_ = 0;
+    bool busy_ = false;  // a job taken off the queue is being written
+    bool ending_ = false;
+    Clock::time_point end_by_;  // once ending: records still queued then are dropped
+    std::thread thread_;
+};
+
+// The pipeline's recording subscriber for one server.
+class RecordingTap final : public RecordSubscriber {
+public:
+    RecordingTap(Recorder &recorder, std::string server, std::string address)
+        : recorder_(recorder), server_(std::move(server)), address_(std::move(address)) {}
+    void take(const records::Record &record, Clock::time_point arrived) override {
+        recorder_.add(server_, address_, record, arrived);
+    }
+
+private:
+    Recorder &recorder_;
+    std::string server_, address_;
 };
 
 }  // namespace web

@@ -5,9 +5,9 @@
 namespace web {
 namespace {
 
-ServerState blank_state(const ServerAddress &address, size_t chat_lines) {
-    ServerState state(address, chat_lines);
-    state.connected = true;
+ServerFold blank_state(const ServerAddress &address, size_t chat_lines) {
+    ServerFold state(address, chat_lines);
+    state.state.connected = true;
     return state;
 }
 
@@ -101,8 +101,7 @@ void Replay::schedule() {
 }
 
 void Replay::publish() {
-    ServerState::Replay &replay = state_.replay;
-    replay.active = true;
+    ReplayPosition &replay = position_;
     replay.position_ms = position(Clock::now());
     replay.length_ms = timeline_.length_ms();
     replay.playing = playing_;

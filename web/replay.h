@@ -12,24 +12,22 @@
 
 namespace web {
 
-class Replay : public Source, public std::enable_shared_from_this<Replay> {
+class Replay : public Source, public SourceControls, public std::enable_shared_from_this<Replay> {
 public:
     using Clock = std::chrono::steady_clock;
-    static constexpr double kSlowest = 0.5;
-    static constexpr double kFastest = 16;
 
-    Replay(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines,
-           recording::Recording recorded, double speed, Listener listener);
+    Replay(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines, recording::Recording recorded,
+           double speed, Listener listener);
     // Plays from the start.
     void start() override;
     void stop() override;
-    const ServerState &state() const override { return state_; }
+    const ServerFold &fold() const override { return state_; }
+    const ReplayPosition *replay() const override { return &position_; }
+    SourceControls *controls() override { return this; }
 
-    void play(bool playing);
-    // Clamped to 0.5 to 16.
-    void set_speed(double speed);
-    // Moves to that time of the recording (clamped to its length); playing or paused as before.
-    void seek(uint32_t ms);
+    void play(bool playing) override;
+    void set_speed(double speed) override;
+    void seek(uint32_t ms) override;
 
 private:
     uint32_t position(Clock::time_point now) const;
@@ -40,7 +38,8 @@ private:
 
     boost::asio::steady_timer timer_;
     ReplayTimeline timeline_;
-    ServerState state_;
+    ServerFold state_;
+    ReplayPosition position_;
     Listener listener_;
     size_t folded_ = 0;  // records folded into state_
     bool playing_ = false;

@@ -4,9 +4,9 @@
 
 namespace web {
 
-ReplayTimeline::ReplayTimeline(recording::Recording recorded, const ServerState &blank)
+ReplayTimeline::ReplayTimeline(recording::Recording recorded, const ServerFold &blank)
     : recorded_(std::move(recorded)) {
-    ServerState state = blank;
+    ServerFold state = blank;
     snapshots_.push_back(state);
     for (size_t index = 0; index < size(); ++index) {
         fold(state, index);
@@ -23,18 +23,19 @@ size_t ReplayTimeline::records_until(uint32_t ms) const {
         entries.begin());
 }
 
-ServerState ReplayTimeline::state_after(size_t count) const {
+ServerFold ReplayTimeline::state_after(size_t count) const {
     count = std::min(count, size());
-    ServerState state = snapshots_[count / kSnapshotEvery];
+    ServerFold state = snapshots_[count / kSnapshotEvery];
     for (size_t index = count / kSnapshotEvery * kSnapshotEvery; index < count; ++index)
         fold(state, index);
     return state;
 }
 
 // Each entry is one whole record, as it came off the connection.
-void ReplayTimeline::fold(ServerState &state, size_t index) const {
-    const std::string_view record = recorded_.record(index);
-    state.add(record.data(), record.size());
+void ReplayTimeline::fold(ServerFold &state, size_t index) const {
+    records::Record record;
+    records::parse_record(std::string(recorded_.record(index)), &record);  // a malformed one counts as such
+    state.take(record);
 }
 
 }  // namespace web

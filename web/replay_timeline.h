@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "recording/reader.h"
-#include "web/server_state.h"
+#include "web/server_fold.h"
 
 namespace web {
 
@@ -18,7 +18,7 @@ public:
     static constexpr size_t kSnapshotEvery = 256;
 
     // Folds the whole recording once, keeping the snapshots. `blank` is the state before any record.
-    ReplayTimeline(recording::Recording recorded, const ServerState &blank);
+    ReplayTimeline(recording::Recording recorded, const ServerFold &blank);
 
     const recording::Recording &recording() const { return recorded_; }
     uint32_t length_ms() const { return recorded_.length_ms(); }
@@ -28,13 +28,13 @@ public:
     // The number of records that had arrived at that time (those at it included).
     size_t records_until(uint32_t ms) const;
     // The state after the first `count` records, from the snapshot before them.
-    ServerState state_after(size_t count) const;
+    ServerFold state_after(size_t count) const;
     // Folds record `index` into a state.
-    void fold(ServerState &state, size_t index) const;
+    void fold(ServerFold &state, size_t index) const;
 
 private:
     recording::Recording recorded_;
-    std::vector<ServerState> snapshots_;  // snapshots_[k]: after k * kSnapshotEvery records
+    std::vector<ServerFold> snapshots_;  // snapshots_[k]: after k * kSnapshotEvery records
 };
 
 }  // namespace web

@@ -1,13 +1,12 @@
-// What the gateway knows of one watched server: its stream folded into the latest state (by the
-// admin client's fold), what that fold leaves out and the page needs, and how the link goes.
+// What the gateway shows of one served server: its name and address, its stream folded into the
+// latest state (the one fold every view shares), and whether the link is up. How the link has gone
+// (LinkCounters) and where a replay stands (ReplayPosition) are kept beside it by their sources.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "stream/records.h"
 #include "stream/view_state.h"
 #include "web/config.h"
 
@@ -15,49 +14,35 @@ namespace web {
 
 class ServerState {
 public:
-    ServerState(const ServerAddress &address, size_t chat_lines);
-
-    // Bytes off the current connection; the number of whole records they completed.
-    size_t add(const char *data, size_t size);
-    // Bytes held that do not yet form a whole record.
-    size_t pending() const { return stream_.pending(); }
-    // A new connection: a record cut off by the last one's end is dropped, the state is kept.
-    void new_connection();
+    ServerState(const ServerAddress &address, size_t chat_lines) : address_(address) { view_.chat_limit = chat_lines; }
 
     const ServerAddress &address() const { return address_; }
     const view::State &view() const { return view_; }
-    // The map's world box (the SERVER record's world size; 0 until known); the radar's scale.
-    double world_x() const { return world_x_; }
-    double world_y() const { return world_y_; }
-    // The players' user ids, in the order of view().players.
-    const std::vector<int> &user_ids() const { return user_ids_; }
+    view::State &view() { return view_; }
 
     bool connected = false;
     std::string problem;  // why it is not connected, for the page
-    size_t records = 0;
-    size_t reconnects = 0;   // connections made after the first
-    size_t overflows = 0;    // connections dropped for sending too much without a record end
-    size_t malformed() const { return malformed_before_ + stream_.malformed(); }
-
-    // Served from a recording: where the replay stands.
-    struct Replay {
-        bool active = false;
-        uint32_t position_ms = 0;
-        uint32_t length_ms = 0;
-        bool playing = false;
-        double speed = 1;
-        int64_t start_ms = 0;  // the recording's start, Unix time in milliseconds
-    } replay;
 
 private:
-    void fold_extras(const records::Record &record);
-
     ServerAddress address_;
-    records::RecordStream stream_;
     view::State view_;
-    double world_x_ = 0, world_y_ = 0;
-    std::vector<int> user_ids_;
-    size_t malformed_before_ = 0;  // counted on earlier connections
+};
+
+// A source's counts: records taken, those skipped as malformed, and (of a live link) connections.
+struct LinkCounters {
+    size_t records = 0;
+    size_t malformed = 0;
+    size_t reconnects = 0;  // connections made after the first
+    size_t overflows = 0;   // connections dropped for sending too much without a record end
+};
+
+// Where a replay stands (times in milliseconds).
+struct ReplayPosition {
+    uint32_t position_ms = 0;
+    uint32_t length_ms = 0;
+    bool playing = false;
+    double speed = 1;
+    int64_t start_ms = 0;  // the recording's start, Unix time in milliseconds
 };
 
 }  // namespace web

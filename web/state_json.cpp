@@ -34,7 +34,7 @@ json::object server_object(const ServerState &server) {
             {"max_players", whole(view::number_or(info.max_players, 0))},
             {"uptime", whole(info.uptime)},
             {"time_left", time_left},
-            {"world", {{"x", whole(server.world_x())}, {"y", whole(server.world_y())}}},
+            {"world", {{"x", whole(info.world_x)}, {"y", whole(info.world_y)}}},
             {"teams", std::move(teams)}};
 }
 
@@ -43,7 +43,7 @@ json::array players_array(const ServerState &server) {
     const std::vector<view::Player> &list = server.view().players;
     for (size_t at = 0; at < list.size(); ++at) {
         const view::Player &player = list[at];
-        players.push_back({{"user_id", at < server.user_ids().size() ? server.user_ids()[at] : 0},
+        players.push_back({{"user_id", player.user_id},
                            {"name", valid_utf8(player.name)},
                            {"team", player.team},
                            {"frags", whole(player.frags)},
@@ -114,26 +114,33 @@ json::array chat_array(const ServerState &server) {
 }
 
 // Only for a server served from a recording: where the replay stands (times in milliseconds).
-void add_replay(json::object &object, const ServerState &server) {
-    const ServerState::Replay &replay = server.replay;
-    if (replay.active)
-        object["replay"] = {{"position_ms", replay.position_ms},
-                            {"length_ms", replay.length_ms},
-                            {"playing", replay.playing},
-                            {"speed", replay.speed},
-                            {"start_ms", replay.start_ms}};
+void add_replay(json::object &object, const ReplayPosition *replay) {
+    if (replay)
+        object["replay"] = {{"position_ms", replay->position_ms},
+                            {"length_ms", replay->length_ms},
+                            {"playing", replay->playing},
+                            {"speed", replay->speed},
+                            {"start_ms", replay->start_ms}};
 }
 
-json::array summaries(const std::vector<const ServerState *> &servers) {
+json::array summaries(const std::vector<const Source *> &servers) {
     json::array list;
-    for (const ServerState *server : servers)
+    for (const Source *server : servers)
+        list.push_back(server_summary(server->fold(), server->replay()));
+    return list;
+}
+
+json::array summaries(const std::vector<const ServerFold *> &servers) {
+    json::array list;
+    for (const ServerFold *server : servers)
         list.push_back(server_summary(*server));
     return list;
 }
 
 }  // namespace
 
-json::object server_summary(const ServerState &server) {
+json::object server_summary(const ServerFold &fold, const ReplayPosition *replay) {
+    const ServerState &server = fold.state;
     const view::State &view = server.view();
     json::value time_left = nullptr;
     if (view.have_server && view.server.time_left >= 0)
@@ -148,11 +155,12 @@ json::object server_summary(const ServerState &server) {
                          {"players", view.players.size()},
                          {"max_players", whole(view::number_or(view.server.max_players, 0))},
                          {"time_left", time_left}};
-    add_replay(summary, server);
+    add_replay(summary, replay);
     return summary;
 }
 
-json::object server_detail(const ServerState &server) {
+json::object server_detail(const ServerFold &fold, const ReplayPosition *replay) {
+    const ServerState &server = fold.state;
     json::value info = nullptr;  // no SERVER record yet
     if (server.view().have_server)
         info = server_object(server);
@@ -160,29 +168,39 @@ json::object server_detail(const ServerState &server) {
                         {"address", server.address().address()},
                         {"connected", server.connected},
                         {"problem", server.problem},
-                        {"records", server.records},
-                        {"malformed", server.malformed()},
-                        {"reconnects", server.reconnects},
+                        {"records", fold.counters.records},
+                        {"malformed", fold.counters.malformed},
+                        {"reconnects", fold.counters.reconnects},
                         {"server", std::move(info)},
                         {"players", players_array(server)},
                         {"objectives", objectives_array(server)},
                         {"chat", chat_array(server)}};
-    add_replay(detail, server);
+    add_replay(detail, replay);
     return detail;
 }
 
-std::string servers_text(const std::vector<const ServerState *> &servers) {
+std::string servers_text(const std::vector<const Source *> &servers) {
     return json::serialize(json::object{{"servers", summaries(servers)}});
 }
 
-std::string detail_text(const ServerState &server) { return json::serialize(server_detail(server)); }
+std::string servers_text(const std::vector<const ServerFold *> &servers) {
+    return json::serialize(json::object{{"servers", summaries(servers)}});
+}
 
-std::string servers_message(const std::vector<const ServerState *> &servers) {
+std::string detail_text(const Source &server) { return detail_text(server.fold(), server.replay()); }
+
+std::string detail_text(const ServerFold &server, const ReplayPosition *replay) {
+    return json::serialize(server_detail(server, replay));
+}
+
+std::string servers_message(const std::vector<const Source *> &servers) {
     return json::serialize(json::object{{"type", "servers"}, {"servers", summaries(servers)}});
 }
 
-std::string state_message(const ServerState &server) {
-    return json::serialize(json::object{{"type", "state"}, {"state", server_detail(server)}});
+std::string state_message(const Source &server) { return state_message(server.fold(), server.replay()); }
+
+std::string state_message(const ServerFold &server, const ReplayPosition *replay) {
+    return json::serialize(json::object{{"type", "state"}, {"state", server_detail(server, replay)}});
 }
 
 }  // namespace web

@@ -6,22 +6,26 @@
 #include <string>
 #include <vector>
 
-#include "web/server_state.h"
+#include "web/source.h"
 
 namespace web {
 
-// One line of the server list: name, address, connection, map, players, time left.
-boost::json::object server_summary(const ServerState &server);
+// One line of the server list: name, address, connection, map, players, time left; where a replay
+// stands when it is one.
+boost::json::object server_summary(const ServerFold &server, const ReplayPosition *replay = nullptr);
 // Everything folded: server, players, objectives, recent chat, and the link's counters.
-boost::json::object server_detail(const ServerState &server);
+boost::json::object server_detail(const ServerFold &server, const ReplayPosition *replay = nullptr);
 
 // GET /api/servers: {"servers":[summary, ...]}.
-std::string servers_text(const std::vector<const ServerState *> &servers);
+std::string servers_text(const std::vector<const Source *> &servers);
+std::string servers_text(const std::vector<const ServerFold *> &servers);
 // GET /api/servers/NAME: the detail.
-std::string detail_text(const ServerState &server);
+std::string detail_text(const Source &server);
+std::string detail_text(const ServerFold &server, const ReplayPosition *replay = nullptr);
 
 // Pushed to the page: {"type":"servers","servers":[...]} and {"type":"state","state":{detail}}.
-std::string servers_message(const std::vector<const ServerState *> &servers);
-std::string state_message(const ServerState &server);
+std::string servers_message(const std::vector<const Source *> &servers);
+std::string state_message(const Source &server);
+std::string state_message(const ServerFold &server, const ReplayPosition *replay = nullptr);
 
 }  // namespace web

@@ -13,9 +13,20 @@ using error_code = boost::system::error_code;
 
 Upstream::Upstream(asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener,
                    Recorder *recorder)
-    : resolver_(io), socket_(io), retry_timer_(io), silence_timer_(io), state_(address, chat_lines),
-      listener_(std::move(listener)), recorder_(recorder) {
+    : resolver_(io),
+      socket_(io),
+      retry_timer_(io),
+      silence_timer_(io),
+      fold_(address, chat_lines),
+      state_(fold_.state),
+      counters_(fold_.counters),
+      listener_(std::move(listener)) {
     state_.problem = "connecting";
+    pipeline_.subscribe(&fold_);
+    if (recorder) {
+        recording_ = std::make_unique<RecordingTap>(*recorder, address.name, address.address());
+        pipeline_.subscribe(recording_.get());
+    }
 }
 
 void Upstream::start() { resolve(); }
@@ -46,15 +57,15 @@ void Upstream::arm_silence(std::chrono::seconds limit) {
 
 void Upstream::resolve() {
     const ServerAddress &address = state_.address();
-    resolver_.async_resolve(tcp::v4(), address.host, std::to_string(address.port),
-                            [self = shared_from_this()](error_code error, tcp::resolver::results_type endpoints) {
-                                if (self->stopped_)
-                                    return;
-                                if (error)
-                                    return self->drop("cannot resolve " + self->state_.address().host + ": " +
-                                                      error.message());
-                                self->connect(endpoints);
-                            });
+    resolver_.async_resolve(
+        tcp::v4(), address.host, std::to_string(address.port),
+        [self = shared_from_this()](error_code error, tcp::resolver::results_type endpoints) {
+            if (self->stopped_)
+                return;
+            if (error)
+                return self->drop("cannot resolve " + self->state_.address().host + ": " + error.message());
+            self->connect(endpoints);
+        });
 }
 
 void Upstream::connect(const tcp::resolver::results_type &endpoints) {
@@ -69,13 +80,12 @@ void Upstream::connect(const tcp::resolver::results_type &endpoints) {
 }
 
 void Upstream::connected() {
-    socket_.set_option(tcp::no_delay(true));
+    error_code ignored;  // without it a state only waits a little longer
+    socket_.set_option(tcp::no_delay(true), ignored);
     if (ever_connected_)
-        ++state_.reconnects;
+        ++counters_.reconnects;
     ever_connected_ = true;
-    state_.new_connection();
-    if (recorder_)
-        recorder_->connection_ended(state_.address().name);
+    pipeline_.new_connection();
     state_.connected = true;
     state_.problem.clear();
     if (!flapping_)
@@ -100,13 +110,11 @@ void Upstream::read() {
 
 void Upstream::received(size_t size) {
     arm_silence(kSilence);
-    if (recorder_)
-        recorder_->add(state_.address().name, state_.address().address(), buffer_.data(), size,
-                       std::chrono::steady_clock::now());
-    const size_t folded = state_.add(buffer_.data(), size);
-    if (state_.pending() > kMaxPending) {
-        ++state_.overflows;
-        return drop("more than " + std::to_string(kMaxPending / 1024) + " KB without a record end");
+    bool broken = false;
+    const size_t folded = pipeline_.feed(buffer_.data(), size, std::chrono::steady_clock::now(), &broken);
+    if (broken) {
+        ++counters_.overflows;
+        return drop(records::RecordStream::overflow_reason());
     }
     if (folded > 0) {
         const auto now = std::chrono::steady_clock::now();

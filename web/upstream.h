@@ -11,27 +11,28 @@
 #include <memory>
 
 #include "web/backoff.h"
+#include "web/record_pipeline.h"
 #include "web/recorder.h"
-#include "web/server_state.h"
+#include "web/server_fold.h"
 #include "web/source.h"
 
 namespace web {
 
 class Upstream : public Source, public std::enable_shared_from_this<Upstream> {
 public:
-    // A record is at most 5000 bytes: this much without a record's end is garbage.
-    static constexpr size_t kMaxPending = size_t{64} * 1024;
     // The server record comes every few seconds: this long without a byte is a dead link.
     static constexpr std::chrono::seconds kSilence{90};
     static constexpr std::chrono::seconds kConnectTime{10};
 
-    // With a recorder, every byte received is also recorded.
+    // With a recorder, every record received is also recorded.
     Upstream(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines, Listener listener,
              Recorder *recorder = nullptr);
     void start() override;
     // Closes the connection for good; the listener is not called again.
     void stop() override;
-    const ServerState &state() const override { return state_; }
+    const ServerFold &fold() const override { return fold_; }
+    // Where each record is looked at before it is folded or recorded.
+    RecordPipeline &pipeline() { return pipeline_; }
 
 private:
     void resolve();
@@ -50,9 +51,12 @@ private:
     boost::asio::steady_timer retry_timer_;
     boost::asio::steady_timer silence_timer_;
     std::array<char, 65536> buffer_;
-    ServerState state_;
+    ServerFold fold_;
+    ServerState &state_;      // fold_'s
+    LinkCounters &counters_;  // fold_'s
+    std::unique_ptr<RecordingTap> recording_;
+    RecordPipeline pipeline_;
     Listener listener_;
-    Recorder *recorder_;
     Backoff backoff_;
     bool stopped_ = false;
     bool waiting_ = false;  // dropped, the next attempt scheduled

@@ -1,6 +1,7 @@
 #include "web/viewer.h"
 
 #include <boost/asio/buffer.hpp>
+#include <boost/asio/post.hpp>
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/json/parse.hpp>
 #include <boost/json/value.hpp>
@@ -57,8 +58,10 @@ void Viewer::run(beast::http::request<beast::http::empty_body> request) {
     socket_.async_accept(request, [self = shared_from_this()](error_code error) {
         if (error)
             return;
+        if (self->closing_)
+            return;
         self->open_ = true;
-        self->gateway_.add_viewer(self.get());
+        self->gateway_.add_viewer(self);
         self->push_list(self->gateway_.servers_message());
         self->read();
     });
@@ -129,10 +132,17 @@ void Viewer::write_next() {
     });
 }
 
-// Closed at the socket: a close frame would wait behind the writes that do not drain.
 void Viewer::close_now() {
     open_ = false;
     list_ = state_ = nullptr;
+    if (closing_)
+        return;
+    closing_ = true;
+    boost::asio::post(socket_.get_executor(), [self = shared_from_this()] { self->close_socket(); });
+}
+
+// Closed at the socket: a close frame would wait behind the writes that do not drain.
+void Viewer::close_socket() {
     gateway_.remove_viewer(this);
     error_code ignored;
     beast::get_lowest_layer(socket_).socket().close(ignored);

@@ -35,7 +35,8 @@ public:
     const std::string &watching() const { return watching_; }
     void push_list(std::shared_ptr<const std::string> message);
     void push_state(std::shared_ptr<const std::string> message);
-    // Ends the connection at once (too far behind, or the gateway stops).
+    // Ends the connection (too far behind, or the gateway stops): at once for new pushes, the
+    // socket itself from the event loop, so that nothing a push or broadcast is iterating changes.
     void close_now() override;
 
 private:
@@ -44,6 +45,7 @@ private:
     void take(const std::string &text);
     void push(Message &slot, Message message);
     void write_next();
+    void close_socket();
 
     boost::beast::websocket::stream<boost::beast::tcp_stream> socket_;
     Gateway &gateway_;
@@ -53,6 +55,7 @@ private:
     Message writing_;       // held until its write completes
     std::chrono::steady_clock::time_point write_started_;
     bool open_ = false;
+    bool closing_ = false;
     ClientLimits::Slot slot_;
 };
 

@@ -49,6 +49,49 @@ TEST(ClientFeed, MalformedRecordIsSkippedAndTheNextKept) {
     EXPECT_EQ(feed.state().chat.back().text, "cut short");
 }
 
+// The bound is the stream's own: 64 KB without a record end breaks it, whatever the reads, and
+// records that end in time pass however many come in one read. A reset (a new connection) mends it.
+TEST(ClientFeed, MoreThan64KBWithoutARecordEndBreaksTheStream) {
+    std::string many;
+    while (many.size() < 3 * records::RecordStream::kLongestPending)
+        many += samples::say(std::string(900, 'x'));
+    view::Feed feed;
+    EXPECT_FALSE(feed.add(many).empty());
+    EXPECT_FALSE(feed.overflowed());
+
+    records::RecordStream stream;
+    const std::string garbage(1000, 'g');
+    size_t fed = 0;
+    for (; fed <= records::RecordStream::kLongestPending && !stream.overflowed(); fed += garbage.size()) {
+        stream.feed(garbage);
+        std::string text;
+        EXPECT_FALSE(stream.next_text(&text));
+    }
+    EXPECT_TRUE(stream.overflowed());
+    EXPECT_GT(fed, records::RecordStream::kLongestPending);
+    EXPECT_EQ(stream.pending(), 0u);
+    stream.feed(samples::say("ignored"));
+    records::Record record;
+    EXPECT_FALSE(stream.next(&record));
+    EXPECT_EQ(stream.pending(), 0u);
+    stream.reset();
+    stream.feed(samples::say("after"));
+    ASSERT_TRUE(stream.next(&record));
+    EXPECT_EQ(record.value("CHAT"), "after");
+    EXPECT_EQ(records::RecordStream::overflow_reason(), "more than 64 KB without a record end");
+}
+
+// What the page needs from the server and player records is in the one fold.
+TEST(ClientFeed, TheWorldBoxAndUserIdsAreFolded) {
+    view::Feed feed;
+    feed.add(samples::server() + samples::players({"Ann", "Bo"}, {{"USER_ID", "5", "-3"}}));
+    EXPECT_GT(feed.state().server.world_x, 0);
+    EXPECT_GT(feed.state().server.world_y, 0);
+    ASSERT_EQ(feed.state().players.size(), 2u);
+    EXPECT_EQ(feed.state().players[0].user_id, 5);
+    EXPECT_EQ(feed.state().players[1].user_id, 0);  // not an id
+}
+
 TEST(ClientPlayers, NoneThenThirtyTwoAllShown) {
     view::Feed feed;
     feed.add(samples::server() + samples::players({"Alice"}) + samples::players({}));

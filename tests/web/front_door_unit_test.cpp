@@ -11,12 +11,13 @@
 #include "client/sample_records.h"
 #include "recording/reader.h"
 #include "recording/redact.h"
+#include "stream/records.h"
 #include "web/access.h"
 #include "web/backoff.h"
 #include "web/client_limits.h"
 #include "web/handshake.h"
 #include "web/options.h"
-#include "web/recorder.h"
+#include "web/recording_files.h"
 
 namespace {
 
@@ -175,15 +176,17 @@ TEST(Recorder, AServerWithAJoinPasswordIsRecordedWithoutItInAFolderForTheOwnerAl
     std::string parent = testing::TempDir() + "orlex_secret_XXXXXX";
     ASSERT_TRUE(mkdtemp(&parent[0]));
     const std::string directory = parent + "/recordings";
-    web::Recorder recorder(directory, 1 << 30);
+    web::RecordingFiles recorder(directory, 1 << 30);
     std::string error;
     ASSERT_TRUE(recorder.prepare(&error)) << error;
-    const std::string bytes = server_with_password("hunter2") + samples::players({"Ann"}) +
-                              server_with_password("hunter2");
-    recorder.add("locked", "127.0.0.1:40015", bytes.data(), bytes.size(), web::Recorder::Clock::now());
+    records::RecordStream split;
+    split.feed(server_with_password("hunter2") + samples::players({"Ann"}) + server_with_password("hunter2"));
+    records::Record record;
+    while (split.next_any(&record))
+        recorder.add("locked", "127.0.0.1:40015", web::RecordText::of(record), web::RecordingFiles::Clock::now());
     const std::string path = recorder.current_file("locked");
     ASSERT_NE(path, "");
-    recorder.sync_all(web::Recorder::Clock::now() + std::chrono::seconds(2));
+    recorder.sync_all(web::RecordingFiles::Clock::now() + std::chrono::seconds(2));
 
     std::ifstream file(path, std::ios::binary);
     const std::string stored((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

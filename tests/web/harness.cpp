@@ -148,11 +148,18 @@ long Process::resident_kb() const {
     return at == std::string::npos ? -1 : std::strtol(status.c_str() + at + 6, nullptr, 10);
 }
 
-Gateway::Gateway(const std::vector<std::string> &arguments) : process_(ORLEX_WEB_PATH, [&] {
-    std::vector<std::string> all = arguments;
-    all.insert(all.end(), {"--listen", "127.0.0.1:0"});
-    return all;
-}()) {
+// ORLEX_WEB_PROGRAM stands in for the built gateway: scripts/test-web-valgrind.sh runs it under valgrind.
+static std::string gateway_program() {
+    const char *instead = std::getenv("ORLEX_WEB_PROGRAM");
+    return instead && *instead ? instead : ORLEX_WEB_PATH;
+}
+
+Gateway::Gateway(const std::vector<std::string> &arguments, const std::string &program)
+    : process_(program.empty() ? gateway_program() : program, [&] {
+          std::vector<std::string> all = arguments;
+          all.insert(all.end(), {"--listen", "127.0.0.1:0"});
+          return all;
+      }()) {
     const std::string marker = "dashboard at http://127.0.0.1:";
     if (process_.wait_for_output(marker)) {
         const std::string out = process_.out();
@@ -162,8 +169,15 @@ Gateway::Gateway(const std::vector<std::string> &arguments) : process_(ORLEX_WEB
 
 SimServer::SimServer(const std::string &game, int bots, int plugin_port)
     : plugin_port_(plugin_port > 0 ? plugin_port : testing_support::free_port()) {
-    arguments_ = {"--game", game, "--bots", std::to_string(bots), "--fps", "50", "--quiet",
-                  "--set", "orlex_mm_port=" + std::to_string(plugin_port_)};
+    arguments_ = {"--game",
+                  game,
+                  "--bots",
+                  std::to_string(bots),
+                  "--fps",
+                  "50",
+                  "--quiet",
+                  "--set",
+                  "orlex_mm_port=" + std::to_string(plugin_port_)};
     restart();
 }
 
@@ -212,8 +226,8 @@ HttpReply http_exchange(int port, const std::string &request) {
 }
 
 HttpReply http_get(int port, const std::string &target, const std::string &more_headers) {
-    return http_exchange(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
-                                   more_headers + "\r\n");
+    return http_exchange(
+        port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + more_headers + "\r\n");
 }
 
 Viewer::Viewer(int port, const std::string &more_headers, int receive_buffer) {

@@ -38,10 +38,11 @@ private:
     std::string out_path_, err_path_;
 };
 
-// orlex_web watching the given arguments' servers, on a port the kernel picked.
+// orlex_web watching the given arguments' servers, on a port the kernel picked; `program` is
+// another build of it (the slow-disk one).
 class Gateway {
 public:
-    explicit Gateway(const std::vector<std::string> &arguments);
+    explicit Gateway(const std::vector<std::string> &arguments, const std::string &program = "");
     int port() const { return port_; }
     Process &process() { return process_; }
 

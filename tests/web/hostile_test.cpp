@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -151,6 +152,41 @@ TEST(WebHostile, AViewerThatNeverReadsIsCutOffAndOthersKeepTheirUpdates) {
     EXPECT_LT(gateway.process().resident_kb() - resident_before, 32 * 1024);
 }
 
+// A disk that takes 200 ms for every write (the slow-disk build): the recording falls behind, its
+// queue fills and that server's recording stops with one line; states go on reaching the viewers.
+TEST(WebHostile, ASlowDiskStopsTheRecordingNotTheViewers) {
+    char directory[] = "/tmp/orlex_slow_disk_XXXXXX";
+    ASSERT_NE(mkdtemp(directory), nullptr);
+    FakeUpstream server;
+    Gateway gateway({"--server", "busy=" + server.address(), "--record", directory, "--chat", "2"},
+                    ORLEX_WEB_SLOW_DISK_PATH);
+    ASSERT_TRUE(server.accept_gateway());
+    Viewer viewer(gateway.port());
+    ASSERT_TRUE(viewer.open());
+    viewer.watch("busy");
+    ASSERT_TRUE(server.send(samples::server("de_slow")));
+    ASSERT_TRUE(viewer.wait_for_state("de_slow"));
+    // Far more than the recorder may hold waiting for the disk, in records it could not write
+    // within the test's time.
+    const std::string line(4000, 'x');
+    const std::string stopped = "recording busy: the disk is too slow";
+    for (int count = 0; count < 20000 && gateway.process().err().find(stopped) == std::string::npos; ++count) {
+        ASSERT_TRUE(server.send(samples::say(std::to_string(count) + line)));
+        if (count % 500 == 0) {
+            ASSERT_TRUE(viewer.wait_for_state("\"" + std::to_string(count) + "xxx")) << count;
+        }
+    }
+    ASSERT_TRUE(
+        testing_support::wait_until([&] { return gateway.process().err().find(stopped) != std::string::npos; }, kWait))
+        << gateway.process().err();
+    ASSERT_TRUE(server.send(samples::say("after the flood")));
+    EXPECT_TRUE(viewer.wait_for_state("after the flood")) << gateway.process().err();
+    const std::string said = gateway.process().err();
+    EXPECT_EQ(said.find(stopped), said.rfind(stopped)) << said;
+    EXPECT_EQ(gateway.process().stop(SIGTERM), 0);
+    std::filesystem::remove_all(directory);
+}
+
 TEST(WebHostile, AThousandWebSocketsOpenedAndDropped) {
     FakeUpstream server;
     // All from one address: its share raised to hold them.
@@ -194,14 +230,16 @@ TEST(WebHostile, MalformedHttpIsAnsweredOrDroppedAndTheGatewayStaysUp) {
         {"GET /api/servers/../../etc/passwd HTTP/1.1\r\n" + host + "\r\n", 404},
         {"GET http://other/../index.html HTTP/1.1\r\n" + host + "\r\n", 404},
         {"GET /ws HTTP/1.1\r\n" + host + "\r\n", 404},  // not an upgrade
-        {"GET /ws HTTP/1.1\r\n" + host + "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: "
-         "dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\nOrigin: http://evil.example\r\n\r\n", 403},
+        {"GET /ws HTTP/1.1\r\n" + host +
+             "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: "
+             "dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\nOrigin: http://evil.example\r\n\r\n",
+         403},
         {"HEAD / HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n", 200},
     };
     for (const auto &[request, status] : cases)
         EXPECT_EQ(web_testing::http_exchange(port, request).status, status) << request.substr(0, 60);
-    EXPECT_TRUE(web_testing::http_exchange(port, "HEAD / HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n")
-                    .body.empty());
+    EXPECT_TRUE(
+        web_testing::http_exchange(port, "HEAD / HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n").body.empty());
     // A request that never finishes holds only its own connection.
     testing_support::TcpClient slow(port);
     ASSERT_TRUE(slow.send("GET / HTTP/1.1\r\nHo"));

@@ -2,23 +2,23 @@
 #include <gtest/gtest.h>
 
 #include "client/sample_records.h"
+#include "web/fold_helpers.h"
 #include "web/metrics.h"
 
-
 TEST(Metrics, ExpositionTextOfAKnownState) {
-    web::ServerState alpha({"alpha", "10.0.0.1", 40015}, 3);
-    const std::string stream =
-        samples::server() + samples::players({"Ann", "Bo\"b\\"}, {{"KILLS", "3.000000", "-1.000000"},
-                                                                  {"DEATHS", "2", "4"},
-                                                                  {"HEALTH", "0.500000", "0.000000"},
-                                                                  {"PINGS", "25", "130"},
-                                                                  {"PACKET_LOSS", "0", "3"},
-                                                                  {"USER_ID", "5", "9"}}) +
-        "NOT A RECORD\n\n";
-    alpha.add(stream.data(), stream.size());
-    alpha.connected = true;
-    alpha.reconnects = 2;
-    web::ServerState down({"beta", "10.0.0.2", 40015}, 3);
+    web::ServerFold alpha({"alpha", "10.0.0.1", 40015}, 3);
+    const std::string stream = samples::server() +
+                               samples::players({"Ann", "Bo\"b\\"}, {{"KILLS", "3.000000", "-1.000000"},
+                                                                     {"DEATHS", "2", "4"},
+                                                                     {"HEALTH", "0.500000", "0.000000"},
+                                                                     {"PINGS", "25", "130"},
+                                                                     {"PACKET_LOSS", "0", "3"},
+                                                                     {"USER_ID", "5", "9"}}) +
+                               "NOT A RECORD\n\n";
+    web_testing::fold_into(alpha, stream);
+    alpha.state.connected = true;
+    alpha.counters.reconnects = 2;
+    web::ServerFold down({"beta", "10.0.0.2", 40015}, 3);
     EXPECT_EQ(web::metrics_text({&alpha, &down}),
               "# HELP orlex_server_up 1 while the gateway is connected to the server's plug-in, else 0.\n"
               "# TYPE orlex_server_up gauge\n"
@@ -75,9 +75,9 @@ TEST(Metrics, ExpositionTextOfAKnownState) {
 
     // Bo leaves: none of Bo's series is in the next scrape; a lost link takes every player's.
     const std::string left = samples::players({"Ann"}, {{"USER_ID", "5"}});
-    alpha.add(left.data(), left.size());
+    web_testing::fold_into(alpha, left);
     EXPECT_EQ(web::metrics_text({&alpha}).find("player=\"9\""), std::string::npos);
     EXPECT_NE(web::metrics_text({&alpha}).find("player=\"5\""), std::string::npos);
-    alpha.connected = false;
+    alpha.state.connected = false;
     EXPECT_EQ(web::metrics_text({&alpha}).find("orlex_player_frags{"), std::string::npos);
 }

@@ -7,19 +7,24 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 #include "client/sample_records.h"
 #include "recording/reader.h"
+#include "stream/records.h"
 #include "web/recorder.h"
+#include "web/recording_files.h"
 #include "web/replay_timeline.h"
 #include "web/state_json.h"
 
 namespace {
 
-using Clock = web::Recorder::Clock;
+using Clock = web::RecordingFiles::Clock;
 
 std::string fresh_directory() {
     std::string pattern = testing::TempDir() + "orlex_recorder_XXXXXX";
@@ -33,15 +38,26 @@ recording::Recording read_back(const std::string &path) {
     return recorded;
 }
 
-void add(web::Recorder &recorder, const std::string &server, const std::string &bytes, Clock::time_point at) {
-    recorder.add(server, "127.0.0.1:40015", bytes.data(), bytes.size(), at);
+// Whole records, as the pipeline hands them on.
+void add(web::RecordingFiles &recorder, const std::string &server, const std::string &bytes, Clock::time_point at) {
+    records::RecordStream split;
+    split.feed(bytes);
+    records::Record record;
+    while (split.next_any(&record))
+        recorder.add(server, "127.0.0.1:40015", web::RecordText::of(record), at);
+}
+
+records::Record parsed(const std::string &text) {
+    records::Record record;
+    records::parse_record(text, &record);
+    return record;
 }
 
 }  // namespace
 
 TEST(Recorder, OneFilePerServerAndMapNamedByTime) {
     const std::string directory = fresh_directory();
-    web::Recorder recorder(directory, 1 << 30);
+    web::RecordingFiles recorder(directory, 1 << 30);
     std::string error;
     ASSERT_TRUE(recorder.prepare(&error)) << error;
     const Clock::time_point start = Clock::now();
@@ -84,7 +100,7 @@ TEST(Recorder, OneFilePerServerAndMapNamedByTime) {
 TEST(Recorder, KeepsTheDirectoryUnderItsLimitDeletingTheOldestFirst) {
     const std::string directory = fresh_directory();
     const uint64_t limit = 20000;
-    web::Recorder recorder(directory, limit);
+    web::RecordingFiles recorder(directory, limit);
     std::string error;
     ASSERT_TRUE(recorder.prepare(&error)) << error;
     const std::string players = samples::players({"Ann", "Bo", "Cy", "Di"});
@@ -122,7 +138,7 @@ TEST(Recorder, AWriteErrorStopsThatServersRecordingOnly) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        web::Recorder recorder(directory, 1 << 30);
+        web::RecordingFiles recorder(directory, 1 << 30);
         std::string error;
         if (!recorder.prepare(&error))
             _exit(10);
@@ -141,8 +157,7 @@ TEST(Recorder, AWriteErrorStopsThatServersRecordingOnly) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    web::Recorder lister(directory, 1 << 30);
-    for (const std::string &path : lister.files()) {
+    for (const std::string &path : web::RecordingFiles::list(directory)) {
         const recording::Recording recorded = read_back(path);
         EXPECT_EQ(recorded.torn_offset, 0u) << path;
         EXPECT_EQ(recorded.entries.size(), recorded.header.server == "small" ? 2u : recorded.entries.size());
@@ -153,27 +168,28 @@ TEST(Recorder, AWriteErrorStopsThatServersRecordingOnly) {
 // from the start, on either side of each snapshot.
 TEST(ReplayTimeline, AStateFromASnapshotEqualsTheStateFoldedFromTheStart) {
     const std::string directory = fresh_directory();
-    web::Recorder recorder(directory, 1 << 30);
+    web::RecordingFiles recorder(directory, 1 << 30);
     std::string error;
     ASSERT_TRUE(recorder.prepare(&error)) << error;
     const Clock::time_point start = Clock::now();
     add(recorder, "alpha", samples::server("de_dust"), start);
     for (int cycle = 0; cycle < 700; ++cycle) {
         const std::string name = "P" + std::to_string(cycle % 9);
-        add(recorder, "alpha", samples::players({"Ann", name}, {{"KILLS", std::to_string(cycle), "1"}}) +
-                                   samples::say(name + ": " + std::to_string(cycle)),
+        add(recorder, "alpha",
+            samples::players({"Ann", name}, {{"KILLS", std::to_string(cycle), "1"}}) +
+                samples::say(name + ": " + std::to_string(cycle)),
             start + std::chrono::milliseconds(100 * cycle));
     }
     const std::string path = recorder.current_file("alpha");
     recorder.forget("alpha");
     recording::Recording recorded = read_back(path);
-    const web::ServerState blank({"alpha", "127.0.0.1", 40015}, 5);
+    const web::ServerFold blank({"alpha", "127.0.0.1", 40015}, 5);
     const web::ReplayTimeline timeline(recorded, blank);
     ASSERT_EQ(timeline.size(), 1401u);
     EXPECT_EQ(timeline.records_until(0), 3u);  // the server record and the first cycle, at 0 ms
     EXPECT_EQ(timeline.records_until(150), 5u);
     EXPECT_EQ(timeline.records_until(timeline.length_ms()), timeline.size());
-    web::ServerState folded = blank;
+    web::ServerFold folded = blank;
     for (size_t count = 0; count <= timeline.size(); ++count) {
         if (count % web::ReplayTimeline::kSnapshotEvery <= 1 || count % 97 == 0 || count == timeline.size()) {
             ASSERT_EQ(web::detail_text(timeline.state_after(count)), web::detail_text(folded)) << count;
@@ -181,4 +197,78 @@ TEST(ReplayTimeline, AStateFromASnapshotEqualsTheStateFoldedFromTheStart) {
         if (count < timeline.size())
             timeline.fold(folded, count);
     }
+}
+
+// Age is the UTC time a name starts with: a name without one counts as oldest, and a collision's
+// suffix sorts after the original. The directory is brought under its limit in that order at start.
+TEST(RecordingFiles, DeletesByTheTimeInTheNameAndACollisionSortsAfterItsOriginal) {
+    const std::string directory = fresh_directory();
+    const std::vector<std::string> oldest_first = {
+        "copied.orlexrec", "20240101T000000.000Z_z_m.orlexrec", "20250101T120000.000Z_a_m.orlexrec",
+        "20250101T120000.000Z_a_m_002.orlexrec", "20250101T120000.001Z_a_m.orlexrec"};
+    for (auto name = oldest_first.rbegin(); name != oldest_first.rend(); ++name) {
+        FILE *file = std::fopen((directory + "/" + *name).c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fputs(std::string(1000, 'x').c_str(), file);
+        std::fclose(file);
+    }
+    std::vector<std::string> expected;
+    for (const std::string &name : oldest_first)
+        expected.push_back(directory + "/" + name);
+    EXPECT_EQ(web::RecordingFiles::list(directory), expected);
+    for (size_t at = 0; at + 1 < oldest_first.size(); ++at) {
+        EXPECT_TRUE(web::RecordingFiles::older(oldest_first[at], oldest_first[at + 1])) << oldest_first[at];
+        EXPECT_FALSE(web::RecordingFiles::older(oldest_first[at + 1], oldest_first[at])) << oldest_first[at];
+    }
+
+    web::RecordingFiles recorder(directory, 2500);
+    std::string error;
+    ASSERT_TRUE(recorder.prepare(&error)) << error;
+    EXPECT_EQ(recorder.files(), std::vector<std::string>(expected.begin() + 3, expected.end()));
+    EXPECT_EQ(recorder.total_bytes(), 2000u);
+}
+
+// The disk held up on the recorder's thread: adding never waits for it. Once the queue is full
+// that server's recording stops with one line and what of it still waits is dropped; it is
+// recorded again once forgotten and watched anew.
+TEST(Recorder, ASlowDiskStopsTheRecordingNotTheCaller) {
+    const std::string directory = fresh_directory();
+    std::mutex disk;
+    std::unique_lock<std::mutex> held(disk);
+    std::atomic<bool> writing{false};
+    web::Recorder recorder(directory, 1 << 30, 16 * 1024, [&] {
+        writing = true;
+        std::lock_guard<std::mutex> wait(disk);
+    });
+    std::string error;
+    ASSERT_TRUE(recorder.prepare(&error)) << error;
+    const records::Record players = parsed(samples::players({"Ann", "Bo", "Cy"}));
+    testing::internal::CaptureStderr();
+    recorder.add("alpha", "127.0.0.1:1", parsed(samples::server("de_dust")), Clock::now());
+    for (int waited = 0; !writing && waited < 30000; ++waited)  // the thread holds the first record
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(writing);
+    size_t accepted = 1;
+    for (; accepted < 10000 && !recorder.stopped("alpha"); ++accepted)
+        recorder.add("alpha", "127.0.0.1:1", players, Clock::now());
+    for (int more = 0; more < 100; ++more)
+        recorder.add("alpha", "127.0.0.1:1", players, Clock::now());
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(recorder.stopped("alpha"));
+    EXPECT_LT(accepted, 16u * 1024 / players.text.size() + 3);
+    EXPECT_EQ(said.find("recording alpha: the disk is too slow"), said.rfind("recording alpha:")) << said;
+    EXPECT_NE(said.find("recording stops for this server, watching goes on"), std::string::npos) << said;
+
+    held.unlock();
+    recorder.flush();
+    std::vector<std::string> files = recorder.files();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(read_back(files[0]).entries.size(), 1u);  // what was being written when it stopped
+
+    recorder.forget("alpha");
+    EXPECT_FALSE(recorder.stopped("alpha"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // a distinct start time in the name
+    recorder.add("alpha", "127.0.0.1:1", parsed(samples::server("de_dust")), Clock::now());
+    recorder.flush();
+    EXPECT_EQ(recorder.files().size(), 2u);
 }

@@ -7,15 +7,17 @@
 #include "web/access.h"
 #include "web/backoff.h"
 #include "web/config.h"
+#include "web/config_watcher.h"
+#include "web/fold_helpers.h"
 #include "web/options.h"
 #include "web/state_json.h"
 #include "web/static_files.h"
 
 namespace {
 
-web::ServerState folded(const std::string &stream) {
-    web::ServerState state({"dust", "10.0.0.1", 40015}, 3);
-    state.add(stream.data(), stream.size());
+web::ServerFold folded(const std::string &stream) {
+    web::ServerFold state({"dust", "10.0.0.1", 40015}, 3);
+    web_testing::fold_into(state, stream);
     return state;
 }
 
@@ -28,18 +30,18 @@ const std::string kBomb = samples::table("BOMB", {{"BOMB_NUM", "0"},
 }  // namespace
 
 TEST(StateJson, RendersAKnownStateExactly) {
-    web::ServerState state = folded(
-        samples::server() +
-        samples::players({"Ann", "Bo\"b"}, {{"TEAM", "0", "1"},
-                                            {"KILLS", "3.000000", "-1.000000"},
-                                            {"HEALTH", "0.500000", "0.000000"},
-                                            {"ARMOR", "0.760000", "0.000000"},
-                                            {"USER_ID", "5", "9"},
-                                            {"X_COORD", "-900.400000", "12.600000"},
-                                            {"DEAD", "0", "1"}}) +
-        kBomb + samples::flags(0) + samples::say("Ann: hi") + samples::say_team("Bo\"b: go") +
-        samples::server_say("restart") + samples::say("Ann: bye") + "garbage\n\n");
-    state.connected = true;
+    web::ServerFold state =
+        folded(samples::server() +
+               samples::players({"Ann", "Bo\"b"}, {{"TEAM", "0", "1"},
+                                                   {"KILLS", "3.000000", "-1.000000"},
+                                                   {"HEALTH", "0.500000", "0.000000"},
+                                                   {"ARMOR", "0.760000", "0.000000"},
+                                                   {"USER_ID", "5", "9"},
+                                                   {"X_COORD", "-900.400000", "12.600000"},
+                                                   {"DEAD", "0", "1"}}) +
+               kBomb + samples::flags(0) + samples::say("Ann: hi") + samples::say_team("Bo\"b: go") +
+               samples::server_say("restart") + samples::say("Ann: bye") + "garbage\n\n");
+    state.state.connected = true;
     EXPECT_EQ(web::detail_text(state),
               "{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":true,\"problem\":\"\",\"records\":8,"
               "\"malformed\":1,\"reconnects\":0,"
@@ -62,8 +64,8 @@ TEST(StateJson, RendersAKnownStateExactly) {
 }
 
 TEST(StateJson, BeforeAnyRecordAndWithoutATimeLimit) {
-    web::ServerState empty = folded("");
-    empty.problem = "Connection refused";
+    web::ServerFold empty = folded("");
+    empty.state.problem = "Connection refused";
     EXPECT_EQ(web::servers_text({&empty}),
               "{\"servers\":[{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":false,"
               "\"problem\":\"Connection refused\",\"host_name\":\"\",\"game\":\"\",\"map\":\"\",\"players\":0,"
@@ -101,28 +103,33 @@ TEST(StateJson, GameTextThatIsNotUtf8ComesOutValid) {
     EXPECT_NE(text.find("\"text\":\"caf\xef\xbf\xbd \xf0\x9f\x99\x82\""), std::string::npos);
 }
 
-TEST(ServerState, ANewConnectionDropsTheCutRecordButKeepsTheStateAndCounts) {
-    web::ServerState state({"a", "h", 1}, 10);
+TEST(RecordPipeline, ANewConnectionDropsTheCutRecordButKeepsTheStateAndCounts) {
+    web::ServerFold state({"a", "h", 1}, 10);
+    web::RecordPipeline pipeline;
+    pipeline.subscribe(&state);
+    bool broken = false;
+    const auto now = web::RecordPipeline::Clock::now();
     const std::string stream = samples::server() + "not a record\n\n" + samples::say("x");
-    state.add(stream.data(), stream.size() - 3);
-    EXPECT_EQ(state.records, 1u);
-    EXPECT_GT(state.pending(), 0u);
-    state.new_connection();
-    EXPECT_EQ(state.pending(), 0u);
-    EXPECT_EQ(state.malformed(), 1u);
+    pipeline.feed(stream.data(), stream.size() - 3, now, &broken);
+    EXPECT_EQ(state.counters.records, 1u);
+    EXPECT_GT(pipeline.pending(), 0u);
+    pipeline.new_connection();
+    EXPECT_EQ(pipeline.pending(), 0u);
+    EXPECT_EQ(state.counters.malformed, 1u);
     const std::string next = samples::say("y");
-    state.add(next.data(), next.size());
-    ASSERT_EQ(state.view().chat.size(), 1u);
-    EXPECT_EQ(state.view().chat.front().text, "y");
-    EXPECT_EQ(state.view().server.map, "de_dust2");
-    EXPECT_EQ(state.malformed(), 1u);
+    pipeline.feed(next.data(), next.size(), now, &broken);
+    ASSERT_EQ(state.state.view().chat.size(), 1u);
+    EXPECT_EQ(state.state.view().chat.front().text, "y");
+    EXPECT_EQ(state.state.view().server.map, "de_dust2");
+    EXPECT_EQ(state.counters.malformed, 1u);
+    EXPECT_FALSE(broken);
 }
 
 TEST(Config, ReadsNamesAndAddressesSkippingCommentsAndBlankLines) {
     std::vector<web::ServerAddress> servers;
     std::string error;
-    ASSERT_TRUE(web::parse_config("# ours\n\nalpha 127.0.0.1:40015\n  beta-2   game.example.org:27015  \r\n",
-                                  &servers, &error))
+    ASSERT_TRUE(
+        web::parse_config("# ours\n\nalpha 127.0.0.1:40015\n  beta-2   game.example.org:27015  \r\n", &servers, &error))
         << error;
     ASSERT_EQ(servers.size(), 2u);
     EXPECT_EQ(servers[0], (web::ServerAddress{"alpha", "127.0.0.1", 40015}));
@@ -228,4 +235,39 @@ TEST(StaticFiles, OnlyTheEmbeddedPathsExist) {
     EXPECT_NE(web::find_static_file("/app.js"), nullptr);
     for (const char *path : {"", "/index.html/", "//app.js", "/../app.js", "/static/app.js", "/APP.JS", "/etc/passwd"})
         EXPECT_EQ(web::find_static_file(path), nullptr) << path;
+}
+
+// A change of the file: a server gone or moved is removed first, one new or moved added after;
+// one the owner refused (owned is only what it took) is asked for again.
+TEST(ConfigWatcher, AChangeRemovesWhatWentOrMovedAndAddsWhatCameOrMoved) {
+    const web::ServerAddress a{"a", "h", 1}, b{"b", "h", 2}, b_moved{"b", "other", 2}, c{"c", "h", 3};
+    const web::ConfigChanges changes = web::config_changes({a, b}, {b_moved, c});
+    EXPECT_EQ(changes.removed, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(changes.added, (std::vector<web::ServerAddress>{b_moved, c}));
+    EXPECT_TRUE(web::config_changes({a, b}, {b, a}).removed.empty());
+    EXPECT_TRUE(web::config_changes({a, b}, {b, a}).added.empty());
+
+    boost::asio::io_context io;
+    std::vector<std::string> said;
+    web::ConfigWatcher watcher(
+        io, "unused",
+        [&](const web::ServerAddress &server) {
+            said.push_back("+" + server.name);
+            return server.name != "taken";
+        },
+        [&](const std::string &name) { said.push_back("-" + name); });
+    watcher.apply_text("a h:1\ntaken h:9\n");
+    watcher.apply_text("a h:2\ntaken h:9\n");
+    watcher.apply_text("a h:2\ntaken h:9\nnot a line\n");  // a mistake: nothing changes
+    watcher.apply_text("");
+    EXPECT_EQ(said, (std::vector<std::string>{"+a", "+taken", "-a", "+a", "+taken", "-a"}));
+}
+
+TEST(Config, APortIsOneTo65535InDigitsOnly) {
+    int port = 0;
+    EXPECT_TRUE(web::parse_port("65535", &port));
+    EXPECT_EQ(port, 65535);
+    for (const char *bad : {"", "0", "65536", "99999", "-1", "+80", "80 ", "0x50", "123456"})
+        EXPECT_FALSE(web::parse_port(bad, &port)) << bad;
+    EXPECT_EQ(port, 65535);
 }

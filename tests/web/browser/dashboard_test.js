@@ -52,6 +52,11 @@ async function until(what, condition, milliseconds = WAIT) {
   throw new Error(`timed out waiting for ${what} (last: ${JSON.stringify(last)})`);
 }
 
+// ORLEX_WEB_PROGRAM stands in for the built gateway: scripts/test-web-valgrind.sh runs it under valgrind.
+function gatewayProgram() {
+  return process.env.ORLEX_WEB_PROGRAM || argument("--web");
+}
+
 function start(path, args) {
   const child = spawn(path, args, { stdio: ["pipe", "pipe", "inherit"] });
   child.output = "";
@@ -81,9 +86,11 @@ async function main() {
                    "--record", recordings];
   const simhost = start(argument("--simhost"),
     ["--game", "cstrike", "--bots", "8", "--fps", "50", "--quiet", "--set", `orlex_mm_port=${pluginPort}`]);
-  let gateway = start(argument("--web"), webArgs);
+  let gateway = start(gatewayProgram(), webArgs);
   let browser;
   try {
+    // Started when it says where it listens (it may run under valgrind, many times slower).
+    await until("the gateway to listen", () => gateway.output.includes("dashboard at"));
     browser = await chromium.launch({
       executablePath: CHROMIUM,
       args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
@@ -130,7 +137,7 @@ async function main() {
     // The gateway restarts: the page says so, then comes back by itself.
     await stop(gateway);
     await until("the page to notice", () => page.evaluate(() => document.getElementById("link").className.includes("down")));
-    gateway = start(argument("--web"), webArgs);
+    gateway = start(gatewayProgram(), webArgs);
     await until("the page to reconnect", () => page.evaluate(() => document.getElementById("link").className.includes("up")));
     await until("a state after the restart", () => page.evaluate(() =>
       page.state !== null && document.querySelectorAll("#scoreboard tbody tr").length > 0));
@@ -159,7 +166,7 @@ function latestRecording(directory) {
 async function replayInThePage(browser, file) {
   const port = await freePort();
   // At half speed: the page has seconds to spare to see it playing before it reaches the end.
-  const replay = start(argument("--web"), ["--replay", file, "--replay-speed", "0.5", "--listen", `127.0.0.1:${port}`]);
+  const replay = start(gatewayProgram(), ["--replay", file, "--replay-speed", "0.5", "--listen", `127.0.0.1:${port}`]);
   try {
     const name = (await until("the replay in the server list", async () => {
       const { servers } = await getJson(port, "/api/servers");

@@ -1,0 +1,241 @@
+#include "web/recording_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <dirent.h>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "recording/format.h"
+
+namespace web {
+namespace {
+
+// "20250101T120000.123Z": the UTC start time every file name the recorder writes begins with.
+const size_t kStampLength = 20;
+
+bool is_recording_name(const std::string &name) { return recording::has_file_suffix(name) && name[0] != '.'; }
+
+std::string stamp_of(const std::string &name) {
+    if (name.size() < kStampLength)
+        return "";
+    for (size_t at = 0; at < kStampLength; ++at) {
+        const char c = name[at];
+        const bool fits = at == 8    ? c == 'T'
+                          : at == 15 ? c == '.'
+                          : at == 19 ? c == 'Z'
+                                     : std::isdigit(static_cast<unsigned char>(c));
+        if (!fits)
+            return "";
+    }
+    return name.substr(0, kStampLength);
+}
+
+uint64_t file_size(const std::string &path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+}
+
+// A map name from the network, made safe for a file name.
+std::string file_part(const std::string &text) {
+    std::string part;
+    for (char c : text.substr(0, 64))
+        part += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
+    return part.empty() ? "unknown" : part;
+}
+
+int64_t unix_ms_at(std::chrono::steady_clock::time_point moment) {
+    const auto now_system = std::chrono::system_clock::now();
+    const auto now_steady = std::chrono::steady_clock::now();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               (now_system - std::chrono::duration_cast<std::chrono::system_clock::duration>(now_steady - moment))
+                   .time_since_epoch())
+        .count();
+}
+
+std::vector<std::string> names_in(const std::string &directory) {
+    std::vector<std::string> found;
+    if (DIR *listing = ::opendir(directory.c_str())) {
+        while (const dirent *entry = ::readdir(listing))
+            if (is_recording_name(entry->d_name))
+                found.push_back(entry->d_name);
+        ::closedir(listing);
+    }
+    std::sort(found.begin(), found.end(), RecordingFiles::older);
+    return found;
+}
+
+}  // namespace
+
+RecordingFiles::RecordingFiles(std::string directory, uint64_t max_bytes, WriteHook before_write)
+    : directory_(std::move(directory)), max_bytes_(max_bytes), before_write_(std::move(before_write)) {}
+
+bool RecordingFiles::older(const std::string &name, const std::string &other) {
+    const std::string mine = stamp_of(name), theirs = stamp_of(other);
+    return mine != theirs ? mine < theirs : name < other;
+}
+
+bool RecordingFiles::prepare(std::string *error) {
+    if (::mkdir(directory_.c_str(), 0700) != 0 && errno != EEXIST) {
+        *error = directory_ + ": cannot create: " + std::strerror(errno);
+        return false;
+    }
+    struct stat status {};
+    if (::stat(directory_.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        *error = directory_ + ": not a directory";
+        return false;
+    }
+    total_bytes_ = 0;
+    files_.clear();
+    for (const std::string &name : names_in(directory_)) {
+        const uint64_t size = file_size(directory_ + "/" + name);
+        files_[name] = size;
+        total_bytes_ += size;
+    }
+    keep_under_limit();
+    return true;
+}
+
+std::vector<std::string> RecordingFiles::list(const std::string &directory) {
+    std::vector<std::string> paths;
+    for (const std::string &name : names_in(directory))
+        paths.push_back(directory + "/" + name);
+    return paths;
+}
+
+std::string RecordingFiles::current_file(const std::string &server) const {
+    const auto found = servers_.find(server);
+    return found == servers_.end() || !found->second->writer.is_open() ? "" : found->second->writer.path();
+}
+
+void RecordingFiles::add(const std::string &name, const std::string &address, RecordText record,
+                         Clock::time_point arrived) {
+    std::unique_ptr<Server> &server = servers_[name];
+    if (!server)
+        server = std::make_unique<Server>();
+    if (server->failed)
+        return;
+    server->address = address;
+    take(name, *server, {std::move(record), arrived});
+}
+
+void RecordingFiles::forget(const std::string &name) { servers_.erase(name); }
+
+void RecordingFiles::sync_all(Clock::time_point now) {
+    for (auto &entry : servers_) {
+        std::string error;
+        if (entry.second->writer.is_open() && !entry.second->writer.sync_due(now, &error))
+            fail(entry.first, *entry.second, error);
+    }
+}
+
+// A new file at the first map and at every change of map; until the map is known, records wait.
+void RecordingFiles::take(const std::string &name, Server &server, Held record) {
+    const bool new_map = record.record.server && record.record.map != server.map;
+    if (new_map || (!server.writer.is_open() && server.held.size() >= kHeldRecords)) {
+        const std::string map = new_map ? record.record.map : server.map;
+        const Clock::time_point started = server.held.empty() ? record.arrived : server.held.front().arrived;
+        if (!open_file(name, server, map, started))
+            return;
+        for (const Held &held : server.held)
+            write(name, server, held);
+        server.held.clear();
+    }
+    if (server.writer.is_open())
+        write(name, server, record);
+    else
+        server.held.push_back(std::move(record));
+}
+
+bool RecordingFiles::open_file(const std::string &name, Server &server, const std::string &map,
+                               Clock::time_point started) {
+    server.writer.close();
+    server.map = map;
+    recording::Header header;
+    header.server = name;
+    header.address = server.address;
+    header.map = map;
+    header.writer = "orlex_web";
+    header.start_ms = unix_ms_at(started);
+    const std::string path = new_path(name, map);
+    std::string error;
+    if (before_write_)
+        before_write_();
+    if (!server.writer.create(path, header, started, &error)) {
+        fail(name, server, error);
+        return false;
+    }
+    files_[path.substr(directory_.size() + 1)] = server.writer.size();
+    total_bytes_ += server.writer.size();
+    return true;
+}
+
+void RecordingFiles::write(const std::string &name, Server &server, const Held &record) {
+    const uint64_t before = server.writer.size();
+    std::string error;
+    if (before_write_)
+        before_write_();
+    const bool written = server.writer.append(record.record.text, record.arrived, &error);
+    total_bytes_ += server.writer.size() - before;
+    if (!written)
+        return fail(name, server, error);
+    if (total_bytes_ > max_bytes_)
+        keep_under_limit();
+}
+
+void RecordingFiles::fail(const std::string &name, Server &server, const std::string &error) {
+    std::fprintf(stderr, "orlex_web: recording %s: %s; recording stops for this server, watching goes on\n",
+                 name.c_str(), error.c_str());
+    server.failed = true;
+    server.held.clear();
+    server.writer.close();
+}
+
+// The oldest files go first; a file being written goes too when nothing else is left, its server
+// going on in a new file. Sizes come from the file itself: an open one has grown since it was counted.
+void RecordingFiles::keep_under_limit() {
+    // Only the files there now: a file opened here in place of one deleted is never deleted in turn.
+    for (size_t left = files_.size(); left > 0 && total_bytes_ > max_bytes_ && !files_.empty(); --left) {
+        const std::string name = files_.begin()->first;
+        const std::string path = directory_ + "/" + name;
+        for (auto &entry : servers_) {
+            Server &server = *entry.second;
+            if (server.writer.is_open() && server.writer.path() == path)
+                open_file(entry.first, server, server.map, Clock::now());
+        }
+        const uint64_t size = file_size(path);
+        files_.erase(name);
+        if (::unlink(path.c_str()) == 0 || errno == ENOENT)
+            total_bytes_ -= std::min(total_bytes_, size);
+    }
+}
+
+// DIR/20250101T120000.123Z_SERVER_MAP.orlexrec: UTC, so that names sort by time in any zone; a
+// name taken already gets _002, _003 ... before the suffix, which sorts after the original.
+std::string RecordingFiles::new_path(const std::string &server, const std::string &map) const {
+    const int64_t now_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    const std::time_t seconds = static_cast<std::time_t>(now_ms / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char stamp[32];
+    std::strftime(stamp, sizeof(stamp), "%Y%m%dT%H%M%S", &utc);
+    char millis[8];
+    std::snprintf(millis, sizeof(millis), ".%03dZ", static_cast<int>(now_ms % 1000));
+    const std::string base = directory_ + "/" + stamp + millis + "_" + server + "_" + file_part(map);
+    std::string path = base + recording::kFileSuffix;
+    for (int copy = 2; ::access(path.c_str(), F_OK) == 0 && copy < 1000; ++copy) {
+        char suffix[8];
+        std::snprintf(suffix, sizeof(suffix), "_%03d", copy);
+        path = base + suffix + recording::kFileSuffix;
+    }
+    return path;
+}
+
+}  // namespace web

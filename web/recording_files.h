@@ -1,0 +1,98 @@
+// The recording directory's files, written on the recorder's own thread: every record a watched
+// server sends, byte for byte with its arrival time, in one file per server and map (a new file
+// when the map changes), named by their UTC start time so that names sort by age. The directory is
+// kept under its size limit by a running count of its bytes, the oldest files (by the time in their
+// names) going first. A write error is logged once and ends the recording of that server.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "recording/writer.h"
+#include "stream/records.h"
+
+namespace web {
+
+// One whole record as the recorder keeps it: its bytes, and the map if it is a SERVER record (as
+// the pipeline parsed it: the recorder never parses again).
+struct RecordText {
+    std::string text;
+    bool server = false;
+    std::string map;
+
+    static RecordText of(const records::Record &record) {
+        const bool server = record.type == "SERVER";
+        return {record.text, server, server ? record.value("MAP_NAME") : std::string()};
+    }
+};
+
+class RecordingFiles {
+public:
+    using Clock = std::chrono::steady_clock;
+    // Records held while a server's map is unknown (its SERVER record comes within seconds).
+    static constexpr size_t kHeldRecords = 64;
+    // Called before each write to the disk; tests make it slow.
+    using WriteHook = std::function<void()>;
+
+    RecordingFiles(std::string directory, uint64_t max_bytes, WriteHook before_write = {});
+    // Creates the directory when missing and counts what it holds; false with the reason.
+    bool prepare(std::string *error);
+
+    // One whole record off a server's connection, as it arrived.
+    void add(const std::string &server, const std::string &address, RecordText record, Clock::time_point arrived);
+    // Syncs each file written to in the last second; called once a second.
+    void sync_all(Clock::time_point now);
+    // The server is no longer recorded: its file is closed.
+    void forget(const std::string &server);
+
+    // The file a server is being recorded to; "" when none.
+    std::string current_file(const std::string &server) const;
+    uint64_t total_bytes() const { return total_bytes_; }
+    // The recording files in the directory, oldest first.
+    std::vector<std::string> files() const { return list(directory_); }
+    // The recording files in a directory, oldest first (by the time in their names).
+    static std::vector<std::string> list(const std::string &directory);
+    // The order files go in: by the UTC time a name starts with (names without one first), then
+    // by name, which puts a collision's suffix after the original.
+    static bool older(const std::string &name, const std::string &other);
+
+private:
+    struct Held {
+        RecordText record;
+        Clock::time_point arrived;
+    };
+    struct Server {
+        std::string address;
+        recording::Writer writer;
+        std::string map;
+        std::vector<Held> held;  // before the first file opens
+        bool failed = false;
+    };
+    struct Older {
+        bool operator()(const std::string &a, const std::string &b) const { return older(a, b); }
+    };
+
+    void take(const std::string &name, Server &server, Held record);
+    bool open_file(const std::string &name, Server &server, const std::string &map, Clock::time_point started);
+    void write(const std::string &name, Server &server, const Held &record);
+    void fail(const std::string &name, Server &server, const std::string &error);
+    void keep_under_limit();
+    std::string new_path(const std::string &server, const std::string &map) const;
+
+    std::string directory_;
+    uint64_t max_bytes_;
+    WriteHook before_write_;
+    uint64_t total_bytes_ = 0;  // of the recording files in the directory
+    // The files counted in total_bytes_, oldest first (names within the directory), with their sizes
+    // as last known; an open file's grows as it is written.
+    std::map<std::string, uint64_t, Older> files_;
+    std::map<std::string, std::unique_ptr<Server>> servers_;
+};
+
+}  // namespace web
