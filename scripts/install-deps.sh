@@ -35,9 +35,9 @@ I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
 WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest"
 # --- wine: runs the Windows builds for the smoke test.
 WINE="wine wine32:i386 wine64"
-# --- tools: fuzzing (libFuzzer comes with clang), and debootstrap, with which scripts/check-fresh.sh
+# --- tools: fuzzing (libFuzzer comes with clang), make lint (clang-format, clang-tidy), and debootstrap, with which scripts/check-fresh.sh
 # makes a fresh Debian 12.
-TOOLS="clang-14 libclang-rt-14-dev debootstrap"
+TOOLS="clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14 debootstrap"
 # --- web: the dashboard's browser test: Debian's chromium, node and npm (a node that brings its own
 # npm counts), and playwright-core from npm (tests/web/browser, locked), which never downloads a browser.
 WEB="chromium prometheus"
