@@ -95,7 +95,8 @@ void measure(const CaseSettings &settings, soak::ServerProcess &gateway, PluginS
     const double gateway_cpu = soak::cpu_seconds(gateway.pid()) - start.gateway_cpu;
     figures.gateway_core_share = gateway_cpu / elapsed;
     figures.bench_core_share = (own_cpu_seconds() - start.own_cpu) / elapsed;
-    figures.machine_busy_share = (machine.busy - start.machine.busy) / std::max(1e-9, machine.total - start.machine.total);
+    figures.machine_busy_share =
+        (machine.busy - start.machine.busy) / std::max(1e-9, machine.total - start.machine.total);
     figures.load_average = load_average();
     figures.rss_kb = soak::resident_kilobytes(gateway.pid());
     figures.peak_kb = soak::peak_resident_kilobytes(gateway.pid());
@@ -147,8 +148,9 @@ void run_with_gateway(const CaseSettings &settings, soak::ServerProcess &gateway
 }  // namespace
 
 double CaseFigures::kb_per_viewer() const {
-    return viewers_connected ? static_cast<double>(rss_kb - rss_before_viewers_kb) / static_cast<double>(viewers_connected)
-                             : NAN;
+    return viewers_connected
+               ? static_cast<double>(rss_kb - rss_before_viewers_kb) / static_cast<double>(viewers_connected)
+               : NAN;
 }
 
 CaseFigures run_case(const CaseSettings &settings) {
@@ -163,8 +165,9 @@ CaseFigures run_case(const CaseSettings &settings) {
     std::filesystem::create_directory(record_dir);
     const std::string errors = std::string(folder) + "/gateway.log";
     // At most two records a second a stream, for the whole run and its margins.
-    PluginStreams streams(settings.streams,
-                          static_cast<size_t>(2 * (kStreamsAloneSeconds + settings.connect_limit + settings.warm_up + settings.seconds)) + 64);
+    PluginStreams streams(settings.streams, static_cast<size_t>(2 * (kStreamsAloneSeconds + settings.connect_limit +
+                                                                     settings.warm_up + settings.seconds)) +
+                                                64);
     boost::asio::io_context io;
     int port = 0;
     {

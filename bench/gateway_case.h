@@ -9,8 +9,8 @@ namespace bench {
 enum class Recording { off, on, slow_disk };
 
 struct CaseSettings {
-    std::string web;         // the gateway program
-    std::string slow_disk;   // the slow-disk library, for Recording::slow_disk
+    std::string web;        // the gateway program
+    std::string slow_disk;  // the slow-disk library, for Recording::slow_disk
     size_t streams = 50, viewers = 500, viewer_threads = 2;
     double seconds = 60, warm_up = 8;
     double connect_limit = 60;  // for every viewer to have its first state
@@ -23,7 +23,7 @@ struct CaseFigures {
     size_t viewers_connected = 0, viewers_lost = 0, viewers_refused = 0;
     unsigned long long records_sent = 0, deliveries = 0, undelivered = 0, states = 0, lists = 0;
     double p50_ms = 0, p99_ms = 0, max_ms = 0;
-    double gateway_core_share = 0;   // of one core, over the measured time
+    double gateway_core_share = 0;  // of one core, over the measured time
     double gateway_cpu_per_state_us = 0;
     long rss_kb = 0, peak_kb = 0, rss_before_viewers_kb = 0;
     double machine_busy_share = 0;  // of all cores, over the measured time

@@ -28,11 +28,16 @@ struct Match {
         return samples::players(names, changes);
     }
     std::string bomb() {
-        return samples::table("BOMB", {{"BOMB_NUM", "0"}, {"X_COORD", "-576.6"}, {"Y_COORD", "-929.05"},
-                                       {"Z_COORD", "-115.03"}, {"PLANTED", "0"}});
+        return samples::table("BOMB", {{"BOMB_NUM", "0"},
+                                       {"X_COORD", "-576.6"},
+                                       {"Y_COORD", "-929.05"},
+                                       {"Z_COORD", "-115.03"},
+                                       {"PLANTED", "0"}});
     }
     std::string hostages() {
-        return samples::table("HOSTAGE", {{"HOSTAGE_NUM", "0", "1"}, {"X_COORD", "10.0", "20.0"},
-                                          {"Y_COORD", "30.0", "40.0"}, {"Z_COORD", "0.0", "0.0"}});
+        return samples::table("HOSTAGE", {{"HOSTAGE_NUM", "0", "1"},
+                                          {"X_COORD", "10.0", "20.0"},
+                                          {"Y_COORD", "30.0", "40.0"},
+                                          {"Z_COORD", "0.0", "0.0"}});
     }
 };

@@ -92,8 +92,8 @@ void PluginStreams::send_loop() {
             }
             next_due = std::min({next_due, stream->next_server, stream->next_cycle});
         }
-        std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
-                                                  std::chrono::duration<double>(next_due)));
+        std::this_thread::sleep_until(
+            start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(next_due)));
     }
 }
 

@@ -2,10 +2,10 @@
 // connection check accepts and refuses it, the stranger closes), and the gate's decision alone.
 #include <benchmark/benchmark.h>
 
+#include "host/cvars.h"
 #include "net/admission.h"
 #include "net/tcp_server.h"
 #include "plugin/access_settings.h"
-#include "host/cvars.h"
 #include "plugin/exports.h"
 #include "simhost/engine.h"
 #include "simhost/plugin_host.h"

@@ -31,19 +31,23 @@ void print_case(const Run &run) {
                 run.settings.streams, run.settings.viewers, run.settings.seconds, run.settings.warm_up);
     if (!f.failure.empty())
         std::printf("   NOT A CLEAN MEASUREMENT: %s\n", f.failure.c_str());
-    std::printf("   viewers with a state %zu, lost after it %zu, ended before it (refused) %zu; records sent %llu; "
-                "states delivered %llu, server lists %llu\n",
-                f.viewers_connected, f.viewers_lost, f.viewers_refused, f.records_sent, f.states, f.lists);
-    std::printf("   delay, record sent -> state at the viewer: p50 %.1f ms  p99 %.1f ms  max %.1f ms "
-                "(%llu deliveries, %llu never delivered, counted at their age)\n",
-                f.p50_ms, f.p99_ms, f.max_ms, f.deliveries, f.undelivered);
-    std::printf("   gateway: %.1f %% of one core, %.1f us of CPU per state delivered; resident %.1f MB "
-                "(peak %.1f MB), %.1f MB before the viewers came: %.1f kB per viewer\n",
-                100 * f.gateway_core_share, f.gateway_cpu_per_state_us, f.rss_kb / 1024.0, f.peak_kb / 1024.0,
-                f.rss_before_viewers_kb / 1024.0, f.kb_per_viewer());
-    std::printf("   machine (%ld cores): %.0f %% busy while measured; the generator and viewers %.1f %% of one core; "
-                "load average %.2f\n",
-                sysconf(_SC_NPROCESSORS_ONLN), 100 * f.machine_busy_share, 100 * f.bench_core_share, f.load_average);
+    std::printf(
+        "   viewers with a state %zu, lost after it %zu, ended before it (refused) %zu; records sent %llu; "
+        "states delivered %llu, server lists %llu\n",
+        f.viewers_connected, f.viewers_lost, f.viewers_refused, f.records_sent, f.states, f.lists);
+    std::printf(
+        "   delay, record sent -> state at the viewer: p50 %.1f ms  p99 %.1f ms  max %.1f ms "
+        "(%llu deliveries, %llu never delivered, counted at their age)\n",
+        f.p50_ms, f.p99_ms, f.max_ms, f.deliveries, f.undelivered);
+    std::printf(
+        "   gateway: %.1f %% of one core, %.1f us of CPU per state delivered; resident %.1f MB "
+        "(peak %.1f MB), %.1f MB before the viewers came: %.1f kB per viewer\n",
+        100 * f.gateway_core_share, f.gateway_cpu_per_state_us, f.rss_kb / 1024.0, f.peak_kb / 1024.0,
+        f.rss_before_viewers_kb / 1024.0, f.kb_per_viewer());
+    std::printf(
+        "   machine (%ld cores): %.0f %% busy while measured; the generator and viewers %.1f %% of one core; "
+        "load average %.2f\n",
+        sysconf(_SC_NPROCESSORS_ONLN), 100 * f.machine_busy_share, 100 * f.bench_core_share, f.load_average);
     if (!f.slow_disk_note.empty())
         std::printf("   %s\n", f.slow_disk_note.c_str());
     std::fflush(stdout);
@@ -53,7 +57,8 @@ const char *verdict(bool met) { return met ? "met" : "MISSED"; }
 
 // One line a case, to copy into a note.
 void print_summary(const std::vector<Run> &runs) {
-    std::printf("\n| case | p50 ms | p99 ms | gateway core | RSS MB | kB/viewer | us CPU/state | machine busy | targets |\n");
+    std::printf(
+        "\n| case | p50 ms | p99 ms | gateway core | RSS MB | kB/viewer | us CPU/state | machine busy | targets |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|\n");
     const Run *off = nullptr;
     for (const Run &run : runs)
@@ -70,7 +75,8 @@ void print_summary(const std::vector<Run> &runs) {
             targets = std::string("p99<=50 ms ") + verdict(f.p99_ms <= 50) + ", <=10% core " +
                       verdict(f.gateway_core_share <= 0.10) + ", <=100 MB " + verdict(f.rss_kb <= 100 * 1024);
         if (run.settings.recording == bench::Recording::slow_disk && off)
-            targets += ", p99 within 10% of recording off " + std::string(verdict(f.p99_ms <= 1.1 * off->figures.p99_ms));
+            targets +=
+                ", p99 within 10% of recording off " + std::string(verdict(f.p99_ms <= 1.1 * off->figures.p99_ms));
         if (!f.failure.empty())
             targets += " (not clean: " + f.failure + ")";
         std::printf("| %s %zux%zu | %.1f | %.1f | %.1f %% | %.1f | %.1f | %.1f | %.0f %% | %s |\n", run.label.c_str(),
@@ -97,7 +103,8 @@ int main(int argc, char **argv) {
     app.add_option("--connect-limit", base.connect_limit, "seconds for every viewer to have its first state")
         ->capture_default_str();
     app.add_option("--viewer-threads", base.viewer_threads, "threads the viewers share")->capture_default_str();
-    app.add_option("--slow-ms", base.slow_ms, "how much longer each write to the slow disk takes")->capture_default_str();
+    app.add_option("--slow-ms", base.slow_ms, "how much longer each write to the slow disk takes")
+        ->capture_default_str();
     app.add_option("--scale-servers", scale_streams, "streams of the scale point")->capture_default_str();
     app.add_option("--scale-viewers", scale_viewers, "viewers of the scale point")->capture_default_str();
     app.add_option("--cases", cases, "which cases, of off,on,slow,scale")->capture_default_str();
@@ -108,7 +115,8 @@ int main(int argc, char **argv) {
     getrlimit(RLIMIT_NOFILE, &limit);
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
-    const size_t most_viewers = static_cast<size_t>(limit.rlim_cur) > 512 ? static_cast<size_t>(limit.rlim_cur) - 512 : 0;
+    const size_t most_viewers =
+        static_cast<size_t>(limit.rlim_cur) > 512 ? static_cast<size_t>(limit.rlim_cur) - 512 : 0;
 
     std::vector<Run> runs;
     std::stringstream wanted(cases);
@@ -135,7 +143,8 @@ int main(int argc, char **argv) {
         if (name == "on")
             run.label = "recording on";
         if (run.settings.viewers > most_viewers) {
-            std::fprintf(stderr, "orlex_web_bench: %s: %zu viewers need more descriptors than the limit (%llu) allows\n",
+            std::fprintf(stderr,
+                         "orlex_web_bench: %s: %zu viewers need more descriptors than the limit (%llu) allows\n",
                          name.c_str(), run.settings.viewers, static_cast<unsigned long long>(limit.rlim_cur));
             return 1;
         }

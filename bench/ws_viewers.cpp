@@ -80,8 +80,13 @@ struct ViewerPool::Lane {
 class ViewerPool::Session : public std::enable_shared_from_this<Session> {
 public:
     Session(Lane &lane, ViewerPool &pool, tcp::endpoint gateway, size_t server)
-        : lane_(lane), pool_(pool), gateway_(gateway), server_(server), name_("s" + std::to_string(server)),
-          watch_("{\"watch\":\"" + name_ + "\"}"), socket_(lane.io) {}
+        : lane_(lane),
+          pool_(pool),
+          gateway_(gateway),
+          server_(server),
+          name_("s" + std::to_string(server)),
+          watch_("{\"watch\":\"" + name_ + "\"}"),
+          socket_(lane.io) {}
 
     void start() {
         beast::get_lowest_layer(socket_).async_connect(gateway_, [self = shared_from_this()](error_code error) {

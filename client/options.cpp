@@ -62,9 +62,10 @@ void describe(CLI::App &app, Options &options) {
                                          "docs/recording.md describes it)")
                               ->type_name("FILE")
                               ->check(NOT_EMPTY);
-    app.add_option("--replay", options.replay_path,
-                   "show a recording as it was seen live, at its pace; with it, --once shows the last state at "
-                   "once and --raw exports the records, exactly as they arrived (the join password blanked), as plain text")
+    app.add_option(
+           "--replay", options.replay_path,
+           "show a recording as it was seen live, at its pace; with it, --once shows the last state at "
+           "once and --raw exports the records, exactly as they arrived (the join password blanked), as plain text")
         ->type_name("FILE")
         ->check(NOT_EMPTY)
         ->excludes(host)

@@ -17,7 +17,7 @@ struct Options {
     double timeout = 15;   // seconds to connect, and with --once to get the snapshot
     double spacing = 2.1;  // seconds between two commands: the server reads a client once a tick
     size_t chat_lines = 10;
-    size_t width = 0;  // 0: the terminal's width, or 100 when not a terminal
+    size_t width = 0;         // 0: the terminal's width, or 100 when not a terminal
     std::string record_path;  // --record: every record kept with its arrival time
     std::string replay_path;  // --replay: a recording shown instead of a server
     double speed = 1;         // of a replay

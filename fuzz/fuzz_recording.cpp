@@ -11,8 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     recording::Recording recorded;
     std::string error;
-    const bool ok = recording::parse_recording(std::string(reinterpret_cast<const char *>(data), size), "fuzz",
-                                               &recorded, &error);
+    const bool ok =
+        recording::parse_recording(std::string(reinterpret_cast<const char *>(data), size), "fuzz", &recorded, &error);
     if (ok != error.empty())
         __builtin_trap();  // exactly one of: entries, or an error
     size_t total = 0;
@@ -24,8 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     if (total > size)
         __builtin_trap();
-    const std::string blanked = recording::without_join_password(std::string(reinterpret_cast<const char *>(data), size));
-    for (size_t at = blanked.find("\nSV_PASSWORD\t"); at != std::string::npos; at = blanked.find("\nSV_PASSWORD\t", at + 1))
+    const std::string blanked =
+        recording::without_join_password(std::string(reinterpret_cast<const char *>(data), size));
+    for (size_t at = blanked.find("\nSV_PASSWORD\t"); at != std::string::npos;
+         at = blanked.find("\nSV_PASSWORD\t", at + 1))
         if (at + 13 < blanked.size() && blanked[at + 13] != '\n')
             __builtin_trap();
     return 0;

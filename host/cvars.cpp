@@ -48,10 +48,9 @@ cvar_t *orlex_mm_hide_password;
 
 // In the order of orlex_cvars.
 static cvar_t **const live_records[ORLEX_CVAR_COUNT] = {
-    &orlex_mm_port,     &orlex_mm_ip,        &orlex_mm_version,      &orlex_timer_refresh,
-    &orlex_refresh_lag, &orlex_timer_server, &orlex_timer_conncheck, &orlex_timer_query,
-    &orlex_port_pool,   &orlex_port_avail,   &orlex_mm_udp_port,
-    &orlex_mm_allow,    &orlex_mm_rate,      &orlex_mm_hide_password,
+    &orlex_mm_port,      &orlex_mm_ip,           &orlex_mm_version,  &orlex_timer_refresh,    &orlex_refresh_lag,
+    &orlex_timer_server, &orlex_timer_conncheck, &orlex_timer_query, &orlex_port_pool,        &orlex_port_avail,
+    &orlex_mm_udp_port,  &orlex_mm_allow,        &orlex_mm_rate,     &orlex_mm_hide_password,
 };
 
 void register_cvars() {

@@ -47,7 +47,8 @@ const int ERROR_ADDRESS_NOT_AVAILABLE = WSAEADDRNOTAVAIL;
 // silently share it; SO_EXCLUSIVEADDRUSE gives what a bound port means on Linux.
 inline void claim_port(int sd) {
     const BOOL on = TRUE;
-    setsockopt(static_cast<SOCKET>(sd), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char *>(&on), sizeof(on));
+    setsockopt(static_cast<SOCKET>(sd), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char *>(&on),
+               sizeof(on));
 }
 inline void claim_listener_port(int sd) { claim_port(sd); }
 

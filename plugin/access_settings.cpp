@@ -1,8 +1,8 @@
 #include "plugin/access_settings.h"
 
+#include "host/cvars.h"
 #include "net/admission.h"
 #include "net/tcp_server.h"
-#include "host/cvars.h"
 
 void read_access_settings() {
     admission.set_rate(cvar_whole(orlex_mm_rate));

@@ -13,7 +13,7 @@ constexpr char kMagic[8] = {'O', 'R', 'L', 'E', 'X', 'R', 'E', 'C'};
 constexpr uint16_t kVersion = 1;
 // Bounds a reader checks before it trusts a length from the file.
 constexpr size_t kLongestHeaderText = 4096;
-constexpr size_t kLongestRecord = 65536;  // a record is at most 5000 bytes; the gateway cuts at 64 KB
+constexpr size_t kLongestRecord = 65536;        // a record is at most 5000 bytes; the gateway cuts at 64 KB
 constexpr size_t kFixedHeaderSize = 8 + 2 + 2;  // magic, version, text length
 constexpr size_t kEntryHeadSize = 4 + 4;        // arrival ms, length
 constexpr size_t kChecksumSize = 4;
@@ -27,10 +27,10 @@ inline bool has_file_suffix(std::string_view name) {
 }
 
 struct Header {
-    std::string server;   // the name it was watched under
-    std::string address;  // HOST:PORT of its plug-in
-    std::string map;      // the map at the start; may be empty
-    std::string writer;   // the program that wrote it
+    std::string server;    // the name it was watched under
+    std::string address;   // HOST:PORT of its plug-in
+    std::string map;       // the map at the start; may be empty
+    std::string writer;    // the program that wrote it
     int64_t start_ms = 0;  // Unix time in milliseconds of the start; entries count from it
 };
 

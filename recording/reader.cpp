@@ -84,10 +84,11 @@ bool parse_recording(std::string data, const std::string &name, Recording *recor
         const size_t left = bytes.size() - offset;
         const std::string_view rest = std::string_view(bytes).substr(offset);
         const uint32_t size = left >= kEntryHeadSize ? get_u32(bytes_at(bytes, offset + 4)) : 0;
-        const bool whole = left >= kEntryHeadSize && size <= kLongestRecord &&
-                           left >= kEntryHeadSize + size + kChecksumSize;
+        const bool whole =
+            left >= kEntryHeadSize && size <= kLongestRecord && left >= kEntryHeadSize + size + kChecksumSize;
         // What a crash leaves: an entry cut short, or space the system gave the file but never filled.
-        if (all_zero(rest) || (!whole && (left < kEntryHeadSize + kChecksumSize || (size >= 1 && size <= kLongestRecord)))) {
+        if (all_zero(rest) ||
+            (!whole && (left < kEntryHeadSize + kChecksumSize || (size >= 1 && size <= kLongestRecord)))) {
             recording->torn_offset = offset;
             return true;
         }

@@ -41,7 +41,9 @@ bool Writer::append(std::string_view record, Clock::time_point arrived, std::str
     }
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(arrived - started_).count();
     // Times never go back, and stop at the field's limit (49 days into one file).
-    const uint32_t ms = elapsed < last_ms_ ? last_ms_ : elapsed > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(elapsed);
+    const uint32_t ms = elapsed < last_ms_     ? last_ms_
+                        : elapsed > UINT32_MAX ? UINT32_MAX
+                                               : static_cast<uint32_t>(elapsed);
     if (!write_all(encode_entry(ms, without_join_password(record)), error))
         return false;
     last_ms_ = ms;

@@ -15,7 +15,8 @@ namespace asio = boost::asio;
 
 namespace {
 
-pid_t start_child(const std::vector<std::string> &command, int console[2], int output[2], const std::string &error_file) {
+pid_t start_child(const std::vector<std::string> &command, int console[2], int output[2],
+                  const std::string &error_file) {
     if (command.empty() || pipe(console) != 0)
         return -1;
     if (pipe(output) != 0)

@@ -13,8 +13,13 @@ const auto kDrainTime = std::chrono::seconds(10);
 
 StalledViewer::StalledViewer(asio::io_context &io, asio::ip::tcp::endpoint gateway, std::string server,
                              double stall_seconds)
-    : io_(io), gateway_(gateway), server_(std::move(server)), watch_("{\"watch\":\"" + server_ + "\"}"),
-      stall_seconds_(stall_seconds), timer_(io), scratch_(1 << 16) {}
+    : io_(io),
+      gateway_(gateway),
+      server_(std::move(server)),
+      watch_("{\"watch\":\"" + server_ + "\"}"),
+      stall_seconds_(stall_seconds),
+      timer_(io),
+      scratch_(1 << 16) {}
 
 void StalledViewer::start() { connect(); }
 

@@ -67,8 +67,16 @@ std::string sample_line(const WebSample &s) {
 }  // namespace
 
 WebSoakRun::WebSoakRun(asio::io_context &io, const WebSoakOptions &options)
-    : io_(io), options_(options), seek_timer_(io), probe_timer_(io), config_timer_(io), sample_timer_(io),
-      watch_timer_(io), end_timer_(io), random_(options.seed), started_(WebClock::now()) {
+    : io_(io),
+      options_(options),
+      seek_timer_(io),
+      probe_timer_(io),
+      config_timer_(io),
+      sample_timer_(io),
+      watch_timer_(io),
+      end_timer_(io),
+      random_(options.seed),
+      started_(WebClock::now()) {
     if (options_.web.empty())
         options_.web = own_folder() + "/orlex_web";
     if (options_.simhost.empty())
@@ -82,9 +90,7 @@ WebSoakRun::~WebSoakRun() {
     }
 }
 
-double WebSoakRun::real_seconds() const {
-    return std::chrono::duration<double>(WebClock::now() - started_).count();
-}
+double WebSoakRun::real_seconds() const { return std::chrono::duration<double>(WebClock::now() - started_).count(); }
 
 void WebSoakRun::after(double seconds, asio::steady_timer &timer, std::function<void()> then) {
     timer.expires_after(std::chrono::microseconds(static_cast<long long>(seconds * 1e6)));
@@ -121,15 +127,29 @@ bool WebSoakRun::start_servers() {
         while (game_port == plugin_port)
             game_port = testing_support::free_port();
         plugin_ports_.push_back(plugin_port);
-        servers_.push_back(std::make_unique<ServerProcess>(
-            io_,
-            std::vector<std::string>{options_.simhost, "--game", "cstrike", "--bots", std::to_string(options_.bots),
-                                     "--fps", number(options_.fps), "--speed", number(options_.speed), "--rotate",
-                                     number(options_.rotate_minutes), "--seed", std::to_string(options_.seed + at),
-                                     "--hostport", std::to_string(game_port), "--set",
-                                     "orlex_mm_port=" + std::to_string(plugin_port), "--set", "mp_timelimit=20",
-                                     "--quiet"},
-            [](const std::string &) {}));
+        servers_.push_back(
+            std::make_unique<ServerProcess>(io_,
+                                            std::vector<std::string>{options_.simhost,
+                                                                     "--game",
+                                                                     "cstrike",
+                                                                     "--bots",
+                                                                     std::to_string(options_.bots),
+                                                                     "--fps",
+                                                                     number(options_.fps),
+                                                                     "--speed",
+                                                                     number(options_.speed),
+                                                                     "--rotate",
+                                                                     number(options_.rotate_minutes),
+                                                                     "--seed",
+                                                                     std::to_string(options_.seed + at),
+                                                                     "--hostport",
+                                                                     std::to_string(game_port),
+                                                                     "--set",
+                                                                     "orlex_mm_port=" + std::to_string(plugin_port),
+                                                                     "--set",
+                                                                     "mp_timelimit=20",
+                                                                     "--quiet"},
+                                            [](const std::string &) {}));
         if (!servers_.back()->started()) {
             fail("cannot start " + options_.simhost);
             return false;
@@ -143,10 +163,11 @@ bool WebSoakRun::prepare_recording(std::string *path) {
     const std::string prepared = folder_ + "/prepared";
     fs::create_directory(prepared);
     {
-        ServerProcess recorder(io_,
-                               {options_.web, "--listen", "127.0.0.1:0", "--server",
-                                "rec=127.0.0.1:" + std::to_string(plugin_ports_[0]), "--record", prepared},
-                               [](const std::string &) {}, folder_ + "/prepare.log");
+        ServerProcess recorder(
+            io_,
+            {options_.web, "--listen", "127.0.0.1:0", "--server", "rec=127.0.0.1:" + std::to_string(plugin_ports_[0]),
+             "--record", prepared},
+            [](const std::string &) {}, folder_ + "/prepare.log");
         std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<long long>(options_.prepare_seconds * 1000)));
         recorder.signal(SIGTERM);
         int status = 0;
@@ -213,7 +234,8 @@ void WebSoakRun::begin() {
         slots_.emplace_back();
         slot_timers_.push_back(std::make_unique<asio::steady_timer>(io_));
         const size_t slot = slots_.size() - 1;
-        after(std::uniform_real_distribution<double>(0, 10)(random_), *slot_timers_[slot], [this, slot] { fill_slot(slot); });
+        after(std::uniform_real_distribution<double>(0, 10)(random_), *slot_timers_[slot],
+              [this, slot] { fill_slot(slot); });
     }
     schedule_seek();
     schedule_probe();
@@ -254,7 +276,8 @@ void WebSoakRun::move(size_t slot) {
         viewer.watch(any_server());
     } else if (chance < 0.9) {
         viewer.leave();
-        after(std::uniform_real_distribution<double>(0, 2)(random_), *slot_timers_[slot], [this, slot] { fill_slot(slot); });
+        after(std::uniform_real_distribution<double>(0, 2)(random_), *slot_timers_[slot],
+              [this, slot] { fill_slot(slot); });
         return;
     } else if (world_.is_replay(viewer.watching())) {
         ++seeks_;
@@ -399,7 +422,8 @@ void WebSoakRun::finish() {
     if (finishing_)
         return;
     finishing_ = true;
-    for (asio::steady_timer *timer : {&seek_timer_, &probe_timer_, &config_timer_, &sample_timer_, &watch_timer_, &end_timer_})
+    for (asio::steady_timer *timer :
+         {&seek_timer_, &probe_timer_, &config_timer_, &sample_timer_, &watch_timer_, &end_timer_})
         timer->cancel();
     for (auto &timer : slot_timers_)
         timer->cancel();
@@ -458,8 +482,8 @@ bool WebSoakRun::report() {
         if (checks_ == 0)
             failures_.push_back("no viewer was checked against the API");
         if (stalled_ && stalled_->kept() > 0)
-            failures_.push_back("the viewer that never reads was still served after " +
-                                number(options_.stall_seconds) + " s, " + std::to_string(stalled_->kept()) + " times");
+            failures_.push_back("the viewer that never reads was still served after " + number(options_.stall_seconds) +
+                                " s, " + std::to_string(stalled_->kept()) + " times");
         if (real_seconds() > options_.stall_seconds + 30 && stalled_ && stalled_->cut_offs() == 0)
             failures_.push_back("the viewer that never reads was never cut off");
     }
@@ -476,22 +500,24 @@ bool WebSoakRun::report() {
                     << s.seeks << '\t' << s.cut_offs << '\t' << s.checks << '\t' << s.faults << '\n';
     }
     const std::string log = folder_.empty() ? "" : text_of(folder_ + "/gateway.log");
-    std::printf("%.1f min; %d simulated servers at %g times real time and %zu replays; %llu viewer visits, %llu switches, "
-                "%llu seeks, %llu configuration rewrites; %llu states delivered; %llu checks against the API; "
-                "the viewer that never reads cut off %llu times, kept %llu times (the gateway logged %zu cut-offs)\n",
-                real_seconds() / 60, options_.servers, options_.speed,
-                world_.names().size() > static_cast<size_t>(options_.servers) ? world_.names().size() - options_.servers : 0,
-                static_cast<unsigned long long>(visits_), static_cast<unsigned long long>(switches_),
-                static_cast<unsigned long long>(seeks_), static_cast<unsigned long long>(rewrites_),
-                static_cast<unsigned long long>(world_.states), static_cast<unsigned long long>(checks_),
-                static_cast<unsigned long long>(stalled_ ? stalled_->cut_offs() : 0),
-                static_cast<unsigned long long>(stalled_ ? stalled_->kept() : 0), count_of(log, "cut off"));
+    std::printf(
+        "%.1f min; %d simulated servers at %g times real time and %zu replays; %llu viewer visits, %llu switches, "
+        "%llu seeks, %llu configuration rewrites; %llu states delivered; %llu checks against the API; "
+        "the viewer that never reads cut off %llu times, kept %llu times (the gateway logged %zu cut-offs)\n",
+        real_seconds() / 60, options_.servers, options_.speed,
+        world_.names().size() > static_cast<size_t>(options_.servers) ? world_.names().size() - options_.servers : 0,
+        static_cast<unsigned long long>(visits_), static_cast<unsigned long long>(switches_),
+        static_cast<unsigned long long>(seeks_), static_cast<unsigned long long>(rewrites_),
+        static_cast<unsigned long long>(world_.states), static_cast<unsigned long long>(checks_),
+        static_cast<unsigned long long>(stalled_ ? stalled_->cut_offs() : 0),
+        static_cast<unsigned long long>(stalled_ ? stalled_->kept() : 0), count_of(log, "cut off"));
     if (base)
-        std::printf("after the %.0f s warm-up: memory %.1f -> at most %.1f MB (bound +%.1f), descriptors less viewers %d "
-                    "-> at most %d (bound +%d), recordings at most %.2f MB (limit %d MB)\n",
-                    options_.warmup_seconds, base->rss_kb / 1024.0, top.rss_kb / 1024.0, options_.rss_bound_mb,
-                    base->descriptors - base->viewers, top.descriptors - top.viewers, options_.descriptor_bound,
-                    top.recording_bytes / 1048576.0, options_.record_max_mb);
+        std::printf(
+            "after the %.0f s warm-up: memory %.1f -> at most %.1f MB (bound +%.1f), descriptors less viewers %d "
+            "-> at most %d (bound +%d), recordings at most %.2f MB (limit %d MB)\n",
+            options_.warmup_seconds, base->rss_kb / 1024.0, top.rss_kb / 1024.0, options_.rss_bound_mb,
+            base->descriptors - base->viewers, top.descriptors - top.viewers, options_.descriptor_bound,
+            top.recording_bytes / 1048576.0, options_.record_max_mb);
     for (const std::string &failure : failures_)
         std::printf("FAIL: %s\n", failure.c_str());
     if (!failures_.empty())

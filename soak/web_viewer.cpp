@@ -46,8 +46,8 @@ void WebViewer::seek_somewhere(double share) {
     if (!open_ || !world_.is_replay(watching_) || replay_length_ms_ <= 0)
         return;
     world_.restarted(watching_);
-    send("{\"replay\":\"" + watching_ + "\",\"seek\":" + std::to_string(static_cast<long long>(share * replay_length_ms_)) +
-         ",\"play\":true}");
+    send("{\"replay\":\"" + watching_ +
+         "\",\"seek\":" + std::to_string(static_cast<long long>(share * replay_length_ms_)) + ",\"play\":true}");
 }
 
 void WebViewer::leave() {

@@ -82,19 +82,23 @@ bool host_is_one_of(std::string_view host, const std::vector<std::string> &names
     const size_t name_end = host.substr(0, 1) == "[" ? host.find(']') + 1 : host.find(':');
     std::string name(host.substr(0, name_end == 0 ? std::string_view::npos : name_end));
     const std::string_view port = name.size() < host.size() ? host.substr(name.size()) : std::string_view();
-    if (!port.empty() && (port.size() < 2 || port[0] != ':' || port.find_first_not_of("0123456789", 1) != std::string_view::npos))
+    if (!port.empty() &&
+        (port.size() < 2 || port[0] != ':' || port.find_first_not_of("0123456789", 1) != std::string_view::npos))
         return false;
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (name.size() > 1 && name.back() == '.')
         name.pop_back();  // "localhost." is the same name, fully qualified
     return !name.empty() && std::find(names.begin(), names.end(), name) != names.end();
 }
 
-boost::asio::ip::address forwarded_client(const boost::asio::ip::address &proxy, const std::vector<std::string_view> &values,
+boost::asio::ip::address forwarded_client(const boost::asio::ip::address &proxy,
+                                          const std::vector<std::string_view> &values,
                                           const std::vector<boost::asio::ip::address> &proxies) {
     std::vector<std::string_view> entries;
     for (std::string_view value : values)
-        for (size_t end; !value.empty(); value = end == std::string_view::npos ? std::string_view() : value.substr(end + 1)) {
+        for (size_t end; !value.empty();
+             value = end == std::string_view::npos ? std::string_view() : value.substr(end + 1)) {
             end = value.find(',');
             entries.push_back(trimmed(value.substr(0, end)));
         }

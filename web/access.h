@@ -31,7 +31,8 @@ bool host_is_one_of(std::string_view host, const std::vector<std::string> &names
 // The client a proxy forwarded for, from its X-Forwarded-For values in order: the last address in
 // them that is not one of the proxies (the entries before it are what the client claimed). The
 // proxy itself when there is none, or when that entry is not an address.
-boost::asio::ip::address forwarded_client(const boost::asio::ip::address &proxy, const std::vector<std::string_view> &values,
+boost::asio::ip::address forwarded_client(const boost::asio::ip::address &proxy,
+                                          const std::vector<std::string_view> &values,
                                           const std::vector<boost::asio::ip::address> &proxies);
 
 // The Set-Cookie value that carries the token.

@@ -94,8 +94,8 @@ std::string host_name(const boost::asio::ip::address &address) {
 }
 
 std::shared_ptr<Response> too_many(const Request &request, const char *what) {
-    auto refused = text(request, http::status::too_many_requests,
-                        std::string("too many ") + what + " from this address");
+    auto refused =
+        text(request, http::status::too_many_requests, std::string("too many ") + what + " from this address");
     refused->keep_alive(false);
     return refused;
 }
@@ -122,8 +122,8 @@ HttpSession::HttpSession(boost::asio::ip::tcp::socket &&socket, Gateway &gateway
     error_code ignored;
     peer_ = unmapped(stream_.socket().remote_endpoint(ignored).address());
     local_name_ = host_name(unmapped(stream_.socket().local_endpoint(ignored).address()));
-    from_proxy_ = std::find(door_.trusted_proxies.begin(), door_.trusted_proxies.end(), peer_) !=
-                  door_.trusted_proxies.end();
+    from_proxy_ =
+        std::find(door_.trusted_proxies.begin(), door_.trusted_proxies.end(), peer_) != door_.trusted_proxies.end();
 }
 
 bool HttpSession::count_client(const Request &request) {
@@ -192,8 +192,8 @@ void HttpSession::answer() {
         refused->set(http::field::allow, "GET, HEAD");
         return send(refused);
     }
-    const Access access = check_access(gateway_.token(), request[http::field::authorization],
-                                       request[http::field::cookie], target);
+    const Access access =
+        check_access(gateway_.token(), request[http::field::authorization], request[http::field::cookie], target);
     if (!access.allowed) {
         auto refused = text(request, http::status::unauthorized, "this dashboard needs its token");
         refused->set(http::field::www_authenticate, "Bearer");

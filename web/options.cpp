@@ -88,7 +88,8 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
     app.add_option("--replay", options->replay_files, "serve recordings as if they were live servers")
         ->type_name("FILE...")
         ->check(CLI::ExistingFile);
-    app.add_option("--replay-speed", options->replay_speed, "the speed replays start at, 0.5 to 16 (the page changes it)")
+    app.add_option("--replay-speed", options->replay_speed,
+                   "the speed replays start at, 0.5 to 16 (the page changes it)")
         ->check(CLI::Range(0.5, 16.0))
         ->capture_default_str();
     app.add_option("--http-per-address", options->http_per_address,

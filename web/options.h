@@ -16,12 +16,12 @@ struct Options {
     int listen_port = 8080;  // 0: any free port (printed at start)
     std::string token;       // empty: no access control
     size_t chat_lines = 50;
-    std::string record_dir;       // --record: every record kept, one file per server and map
-    uint64_t record_max_mb = 1024;  // the directory's size limit
-    std::vector<std::string> replay_files;  // --replay: recordings served as if live
-    double replay_speed = 1;                // --replay-speed: how fast they start playing
-    size_t http_per_address = 64;        // open HTTP connections one client address may hold
-    size_t websockets_per_address = 16;  // open WebSockets one client address may hold
+    std::string record_dir;                    // --record: every record kept, one file per server and map
+    uint64_t record_max_mb = 1024;             // the directory's size limit
+    std::vector<std::string> replay_files;     // --replay: recordings served as if live
+    double replay_speed = 1;                   // --replay-speed: how fast they start playing
+    size_t http_per_address = 64;              // open HTTP connections one client address may hold
+    size_t websockets_per_address = 16;        // open WebSockets one client address may hold
     std::vector<std::string> trusted_proxies;  // their X-Forwarded-For names the client
     std::vector<std::string> allowed_hosts;    // more Host names served without a token, lower case
 };

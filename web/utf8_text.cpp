@@ -12,7 +12,10 @@ size_t sequence_length(const std::string &text, size_t at) {
     const unsigned char lead = byte(0);
     if (lead < 0x80)
         return 1;
-    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
     if (length == 0 || at + length > text.size())
         return 0;
     for (size_t offset = 1; offset < length; ++offset)

@@ -59,9 +59,9 @@ TEST(ClientJoinPassword, NeitherRecordedNorExportedRaw) {
     recording::Header header;
     header.server = "old";
     header.writer = "orlex_client";
-    std::ofstream(old_path, std::ios::binary) << recording::encode_header(header)
-                                              << recording::encode_entry(0, with_password("de_old"))
-                                              << recording::encode_entry(10, samples::players({"Bo"}));
+    std::ofstream(old_path, std::ios::binary)
+        << recording::encode_header(header) << recording::encode_entry(0, with_password("de_old"))
+        << recording::encode_entry(10, samples::players({"Bo"}));
     Program raw({"--replay", old_path, "--raw"});
     ASSERT_TRUE(raw.wait_for_exit(kWait));
     EXPECT_EQ(raw.exit_code(), 0) << raw.err();

@@ -36,8 +36,8 @@ std::string temp_path(const std::string &name) {
 }
 
 std::string match_bytes() {
-    return samples::server("de_canned") + samples::players({"Alice", "Bob"}) +
-           "TYPE\tSAY\nCHAT\t\"hello\"\n\n" + samples::players({"Alice", "Bob", "Carol"});
+    return samples::server("de_canned") + samples::players({"Alice", "Bob"}) + "TYPE\tSAY\nCHAT\t\"hello\"\n\n" +
+           samples::players({"Alice", "Bob", "Carol"});
 }
 
 // The records of a file, one after another.
@@ -105,7 +105,8 @@ TEST(ClientRecording, ABadFileIsOneErrorNamingFileAndOffset) {
     ASSERT_TRUE(program.wait_for_exit(kWait));
     EXPECT_EQ(program.exit_code(), 1);
     EXPECT_EQ(program.out(), "");
-    EXPECT_EQ(program.err(), "orlex_client: " + foreign + ": byte 0: not a recording (it does not start with ORLEXREC)\n");
+    EXPECT_EQ(program.err(),
+              "orlex_client: " + foreign + ": byte 0: not a recording (it does not start with ORLEXREC)\n");
 
     const std::string taken = temp_path("taken.orlexrec");
     std::ofstream(taken) << "keep me";

@@ -16,10 +16,12 @@ struct VariableDefault {
 };
 
 const VariableDefault kVariables[] = {
-    {"orlex_mm_port", "0", 12},          {"orlex_mm_ip", "0", 8},         {"orlex_mm_version", "1.1.0b", 12},
-    {"orlex_timer_refresh", "5.0", 8},   {"orlex_refresh_lag", "-1", 8},  {"orlex_timer_server", "2.0", 8},
-    {"orlex_timer_conncheck", "0.5", 8}, {"orlex_timer_query", "2.0", 8}, {"orlex_port_pool", "10", 8},
-    {"orlex_port_avail", "10", 12},      {"orlex_mm_udp_port", "0", 8},   {"orlex_mm_allow", "", 8},
+    {"orlex_mm_port", "0", 12},          {"orlex_mm_ip", "0", 8},
+    {"orlex_mm_version", "1.1.0b", 12},  {"orlex_timer_refresh", "5.0", 8},
+    {"orlex_refresh_lag", "-1", 8},      {"orlex_timer_server", "2.0", 8},
+    {"orlex_timer_conncheck", "0.5", 8}, {"orlex_timer_query", "2.0", 8},
+    {"orlex_port_pool", "10", 8},        {"orlex_port_avail", "10", 12},
+    {"orlex_mm_udp_port", "0", 8},       {"orlex_mm_allow", "", 8},
     {"orlex_mm_rate", "0", 8},           {"orlex_mm_hide_password", "0", 8},
 };
 

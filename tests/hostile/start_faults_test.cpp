@@ -39,7 +39,8 @@ TEST_F(StartFaults, TcpPortTakenByAnotherProgram) {
     // as on Linux: this shows the "port taken" path works in the DLL, not Windows' own rule.
     testing::internal::CaptureStderr();
     start_listening();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), socket_error_line("two", "Address already in use", "WSAEADDRINUSE"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              socket_error_line("two", "Address already in use", "WSAEADDRINUSE"));
     EXPECT_TRUE(log().contains("[ORLEX] Error binding socket\n"));
     EXPECT_FALSE(log().contains("[ORLEX] Success establishing listener"));
     // The log socket is independent of the listener and still gets the server's log.
@@ -51,7 +52,8 @@ TEST_F(StartFaults, AddressThatDoesNotParse) {
     options.settings.push_back({"orlex_mm_ip", "not-an-address"});
     testing::internal::CaptureStderr();
     start_listening();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), socket_error_line("two", "Cannot assign requested address", "WSAEADDRNOTAVAIL"));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              socket_error_line("two", "Cannot assign requested address", "WSAEADDRNOTAVAIL"));
     EXPECT_TRUE(log().contains("[ORLEX] Socket assigned to IP 255.255.255.255\n"));
     EXPECT_TRUE(log().contains("[ORLEX] Error binding socket\n"));
     EXPECT_TRUE(log().contains("[ORLEX] Unable to bind UDP socket to port " + std::to_string(port) + "\n"));

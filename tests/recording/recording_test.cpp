@@ -142,7 +142,8 @@ TEST(RecordingFile, DamagedForeignNewerAndTruncatedFilesGiveOneErrorWithTheOffse
 
     std::string newer = bytes;
     newer[8] = 2;
-    EXPECT_EQ(error_of(newer), "x.orlexrec: byte 8: format version 2; this program reads version 1 (the file is newer)");
+    EXPECT_EQ(error_of(newer),
+              "x.orlexrec: byte 8: format version 2; this program reads version 1 (the file is newer)");
 
     EXPECT_EQ(error_of(bytes.substr(0, 20)), "x.orlexrec: byte 20: the file ends inside its header");
     std::string header_damaged = bytes;

@@ -164,8 +164,8 @@ void TcpClient::close() {
 }
 
 bool TcpClient::send(const std::string &bytes) {
-    return fd_ >= 0 && net::send_bytes(fd_, bytes.data(), static_cast<int>(bytes.size())) ==
-                           static_cast<int>(bytes.size());
+    return fd_ >= 0 &&
+           net::send_bytes(fd_, bytes.data(), static_cast<int>(bytes.size())) == static_cast<int>(bytes.size());
 }
 
 size_t TcpClient::send_some(const std::string &bytes) {
@@ -199,7 +199,8 @@ std::string TcpClient::receive(size_t bytes, int milliseconds) {
         if (!readable_within(fd_, std::max(0, static_cast<int>(left.count()))))
             break;
         char buffer[65536];
-        const int count = net::receive(fd_, buffer, static_cast<int>(std::min(sizeof(buffer), bytes - received.size())));
+        const int count =
+            net::receive(fd_, buffer, static_cast<int>(std::min(sizeof(buffer), bytes - received.size())));
         if (count <= 0)
             break;
         received.append(buffer, static_cast<size_t>(count));

@@ -45,7 +45,8 @@ TEST(CvarTable, FourteenRecordsThenTheEndMarker) {
     EXPECT_EQ(orlex_cvars[14].name, nullptr);
     for (const cvar_t &record : orlex_cvars) {
         // The number of each record is its default text read as a number, except the texts.
-        if (record.name && std::string(record.name) != "orlex_mm_version" && std::string(record.name) != "orlex_mm_allow") {
+        if (record.name && std::string(record.name) != "orlex_mm_version" &&
+            std::string(record.name) != "orlex_mm_allow") {
             EXPECT_FLOAT_EQ(record.value, std::stof(record.string)) << record.name;
         }
         EXPECT_EQ(record.next, nullptr);

@@ -72,8 +72,8 @@ const DecimalCase kDecimalCases[] = {
     {"0x1p-1074", 0x1p-1074, 9},
     {"0x1p-1075", 0.0, 9},  // exactly half the smallest subnormal: to even
     {"0x1.0000000001p-1075", 0x1p-1074, 20},
-    {"0x1.00000000000008p0", 1.0, 20},                          // tie: to even
-    {"0x1.00000000000018p0", 0x1.0000000000002p0, 20},          // tie: to even, upward
+    {"0x1.00000000000008p0", 1.0, 20},                           // tie: to even
+    {"0x1.00000000000018p0", 0x1.0000000000002p0, 20},           // tie: to even, upward
     {"0x1.00000000000008000000001p0", 0x1.0000000000001p0, 29},  // just above the tie, beyond 60 bits
     {"0x1.fffffffffffff8p1023", kInf, 23},
     {"0x1.fffffffffffff7p1023", DBL_MAX, 23},

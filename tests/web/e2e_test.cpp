@@ -70,8 +70,8 @@ bool connected_as(int port, const std::string &name, bool connected) {
     const std::string wanted = "\"name\":\"" + name + "\",\"address\"";
     const std::string body = web_testing::http_get(port, "/api/servers").body;
     const size_t at = body.find(wanted);
-    return at != std::string::npos &&
-           body.compare(body.find("\"connected\":", at), 16, connected ? "\"connected\":true" : "\"connected\":fals") == 0;
+    return at != std::string::npos && body.compare(body.find("\"connected\":", at), 16,
+                                                   connected ? "\"connected\":true" : "\"connected\":fals") == 0;
 }
 
 }  // namespace

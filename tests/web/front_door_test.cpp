@@ -246,8 +246,8 @@ TEST(WebFrontDoor, AHeaderTrickledByteByByteIsCutAtItsDeadlineTokenOrNot) {
 }
 
 TEST(WebFrontDoor, OnlyATrustedProxyNamesTheClientBehindIt) {
-    Gateway gateway(with(unreachable_server(), {"--trusted-proxy", "127.0.0.2", "--http-per-address", "2",
-                                                "--websockets-per-address", "2"}));
+    Gateway gateway(with(unreachable_server(),
+                         {"--trusted-proxy", "127.0.0.2", "--http-per-address", "2", "--websockets-per-address", "2"}));
     const int port = gateway.port();
     ASSERT_GT(port, 0);
     const auto forwarded = [](const std::string &chain) { return "X-Forwarded-For: " + chain + "\r\n"; };
@@ -266,11 +266,13 @@ TEST(WebFrontDoor, OnlyATrustedProxyNamesTheClientBehindIt) {
         kept.back()->forget_answer();  // the connection stays open, counted for 10.0.0.1
     }
     EXPECT_EQ(status_of(port, get("/api/servers", "Host: 127.0.0.1\r\n" + forwarded("10.0.0.1")), "127.0.0.2"), 429);
-    EXPECT_EQ(status_of(port, get("/api/servers", "Host: 127.0.0.1\r\n" + forwarded("10.0.0.1, 10.0.0.2")), "127.0.0.2"),
-              200);
+    EXPECT_EQ(
+        status_of(port, get("/api/servers", "Host: 127.0.0.1\r\n" + forwarded("10.0.0.1, 10.0.0.2")), "127.0.0.2"),
+        200);
     // ...whatever the client put before it.
-    EXPECT_EQ(status_of(port, get("/api/servers", "Host: 127.0.0.1\r\n" + forwarded("10.0.0.2, 10.0.0.1")), "127.0.0.2"),
-              429);
+    EXPECT_EQ(
+        status_of(port, get("/api/servers", "Host: 127.0.0.1\r\n" + forwarded("10.0.0.2, 10.0.0.1")), "127.0.0.2"),
+        429);
     std::vector<std::unique_ptr<Client>> pages;
     for (const char *chain : {"10.0.0.5", "192.0.2.1, 10.0.0.5"}) {
         pages.push_back(std::make_unique<Client>(port, "127.0.0.2"));
@@ -310,9 +312,9 @@ TEST(WebFrontDoor, WithoutATokenAnotherSitesNamePointedHereIsRefused) {
                                   "\r\nSec-WebSocket-Version: 13\r\n\r\n"),
               421);
     const std::string local = std::to_string(port);
-    for (const std::string &host : std::vector<std::string>{"127.0.0.1:" + local, "localhost:" + local, "LOCALHOST",
-                                                            "localhost.", "[::1]:" + local, "dash.example",
-                                                            "DASH.example:443"})
+    for (const std::string &host :
+         std::vector<std::string>{"127.0.0.1:" + local, "localhost:" + local, "LOCALHOST", "localhost.",
+                                  "[::1]:" + local, "dash.example", "DASH.example:443"})
         EXPECT_EQ(status_of(port, get("/api/servers", "Host: " + host + "\r\n")), 200) << host;
     for (const std::string &host : std::vector<std::string>{"localhost.evil.example", "127.0.0.1.evil.example",
                                                             "localhost:" + local + "@evil.example", "[::1]evil", ""})
@@ -330,14 +332,15 @@ TEST(WebFrontDoor, TheUpgradeWantsASixteenByteKeyAndEveryAnswerNamesOnlyTheGatew
     Gateway gateway(unreachable_server());
     const int port = gateway.port();
     ASSERT_GT(port, 0);
-    for (const std::string &key : {std::string("!!"), std::string("AAAAAAAAAAAAAAAAAAAAAA"),  // 16 bytes, unpadded
-                                   std::string("AAAAAAAAAAAAAAAAAAAA"),                        // 15 bytes
-                                   std::string("AAAAAAAAAAAAAAAAAAAAAAAAAAAA"),                // 20 bytes
-                                   std::string("!!!!!!!!!!!!!!!!!!!!!!=="), std::string("AAAAAAAAAAAAAAAAAAAAAA=A"),
-                                   std::string("")})
+    for (const std::string &key :
+         {std::string("!!"), std::string("AAAAAAAAAAAAAAAAAAAAAA"),  // 16 bytes, unpadded
+          std::string("AAAAAAAAAAAAAAAAAAAA"),                       // 15 bytes
+          std::string("AAAAAAAAAAAAAAAAAAAAAAAAAAAA"),               // 20 bytes
+          std::string("!!!!!!!!!!!!!!!!!!!!!!=="), std::string("AAAAAAAAAAAAAAAAAAAAAA=A"), std::string("")})
         EXPECT_EQ(status_of(port, upgrade("", key)), 400) << key;
-    EXPECT_EQ(status_of(port, "GET /ws HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                              "Sec-WebSocket-Version: 13\r\n\r\n"),
+    EXPECT_EQ(status_of(port,
+                        "GET /ws HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                        "Sec-WebSocket-Version: 13\r\n\r\n"),
               400);  // none at all
 
     Client page(port, "127.0.0.1");

@@ -87,8 +87,8 @@ TEST(ClientLimits, AnIpv6ClientIsCountedByItsSlash64) {
 
 TEST(Access, HostNamesAndTheClientAProxyForwardedFor) {
     const std::vector<std::string> names = {"localhost", "127.0.0.1", "[::1]", "dash.example"};
-    for (const char *host : {"localhost", "LocalHost:8080", "localhost.", "127.0.0.1:1", "[::1]:8080", "[::1]",
-                             "DASH.EXAMPLE"})
+    for (const char *host :
+         {"localhost", "LocalHost:8080", "localhost.", "127.0.0.1:1", "[::1]:8080", "[::1]", "DASH.EXAMPLE"})
         EXPECT_TRUE(web::host_is_one_of(host, names)) << host;
     for (const char *host : {"", ":8080", "evil.example", "localhost.evil.example", "localhost:", "localhost:80x",
                              "localhost:80:80", "[::1", "[::1]x", "::1", "127.0.0.1 ", "dash.example@evil"})
@@ -139,8 +139,8 @@ TEST(Options, SharesProxiesAndAllowedHosts) {
     EXPECT_EQ(options.websockets_per_address, 16u);
     EXPECT_TRUE(options.trusted_proxies.empty() && options.allowed_hosts.empty());
     web::ParseResult result = web::parse_options(
-        {"--server", "a=h:1", "--http-per-address", "8", "--websockets-per-address", "2", "--trusted-proxy",
-         "10.0.0.1", "--trusted-proxy", "::1", "--allowed-host", "Dash.Example", "--allowed-host", "::2"},
+        {"--server", "a=h:1", "--http-per-address", "8", "--websockets-per-address", "2", "--trusted-proxy", "10.0.0.1",
+         "--trusted-proxy", "::1", "--allowed-host", "Dash.Example", "--allowed-host", "::2"},
         &options);
     ASSERT_EQ(result.outcome, web::ParseResult::run) << result.output;
     EXPECT_EQ(options.http_per_address, 8u);

@@ -6,12 +6,12 @@
 #include <boost/json/parse.hpp>
 #include <boost/json/value.hpp>
 
+#include <unistd.h>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <unistd.h>
 
 #include "support/sockets.h"
 #include "web/harness.h"
@@ -62,11 +62,9 @@ std::map<std::string, double> query(int port, const std::string &expression, con
 std::map<std::string, double> from_gateway(int port) {
     std::map<std::string, double> found;
     boost::system::error_code error;
-    const json::value state =
-        json::parse(web_testing::http_get(port, "/api/servers/sim", std::string("Authorization: Bearer ") + kToken +
-                                                                        "\r\n")
-                        .body,
-                    error);
+    const json::value state = json::parse(
+        web_testing::http_get(port, "/api/servers/sim", std::string("Authorization: Bearer ") + kToken + "\r\n").body,
+        error);
     if (error || !state.is_object() || !state.as_object().contains("server") || !state.at("server").is_object())
         return found;
     for (const json::value &team : state.at("server").at("teams").as_array())
@@ -104,11 +102,12 @@ TEST(Prometheus, ScrapesTheGatewayAndAgreesWithTheServerRecord) {
                           << kToken << "\n    static_configs:\n      - targets: ['127.0.0.1:" << gateway.port()
                           << "']\n";
     const int port = testing_support::free_port();
-    Process prometheus(kPrometheus, {"--config.file=" + config, "--storage.tsdb.path=" + std::string(directory) + "/data",
-                                     "--web.listen-address=127.0.0.1:" + std::to_string(port),
-                                     "--storage.tsdb.retention.time=1h", "--log.level=warn"});
-    ASSERT_TRUE(testing_support::wait_until([&] { return web_testing::http_get(port, "/-/ready").status == 200; },
-                                            kWait))
+    Process prometheus(kPrometheus,
+                       {"--config.file=" + config, "--storage.tsdb.path=" + std::string(directory) + "/data",
+                        "--web.listen-address=127.0.0.1:" + std::to_string(port), "--storage.tsdb.retention.time=1h",
+                        "--log.level=warn"});
+    ASSERT_TRUE(
+        testing_support::wait_until([&] { return web_testing::http_get(port, "/-/ready").status == 200; }, kWait))
         << prometheus.err();
 
     // Scores and the player count, as stored by Prometheus, equal what the gateway holds; the

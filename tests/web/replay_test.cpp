@@ -97,13 +97,17 @@ TEST(Replay, ARecordedMatchReplaysAt16xWithTheSameStatesAndSeeks) {
     std::string message;
     std::map<int64_t, std::string> states;
     ASSERT_TRUE(testing_support::wait_until(
-        [&] { return viewer.next(&message, 500) && take_state(message, &states, &last) && !last.at("replay").at("playing").as_bool(); },
+        [&] {
+            return viewer.next(&message, 500) && take_state(message, &states, &last) &&
+                   !last.at("replay").at("playing").as_bool();
+        },
         kWait));
     const json::value position = last.at("replay").at("position_ms");
     viewer.send_text("{\"replay\":\"" + name + "\",\"seek\":0}");
     ASSERT_TRUE(testing_support::wait_until(
         [&] { return viewer.next(&message, 500) && take_state(message, &states, &last) && last.at("records") == 1; },
-        kWait)) << message;
+        kWait))
+        << message;
     EXPECT_EQ(last.at("replay").at("position_ms"), 0);
     EXPECT_EQ(states.at(1), live.at(1));
     EXPECT_FALSE(last.at("replay").at("playing").as_bool());
