@@ -47,7 +47,7 @@ void Recorder::add(const std::string &server, const std::string &address, const 
     std::fprintf(stderr,
                  "orlex_web: recording %s: the disk is too slow (%zu MB waiting); recording stops for this server, "
                  "watching goes on\n",
-                 server.c_str(), queue_limit_ / (1024 * 1024));
+                 server.c_str(), queue_limit_ / (size_t{1024} * 1024));
     push({Job::forget, server, "", {}, arrived});  // closes its file
 }
 

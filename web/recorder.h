@@ -25,7 +25,7 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kSyncInterval = recording::Writer::kSyncInterval;
     // What may wait for the disk: some seconds of every server's records at their usual rate.
-    static constexpr size_t kQueueBytes = 32 * 1024 * 1024;
+    static constexpr size_t kQueueBytes = size_t{32} * 1024 * 1024;
     // How long the end waits for the disk to take what is queued.
     static constexpr std::chrono::seconds kDrainTime{5};
 

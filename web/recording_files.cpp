@@ -103,8 +103,11 @@ bool RecordingFiles::prepare(std::string *error) {
 
 std::vector<std::string> RecordingFiles::list(const std::string &directory) {
     std::vector<std::string> paths;
-    for (const std::string &name : names_in(directory))
-        paths.push_back(directory + "/" + name);
+    for (const std::string &name : names_in(directory)) {
+        std::string path = directory;
+        path.append("/").append(name);
+        paths.push_back(std::move(path));
+    }
     return paths;
 }
 
