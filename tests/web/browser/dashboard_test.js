@@ -141,7 +141,13 @@ async function main() {
     await until("the page to reconnect", () => page.evaluate(() => document.getElementById("link").className.includes("up")));
     await until("a state after the restart", () => page.evaluate(() =>
       page.state !== null && document.querySelectorAll("#scoreboard tbody tr").length > 0));
-    await page.waitForTimeout(8000);  // the restarted gateway's recording: long enough to seek in
+    // The restarted gateway's recording, long enough to seek in: at least 8 s and two more report
+    // cycles (one every few seconds) than it had at its first state, so that whole seconds inside
+    // the recording hold different states, however long the gateway took to start.
+    const firstRecords = await page.evaluate(() => page.state.records);
+    await page.waitForTimeout(8000);
+    await until("two more report cycles in the recording", () =>
+      page.evaluate((first) => page.state.records >= first + 10, firstRecords));
     await stop(gateway);
     await replayInThePage(browser, latestRecording(recordings));
     console.log(`dashboard test passed: ${names.length} players, screenshot ${argument("--screenshot")}`);
