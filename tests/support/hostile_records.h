@@ -32,7 +32,7 @@ inline std::string tabs_then_keys(const std::string &kind, size_t tabs, size_t k
 
 // A PLAYER record: a NAMES line of `entities` empty names, then `junk` distinct junk lines.
 inline std::string players_with_junk(size_t entities, size_t junk) {
-    std::string text = "TYPE\tPLAYER\nNAMES" + std::string(entities, '\t') + "\n";
+    std::string text = "TYPE\tPLAYER\nNAMES" + std::string(entities + 1, '\t') + "\n";  // the last ends the line
     for (size_t line = 0; line < junk; ++line)
         text += "X" + std::to_string(line) + "\t1\t\n";
     return text + "\n";

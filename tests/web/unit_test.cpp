@@ -69,7 +69,7 @@ TEST(StateJson, BeforeAnyRecordAndWithoutATimeLimit) {
     EXPECT_EQ(web::servers_text({&empty}),
               "{\"servers\":[{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":false,"
               "\"problem\":\"Connection refused\",\"host_name\":\"\",\"game\":\"\",\"map\":\"\",\"players\":0,"
-              "\"max_players\":0,\"time_left\":null}]}");
+              "\"max_players\":0,\"time_left\":null,\"over_limits\":false,\"records_over_limits\":0}]}");
     EXPECT_NE(web::detail_text(empty).find("\"server\":null,\"players\":[],\"objectives\":[],\"chat\":[]"),
               std::string::npos);
     std::string unlimited = samples::server();
