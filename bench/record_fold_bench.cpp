@@ -16,7 +16,9 @@ namespace {
 std::string worst_objective() { return hostile::table_record("SENTRY", 19, records::kMostKeys, "1.0000"); }
 
 // 32 players with 32 keys of three-character cells: within the bytes.
-std::string worst_players() { return hostile::table_record("PLAYER", records::kMostPlayers, records::kMostKeys, "1.5"); }
+std::string worst_players() {
+    return hostile::table_record("PLAYER", records::kMostPlayers, records::kMostKeys, "1.5");
+}
 
 void StreamFold(benchmark::State &state, const std::string &record) {
     view::Feed feed;
