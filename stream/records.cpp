@@ -85,7 +85,7 @@ bool RecordStream::next_text(std::string *text) {
     if (start_ == buffer_.size()) {
         buffer_.clear();
         start_ = 0;
-    } else if (start_ >= 16 * 1024 && start_ * 2 >= buffer_.size()) {
+    } else if (start_ >= size_t{16} * 1024 && start_ * 2 >= buffer_.size()) {
         buffer_.erase(0, start_);
         start_ = 0;
     }

@@ -42,7 +42,7 @@ bool parse_record(const std::string &text, Record *record);
 class RecordStream {
 public:
     // A record is at most 5000 bytes: this much without a record's end is garbage.
-    static constexpr size_t kLongestPending = 64 * 1024;
+    static constexpr size_t kLongestPending = size_t{64} * 1024;
 
     // Ignored while the stream is broken. Take the records out after each feed: what is held is
     // then at most kLongestPending plus one feed.
