@@ -106,6 +106,10 @@ void Session::take(const std::string &bytes, Clock::time_point now) {
     // One bounded cut of the bytes, for the view and the recording alike.
     const std::vector<std::string> kinds =
         feed_.add(bytes, [&](const records::Record &record) { this->record(record, now); });
+    if (feed_.over_limits() > 0 && !told_over_limits_) {
+        told_over_limits_ = true;  // once: a hostile server may send nothing else
+        std::fprintf(messages_, "orlex_client: the server sends records over the limits; they are dropped\n");
+    }
     if (options_.raw)
         return;
     seen_.insert(kinds.begin(), kinds.end());

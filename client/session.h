@@ -48,6 +48,7 @@ private:
     Clock::time_point answers_due_;  // by then the server has had a query tick to answer the last command
     RedrawSchedule redraw_;
     recording::Writer recorder_;  // open while recording
+    bool told_over_limits_ = false;
 };
 
 }  // namespace client

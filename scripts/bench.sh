@@ -50,5 +50,9 @@ echo "   WebSocket viewers on threads of their own; recording off, on, on a slow
   --cases "${BENCH_WEB_CASES:-off,on,slow,scale}"
 
 echo
+echo "== the worst record within the limits of a genuine plug-in, folded (target: under 5 ms)"
+"$build/orlex_record_fold_bench" --benchmark_min_time="${BENCH_MIN_TIME:-0.5}" 2>/dev/null
+
+echo
 echo "== recordings"
 "$build/orlex_recording_bench" "$build/orlex_web"

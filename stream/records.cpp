@@ -1,12 +1,12 @@
 #include "stream/records.h"
 
+#include "stream/record_limits.h"
+
 namespace records {
 
 const std::vector<std::string> *Record::fields(const std::string &key) const {
-    for (const auto &line : lines)
-        if (line.first == key)
-            return &line.second;
-    return nullptr;
+    const auto found = keys.find(key);
+    return found == keys.end() ? nullptr : &lines[found->second].second;
 }
 
 std::string Record::value(const std::string &key) const {
@@ -26,6 +26,7 @@ static std::vector<std::string> split_tabs(const std::string &line) {
 static bool malformed(Record *record) {
     record->type.clear();
     record->lines.clear();
+    record->keys.clear();
     return false;
 }
 
@@ -33,6 +34,7 @@ bool parse_record(const std::string &text, Record *record) {
     record->text = text;
     record->type.clear();
     record->lines.clear();
+    record->keys.clear();
     if (text.size() < 2 || text.compare(text.size() - 2, 2, "\n\n") != 0)
         return false;
     const size_t end = text.size() - 1;  // the closing empty line starts here
@@ -52,6 +54,7 @@ bool parse_record(const std::string &text, Record *record) {
         parts.erase(parts.begin());
         if (!parts.empty() && parts.back().empty())  // a table line's trailing tab, or an empty value
             parts.pop_back();
+        record->keys.emplace(key, record->lines.size());  // the first line of a key is the one read
         record->lines.emplace_back(key, std::move(parts));
     }
     return !record->type.empty();
@@ -93,6 +96,13 @@ bool RecordStream::next_any(Record *record) {
     std::string text;
     if (!next_text(&text))
         return false;
+    if (text.size() > kMostRecordBytes) {
+        record->text = std::move(text);
+        record->type.clear();
+        record->lines.clear();
+        record->keys.clear();
+        return true;
+    }
     if (!parse_record(text, record))
         ++malformed_;
     return true;

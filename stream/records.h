@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -17,12 +18,17 @@ struct Record {
     // value is empty); a table line has one field per entity.
     std::vector<std::pair<std::string, std::vector<std::string>>> lines;
 
-    // The fields of a key, or null when the record has no such line.
+    // The fields of a key (its first line when it comes twice), or null when the record has no
+    // such line. Looked up in the index parse_record builds, so a cell costs the same however many
+    // keys the record holds.
     const std::vector<std::string> *fields(const std::string &key) const;
     // The first field of a key; "" when absent or empty.
     std::string value(const std::string &key) const;
     // Number of entities of a table record (fields of its first key line).
     size_t entities() const { return lines.empty() ? 0 : lines.front().second.size(); }
+
+    // Where each key's first line is in `lines`; parse_record fills it.
+    std::unordered_map<std::string, size_t> keys;
 };
 
 // Parses one record's text (ending with its empty line); false when it is not well formed: no
@@ -46,7 +52,9 @@ public:
     bool next_text(std::string *text);
     // The next complete record, parsed; a record that does not parse is skipped and counted.
     bool next(Record *record);
-    // The next complete record, parsed or not (then its type is empty; counted as malformed).
+    // The next complete record, parsed or not (then its type is empty; counted as malformed). One
+    // longer than any genuine record (kMostRecordBytes) is not parsed nor counted as malformed: it
+    // keeps its text alone, for the limits' check to drop.
     bool next_any(Record *record);
     size_t malformed() const { return malformed_; }
     // Bytes received that do not yet form a whole record.

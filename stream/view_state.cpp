@@ -3,24 +3,29 @@
 #include <algorithm>
 
 #include "stream/numbers.h"
+#include "stream/record_limits.h"
 
 namespace view {
 namespace {
 
-// The entity's field of a table line; "" when the line is missing or short.
-std::string cell(const records::Record &record, const char *key, size_t entity) {
-    const std::vector<std::string> *fields = record.fields(key);
-    return fields && entity < fields->size() ? (*fields)[entity] : std::string();
-}
+// A table line's fields, looked up once per record rather than once per cell.
+class Column {
+public:
+    Column(const records::Record &record, const char *key) : fields_(record.fields(key)) {}
+    // The entity's field; "" when the line is missing or short.
+    const std::string &text(size_t entity) const {
+        static const std::string none;
+        return fields_ && entity < fields_->size() ? (*fields_)[entity] : none;
+    }
+    double number(size_t entity) const { return number_or(text(entity), 0); }
+    int whole(size_t entity, int fallback) const {
+        const double number = number_or(text(entity), fallback);
+        return number >= -1e9 && number <= 1e9 ? static_cast<int>(number) : fallback;
+    }
 
-double number_cell(const records::Record &record, const char *key, size_t entity) {
-    return number_or(cell(record, key, entity), 0);
-}
-
-int whole_cell(const records::Record &record, const char *key, size_t entity, int fallback) {
-    const double number = number_or(cell(record, key, entity), fallback);
-    return number >= -1e9 && number <= 1e9 ? static_cast<int>(number) : fallback;
-}
+private:
+    const std::vector<std::string> *fields_;
+};
 
 std::vector<Team> teams(const records::Record &record) {
     const std::vector<std::string> *names = record.fields("TEAM_NAMES");
@@ -49,30 +54,50 @@ void fold_server(State &state, const records::Record &record) {
     state.have_server = true;
 }
 
-Player player(const records::Record &record, size_t entity) {
+struct PlayerColumns {
+    explicit PlayerColumns(const records::Record &record)
+        : user_id(record, "USER_ID"),
+          names(record, "NAMES"),
+          team(record, "TEAM"),
+          kills(record, "KILLS"),
+          deaths(record, "DEATHS"),
+          health(record, "HEALTH"),
+          armor(record, "ARMOR"),
+          pings(record, "PINGS"),
+          loss(record, "PACKET_LOSS"),
+          times(record, "TIMES"),
+          x(record, "X_COORD"),
+          y(record, "Y_COORD"),
+          z(record, "Z_COORD"),
+          dead(record, "DEAD") {}
+    Column user_id, names, team, kills, deaths, health, armor, pings, loss, times, x, y, z, dead;
+};
+
+Player player(const PlayerColumns &columns, size_t entity) {
     Player found;
-    const double id = number_or(cell(record, "USER_ID", entity), 0);
+    const double id = columns.user_id.number(entity);
     found.user_id = id >= 0 && id <= 2e9 ? static_cast<int>(id) : 0;
-    found.name = cell(record, "NAMES", entity);
-    found.team = whole_cell(record, "TEAM", entity, -1);
-    found.frags = number_cell(record, "KILLS", entity);
-    found.deaths = whole_cell(record, "DEATHS", entity, 0);
-    found.health = number_cell(record, "HEALTH", entity);
-    found.armor = number_cell(record, "ARMOR", entity);
-    found.ping = whole_cell(record, "PINGS", entity, 0);
-    found.loss = whole_cell(record, "PACKET_LOSS", entity, 0);
-    found.connected = number_cell(record, "TIMES", entity);
-    found.x = number_cell(record, "X_COORD", entity);
-    found.y = number_cell(record, "Y_COORD", entity);
-    found.z = number_cell(record, "Z_COORD", entity);
-    found.dead = whole_cell(record, "DEAD", entity, 0) != 0;
+    found.name = columns.names.text(entity);
+    found.team = columns.team.whole(entity, -1);
+    found.frags = columns.kills.number(entity);
+    found.deaths = columns.deaths.whole(entity, 0);
+    found.health = columns.health.number(entity);
+    found.armor = columns.armor.number(entity);
+    found.ping = columns.pings.whole(entity, 0);
+    found.loss = columns.loss.whole(entity, 0);
+    found.connected = columns.times.number(entity);
+    found.x = columns.x.number(entity);
+    found.y = columns.y.number(entity);
+    found.z = columns.z.number(entity);
+    found.dead = columns.dead.whole(entity, 0) != 0;
     return found;
 }
 
 void fold_players(State &state, const records::Record &record) {
+    const PlayerColumns columns(record);
     state.players.clear();
     for (size_t entity = 0; entity < record.entities(); ++entity)
-        state.players.push_back(player(record, entity));
+        state.players.push_back(player(columns, entity));
     state.have_players = true;
 }
 
@@ -95,7 +120,9 @@ const std::vector<std::string> &objective_kinds() {
     return kinds;
 }
 
-void fold(State &state, const records::Record &record) {
+bool fold(State &state, const records::Record &record) {
+    if (records::excess(record) != records::Excess::none)
+        return false;
     if (record.type == "SERVER")
         fold_server(state, record);
     else if (record.type == "PLAYER")
@@ -104,6 +131,7 @@ void fold(State &state, const records::Record &record) {
         fold_chat(state, record);
     else if (is_objective(record.type))
         state.objectives[record.type] = record;
+    return true;
 }
 
 std::vector<std::string> Feed::add(const char *data, size_t size, const Each &each) {
@@ -111,6 +139,10 @@ std::vector<std::string> Feed::add(const char *data, size_t size, const Each &ea
     std::vector<std::string> kinds;
     records::Record record;
     while (stream_.next_any(&record)) {
+        if (records::excess(record) != records::Excess::none) {
+            ++over_limits_;
+            continue;
+        }
         if (each)
             each(record);
         if (record.type.empty())

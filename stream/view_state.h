@@ -63,13 +63,15 @@ struct State {
 // The objective kinds, in the order they are shown.
 const std::vector<std::string> &objective_kinds();
 
-// Takes one record into the state; records of unknown kinds change nothing.
-void fold(State &state, const records::Record &record);
+// Takes one record into the state; records of unknown kinds change nothing. A record over the
+// limits of record_limits.h changes nothing either: false.
+bool fold(State &state, const records::Record &record);
 
 // Bytes off the wire into the state, whatever the reads' boundaries, through the bounded stream.
 class Feed {
 public:
-    // Sees every record, parsed or not (then its type is empty), before it is folded.
+    // Sees every record within the limits, parsed or not (then its type is empty), before it is
+    // folded.
     using Each = std::function<void(const records::Record &)>;
 
     explicit Feed(size_t chat_limit = 10) { state_.chat_limit = chat_limit; }
@@ -80,12 +82,15 @@ public:
     }
     const State &state() const { return state_; }
     size_t malformed() const { return stream_.malformed(); }
+    // Records dropped whole for breaking a limit of what a genuine plug-in sends.
+    size_t over_limits() const { return over_limits_; }
     // The server sent more than the stream's bound without a record end: nothing more is folded.
     bool overflowed() const { return stream_.overflowed(); }
 
 private:
     records::RecordStream stream_;
     State state_;
+    size_t over_limits_ = 0;
 };
 
 }  // namespace view

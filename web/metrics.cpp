@@ -147,6 +147,15 @@ std::string metrics_text(const std::vector<const ServerFold *> &servers) {
                    const ServerState &s = f.state;
                    out.sample(server_label(s), static_cast<double>(f.counters.malformed));
                });
+    out.family({"orlex_server_records_over_limits_total", "counter",
+                "Records dropped whole for breaking a limit of what a genuine plug-in sends."},
+               servers, [&](const ServerFold &f) {
+                   out.sample(server_label(f.state), static_cast<double>(f.counters.over_limits));
+               });
+    out.family({"orlex_server_sends_over_limits", "gauge",
+                "1 when the server has sent records over the limits of a genuine plug-in."},
+               servers,
+               [&](const ServerFold &f) { out.sample(server_label(f.state), f.counters.over_limits > 0 ? 1 : 0); });
     out.family({"orlex_server_reconnects_total", "counter", "Connections to the plug-in made after the first."},
                servers, [&](const ServerFold &f) {
                    const ServerState &s = f.state;

@@ -84,12 +84,15 @@ json::object objective_object(const std::string &kind, const records::Record &re
     const std::string &first = record.lines.empty() ? kind : record.lines.front().first;
     const size_t number = first.rfind("NUM");
     const std::string prefix = number == std::string::npos ? "" : first.substr(0, number);
+    std::vector<std::string> names;  // each key's once, not each cell's
+    for (const auto &line : record.lines)
+        names.push_back(field_name(line.first, prefix));
     json::array items;
     for (size_t entity = 0; entity < record.entities(); ++entity) {
         json::object item;
-        for (const auto &line : record.lines) {
-            const std::string name = field_name(line.first, prefix);
-            item[name] = field_value(name, entity < line.second.size() ? line.second[entity] : "");
+        for (size_t key = 0; key < record.lines.size(); ++key) {
+            const std::vector<std::string> &fields = record.lines[key].second;
+            item[names[key]] = field_value(names[key], entity < fields.size() ? fields[entity] : "");
         }
         items.push_back(std::move(item));
     }
@@ -111,6 +114,12 @@ json::array chat_array(const ServerState &server) {
     for (const view::ChatLine &line : server.view().chat)
         chat.push_back({{"kind", line.kind}, {"text", valid_utf8(line.text)}});
     return chat;
+}
+
+// Whether the server sends records over the limits of a genuine plug-in, and how many were dropped.
+void add_limits(json::object &object, const LinkCounters &counters) {
+    object["over_limits"] = counters.over_limits > 0;
+    object["records_over_limits"] = counters.over_limits;
 }
 
 // Only for a server served from a recording: where the replay stands (times in milliseconds).
@@ -155,6 +164,7 @@ json::object server_summary(const ServerFold &fold, const ReplayPosition *replay
                          {"players", view.players.size()},
                          {"max_players", whole(view::number_or(view.server.max_players, 0))},
                          {"time_left", time_left}};
+    add_limits(summary, fold.counters);
     add_replay(summary, replay);
     return summary;
 }
@@ -175,6 +185,7 @@ json::object server_detail(const ServerFold &fold, const ReplayPosition *replay)
                         {"players", players_array(server)},
                         {"objectives", objectives_array(server)},
                         {"chat", chat_array(server)}};
+    add_limits(detail, fold.counters);
     add_replay(detail, replay);
     return detail;
 }

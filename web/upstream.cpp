@@ -20,8 +20,12 @@ Upstream::Upstream(asio::io_context &io, const ServerAddress &address, size_t ch
       fold_(address, chat_lines),
       state_(fold_.state),
       counters_(fold_.counters),
+      limits_(address.name, fold_.counters),
       listener_(std::move(listener)) {
     state_.problem = "connecting";
+    // Before the fold and the recorder: a record over the limits is neither shown nor recorded.
+    pipeline_.set_check(
+        [this](const records::Record &record) { return limits_.pass(record, std::chrono::steady_clock::now()); });
     pipeline_.subscribe(&fold_);
     if (recorder) {
         recording_ = std::make_unique<RecordingTap>(*recorder, address.name, address.address());

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "web/backoff.h"
+#include "web/limits_check.h"
 #include "web/record_pipeline.h"
 #include "web/recorder.h"
 #include "web/server_fold.h"
@@ -55,6 +56,7 @@ private:
     ServerState &state_;      // fold_'s
     LinkCounters &counters_;  // fold_'s
     std::unique_ptr<RecordingTap> recording_;
+    LimitsCheck limits_;
     RecordPipeline pipeline_;
     Listener listener_;
     Backoff backoff_;

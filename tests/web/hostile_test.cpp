@@ -16,6 +16,8 @@
 #include <thread>
 
 #include "client/sample_records.h"
+#include "stream/records.h"
+#include "support/hostile_records.h"
 #include "support/sockets.h"
 #include "web/harness.h"
 
@@ -111,6 +113,59 @@ TEST(WebHostile, AServerSendingEndlessGarbageIsDroppedWhileOthersGoOn) {
     ASSERT_TRUE(healthy.send(samples::server("de_fine")));
     EXPECT_TRUE(viewer.wait_for_state("de_fine"));
     EXPECT_LT(gateway.process().resident_kb() - resident_before, 16 * 1024);
+}
+
+// Records shaped to make the fold's work grow (a table's cells are its entities times its keys), sent
+// back to back: each is dropped whole, the server is marked in the API and the metrics with one log
+// line, and the gateway goes on answering and folding the other server. Within the limits the same
+// shapes fold as before.
+TEST(WebHostile, RecordsOverTheLimitsAreDroppedAndTheServerMarked) {
+    FakeUpstream hostile, healthy;
+    Gateway gateway({"--server", "hostile=" + hostile.address(), "--server", "fine=" + healthy.address()});
+    ASSERT_TRUE(hostile.accept_gateway());
+    ASSERT_TRUE(healthy.accept_gateway());
+    ASSERT_TRUE(hostile.send(samples::server("de_hostile")));
+    // The largest a genuine plug-in sends: 19 sentries of 32 keys, 32 players.
+    ASSERT_TRUE(hostile.send(hostile::table_record("SENTRY", 19, 32, "1.0000") +
+                             samples::players(std::vector<std::string>(32, "Somebody"))));
+    ASSERT_TRUE(testing_support::wait_until(
+        [&] { return state_of(gateway.port(), "hostile").find("\"k31\"") != std::string::npos; }, kWait));
+    std::string state = state_of(gateway.port(), "hostile");
+    EXPECT_NE(state.find("\"over_limits\":false"), std::string::npos) << state;
+
+    // Over them: an entity line of 1,500 tabs then 500 key lines (within the bytes), and 60 kB
+    // PLAYER records of 20,000 entities and junk lines, a hundred of each.
+    const std::string tabs = hostile::tabs_then_keys("SENTRY", 1500, 500);
+    const std::string players = hostile::players_with_junk(20000, 3000);
+    ASSERT_LT(players.size(), records::RecordStream::kLongestPending);
+    for (int round = 0; round < 100; ++round)
+        ASSERT_TRUE(hostile.send(tabs + players)) << round;
+    ASSERT_TRUE(hostile.send(samples::say("still heard")));
+    ASSERT_TRUE(testing_support::wait_until(
+        [&] { return state_of(gateway.port(), "hostile").find("still heard") != std::string::npos; }, kWait));
+    state = state_of(gateway.port(), "hostile");
+    EXPECT_NE(state.find("\"over_limits\":true"), std::string::npos) << state;
+    EXPECT_NE(state.find("\"records_over_limits\":200"), std::string::npos) << state;
+    EXPECT_NE(state.find("\"k31\""), std::string::npos) << "the last good sentries were replaced";
+    EXPECT_NE(state.find("Somebody"), std::string::npos) << "the last good players were replaced";
+    EXPECT_NE(state.find("\"connected\":true"), std::string::npos) << "records over the limits end no link";
+    const std::string list = web_testing::http_get(gateway.port(), "/api/servers").body;
+    EXPECT_NE(list.find("\"name\":\"hostile\""), std::string::npos);
+    EXPECT_NE(list.find("\"over_limits\":true"), std::string::npos) << list;
+    const std::string metrics = web_testing::http_get(gateway.port(), "/metrics").body;
+    EXPECT_NE(metrics.find("orlex_server_records_over_limits_total{server=\"hostile\"} 200"), std::string::npos)
+        << metrics;
+    EXPECT_NE(metrics.find("orlex_server_sends_over_limits{server=\"fine\"} 0"), std::string::npos) << metrics;
+
+    // One line for two hundred records, within the minute.
+    const std::string said = gateway.process().err();
+    const std::string line = "hostile sends records over the limits";
+    EXPECT_NE(said.find(line), std::string::npos) << said;
+    EXPECT_EQ(said.find(line), said.rfind(line)) << said;
+    // The other server is folded as ever.
+    ASSERT_TRUE(healthy.send(samples::server("de_fine")));
+    EXPECT_TRUE(testing_support::wait_until(
+        [&] { return state_of(gateway.port(), "fine").find("de_fine") != std::string::npos; }, kWait));
 }
 
 TEST(WebHostile, AViewerThatNeverReadsIsCutOffAndOthersKeepTheirUpdates) {

@@ -56,11 +56,12 @@ TEST(StateJson, RendersAKnownStateExactly) {
               "\"objectives\":[{\"kind\":\"FLAG\",\"items\":[]},"
               "{\"kind\":\"BOMB\",\"items\":[{\"num\":0,\"x\":-577,\"y\":-929,\"z\":-115,\"planted\":1}]}],"
               "\"chat\":[{\"kind\":\"SAY_TEAM\",\"text\":\"(TEAM)Bo\\\"b: go\"},"
-              "{\"kind\":\"SERVER_SAY\",\"text\":\"restart\"},{\"kind\":\"SAY\",\"text\":\"Ann: bye\"}]}");
+              "{\"kind\":\"SERVER_SAY\",\"text\":\"restart\"},{\"kind\":\"SAY\",\"text\":\"Ann: bye\"}],"
+              "\"over_limits\":false,\"records_over_limits\":0}");
     EXPECT_EQ(web::servers_text({&state}),
               "{\"servers\":[{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":true,\"problem\":\"\","
               "\"host_name\":\"Friday night\",\"game\":\"cstrike\",\"map\":\"de_dust2\",\"players\":2,"
-              "\"max_players\":32,\"time_left\":755}]}");
+              "\"max_players\":32,\"time_left\":755,\"over_limits\":false,\"records_over_limits\":0}]}");
 }
 
 TEST(StateJson, BeforeAnyRecordAndWithoutATimeLimit) {
@@ -69,7 +70,7 @@ TEST(StateJson, BeforeAnyRecordAndWithoutATimeLimit) {
     EXPECT_EQ(web::servers_text({&empty}),
               "{\"servers\":[{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":false,"
               "\"problem\":\"Connection refused\",\"host_name\":\"\",\"game\":\"\",\"map\":\"\",\"players\":0,"
-              "\"max_players\":0,\"time_left\":null}]}");
+              "\"max_players\":0,\"time_left\":null,\"over_limits\":false,\"records_over_limits\":0}]}");
     EXPECT_NE(web::detail_text(empty).find("\"server\":null,\"players\":[],\"objectives\":[],\"chat\":[]"),
               std::string::npos);
     std::string unlimited = samples::server();

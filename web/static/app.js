@@ -107,6 +107,9 @@ function takeState(state) {
   page.hits = Radar.draw($("radar"), state);
 }
 
+// A hostile or broken server: its records over what a genuine plug-in sends are dropped.
+const OVER_LIMITS = "sends records over the limits";
+
 function renderServers() {
   const list = $("server-list");
   list.replaceChildren();
@@ -118,6 +121,7 @@ function renderServers() {
       ? `${server.map || "?"} · ${server.players}/${server.max_players} · ${duration(server.time_left)} left`
       : server.problem;
     item.append(element("div", sub, "sub"));
+    if (server.over_limits) item.append(element("div", OVER_LIMITS, "sub over-limits"));
     item.onclick = () => choose(server.name);
     list.append(item);
   }
@@ -127,6 +131,7 @@ function renderHeading(state) {
   const server = state.server;
   $("host-name").textContent = server ? server.host_name || state.name : state.name;
   const facts = [state.connected ? "connected" : `disconnected (${state.problem})`, state.address];
+  if (state.over_limits) facts.push(OVER_LIMITS);
   if (server) facts.push(`${server.map} (${server.game})`, `up ${duration(server.uptime)}`,
                          `time left ${duration(server.time_left)}`,
                          `${state.players.length}/${server.max_players} players`);
