@@ -53,7 +53,10 @@ std::vector<std::string> gateway_command(const CaseSettings &settings, const Plu
     if (settings.recording == Recording::slow_disk)
         command = {"/usr/bin/env", "LD_PRELOAD=" + settings.slow_disk, "ORLEX_SLOW_DIR=" + record_dir,
                    "ORLEX_SLOW_MS=" + std::to_string(settings.slow_ms)};
-    command.insert(command.end(), {settings.web, "--listen", "127.0.0.1:0"});
+    // Every viewer comes from loopback: the shares per address are raised to their maximum, and the
+    // viewers spread over several loopback addresses (ws_viewers.cpp) to stay within them.
+    command.insert(command.end(), {settings.web, "--listen", "127.0.0.1:0", "--websockets-per-address", "1000",
+                                   "--http-per-address", "1000"});
     for (size_t at = 0; at < streams.size(); ++at)
         command.insert(command.end(),
                        {"--server", "s" + std::to_string(at) + "=127.0.0.1:" + std::to_string(streams.port(at))});

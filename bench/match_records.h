@@ -8,6 +8,8 @@
 #include "client/sample_records.h"
 
 // A 32-player cstrike match moving on: each cycle the players have moved and their numbers changed.
+// Positions and pings are kept short enough that the PLAYER record stays within the 4,999 bytes a
+// genuine plug-in can send (the gateway drops anything longer).
 struct Match {
     std::mt19937 random{7};
     std::vector<std::string> names;
@@ -20,11 +22,11 @@ struct Match {
         for (const char *key : {"X_COORD", "Y_COORD", "Z_COORD"}) {
             changes.push_back({key});
             for (size_t at = 0; at < names.size(); ++at)
-                changes.back().push_back(std::to_string(std::uniform_real_distribution<double>(-2000, 2000)(random)));
+                changes.back().push_back(std::to_string(std::uniform_real_distribution<double>(-999, 999)(random)));
         }
         changes.push_back({"PINGS"});
         for (size_t at = 0; at < names.size(); ++at)
-            changes.back().push_back(std::to_string(random() % 150));
+            changes.back().push_back(std::to_string(random() % 100));
         return samples::players(names, changes);
     }
     std::string bomb() {

@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <time.h>
+#include <atomic>
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/post.hpp>
@@ -10,6 +11,7 @@
 #include <boost/beast/websocket/stream.hpp>
 #include <boost/json/parse.hpp>
 
+#include <atomic>
 #include <cstdlib>
 #include <deque>
 #include <future>
@@ -78,6 +80,21 @@ struct ViewerPool::Lane {
 };
 
 class ViewerPool::Session : public std::enable_shared_from_this<Session> {
+    // The gateway allows at most 1,000 WebSockets per client address: this many viewers share one
+    // loopback address (127.0.0.2, 127.0.0.3, ...).
+    static constexpr unsigned kViewersPerAddress = 900;
+
+    bool from_own_address() {
+        static std::atomic<unsigned> opened{0};
+        const unsigned host = 2 + (opened++ / kViewersPerAddress) % 250;
+        error_code error;
+        auto &socket = beast::get_lowest_layer(socket_).socket();
+        socket.open(tcp::v4(), error);
+        if (!error)
+            socket.bind(tcp::endpoint(asio::ip::make_address_v4("127.0.0." + std::to_string(host)), 0), error);
+        return !error;
+    }
+
 public:
     Session(Lane &lane, ViewerPool &pool, tcp::endpoint gateway, size_t server)
         : lane_(lane),
@@ -89,6 +106,8 @@ public:
           socket_(lane.io) {}
 
     void start() {
+        if (!from_own_address())
+            return lose();
         beast::get_lowest_layer(socket_).async_connect(gateway_, [self = shared_from_this()](error_code error) {
             if (error)
                 return self->lose();
