@@ -18,6 +18,7 @@
 #include "support/sockets.h"
 #include "web/harness.h"
 
+using web_testing::FakePlugin;
 using web_testing::Gateway;
 using web_testing::kWait;
 using Clock = std::chrono::steady_clock;
@@ -134,50 +135,6 @@ std::vector<std::string> with(std::vector<std::string> arguments, const std::vec
     arguments.insert(arguments.end(), more.begin(), more.end());
     return arguments;
 }
-
-// Stands in for a plug-in: the gateway connects to it and gets whatever the test sends.
-class FakePlugin {
-public:
-    FakePlugin() {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof(address);
-        if (bind(listener_, reinterpret_cast<sockaddr *>(&address), size) == 0 && listen(listener_, 4) == 0 &&
-            getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &size) == 0)
-            port_ = ntohs(address.sin_port);
-    }
-    ~FakePlugin() {
-        ::close(client_);
-        ::close(listener_);
-    }
-    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-    bool accept_gateway(int milliseconds = kWait) {
-        pollfd ready = {listener_, POLLIN, 0};
-        if (poll(&ready, 1, milliseconds) <= 0)
-            return false;
-        ::close(client_);
-        client_ = accept(listener_, nullptr, nullptr);
-        return client_ >= 0;
-    }
-    // Sends until the gateway hangs up; false when it took all of it.
-    bool send_until_dropped(const std::string &bytes, size_t most) {
-        for (size_t sent = 0; sent < most;) {
-            const ssize_t count = ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (count <= 0)
-                return true;
-            sent += static_cast<size_t>(count);
-        }
-        return false;
-    }
-    bool send(const std::string &bytes) {
-        return ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
-    }
-
-private:
-    int listener_ = -1, client_ = -1, port_ = 0;
-};
 
 size_t count_of(const std::string &text, const std::string &part) {
     size_t count = 0;

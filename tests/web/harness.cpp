@@ -324,4 +324,49 @@ bool Viewer::closed_by_gateway(int milliseconds) {
     return false;
 }
 
+FakePlugin::FakePlugin() {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(address);
+    if (bind(listener_, reinterpret_cast<sockaddr *>(&address), size) == 0 && listen(listener_, 4) == 0 &&
+        getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &size) == 0)
+        port_ = ntohs(address.sin_port);
+}
+
+FakePlugin::~FakePlugin() {
+    ::close(client_);
+    ::close(listener_);
+}
+
+bool FakePlugin::accept_gateway(int milliseconds) {
+    pollfd ready = {listener_, POLLIN, 0};
+    if (poll(&ready, 1, milliseconds) <= 0)
+        return false;
+    ::close(client_);
+    client_ = accept(listener_, nullptr, nullptr);
+    return client_ >= 0;
+}
+
+bool FakePlugin::send(const std::string &bytes) {
+    for (size_t sent = 0; sent < bytes.size();) {
+        const ssize_t count = ::send(client_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (count <= 0)
+            return false;
+        sent += static_cast<size_t>(count);
+    }
+    return true;
+}
+
+bool FakePlugin::send_until_dropped(const std::string &bytes, size_t most) {
+    for (size_t sent = 0; sent < most;) {
+        const ssize_t count = ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (count <= 0)
+            return true;
+        sent += static_cast<size_t>(count);
+    }
+    return false;
+}
+
 }  // namespace web_testing

@@ -12,6 +12,25 @@ namespace web_testing {
 
 const int kWait = 30000;  // the longest a step may take: generous, never reached when all is well
 
+// Stands in for a plug-in: the gateway connects to it and gets whatever the test sends.
+class FakePlugin {
+public:
+    FakePlugin();
+    ~FakePlugin();
+    FakePlugin(const FakePlugin &) = delete;
+    FakePlugin &operator=(const FakePlugin &) = delete;
+
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    bool accept_gateway(int milliseconds = kWait);
+    // False once the gateway has closed the connection.
+    bool send(const std::string &bytes);
+    // Sends the bytes again and again until the gateway hangs up; false when it took `most` bytes.
+    bool send_until_dropped(const std::string &bytes, size_t most);
+
+private:
+    int listener_ = -1, client_ = -1, port_ = 0;
+};
+
 class Process {
 public:
     // Starts the program; its standard output and error go to files, its input is a pipe.

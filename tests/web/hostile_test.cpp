@@ -21,52 +21,12 @@
 #include "support/sockets.h"
 #include "web/harness.h"
 
+using web_testing::FakePlugin;
 using web_testing::Gateway;
 using web_testing::kWait;
 using web_testing::Viewer;
 
 namespace {
-
-// Stands in for a plug-in: the gateway connects to it and gets whatever the test sends.
-class FakeUpstream {
-public:
-    FakeUpstream() {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof(address);
-        if (bind(listener_, reinterpret_cast<sockaddr *>(&address), size) == 0 && listen(listener_, 4) == 0 &&
-            getsockname(listener_, reinterpret_cast<sockaddr *>(&address), &size) == 0)
-            port_ = ntohs(address.sin_port);
-    }
-    ~FakeUpstream() {
-        ::close(client_);
-        ::close(listener_);
-    }
-    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-    bool accept_gateway(int milliseconds = kWait) {
-        pollfd ready = {listener_, POLLIN, 0};
-        if (poll(&ready, 1, milliseconds) <= 0)
-            return false;
-        ::close(client_);
-        client_ = accept(listener_, nullptr, nullptr);
-        return client_ >= 0;
-    }
-    // False once the gateway has closed the connection.
-    bool send(const std::string &bytes) {
-        for (size_t sent = 0; sent < bytes.size();) {
-            const ssize_t count = ::send(client_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (count <= 0)
-                return false;
-            sent += static_cast<size_t>(count);
-        }
-        return true;
-    }
-
-private:
-    int listener_ = -1, client_ = -1, port_ = 0;
-};
 
 // Closing it then sends a reset instead of an orderly end.
 void reset_on_close(int fd) {
@@ -90,7 +50,7 @@ std::string state_of(int port, const std::string &name) {
 }  // namespace
 
 TEST(WebHostile, AServerSendingEndlessGarbageIsDroppedWhileOthersGoOn) {
-    FakeUpstream flooder, healthy;
+    FakePlugin flooder, healthy;
     Gateway gateway({"--server", "flood=" + flooder.address(), "--server", "fine=" + healthy.address()});
     ASSERT_TRUE(flooder.accept_gateway());
     ASSERT_TRUE(healthy.accept_gateway());
@@ -120,7 +80,7 @@ TEST(WebHostile, AServerSendingEndlessGarbageIsDroppedWhileOthersGoOn) {
 // line, and the gateway goes on answering and folding the other server. Within the limits the same
 // shapes fold as before.
 TEST(WebHostile, RecordsOverTheLimitsAreDroppedAndTheServerMarked) {
-    FakeUpstream hostile, healthy;
+    FakePlugin hostile, healthy;
     Gateway gateway({"--server", "hostile=" + hostile.address(), "--server", "fine=" + healthy.address()});
     ASSERT_TRUE(hostile.accept_gateway());
     ASSERT_TRUE(healthy.accept_gateway());
@@ -169,7 +129,7 @@ TEST(WebHostile, RecordsOverTheLimitsAreDroppedAndTheServerMarked) {
 }
 
 TEST(WebHostile, AViewerThatNeverReadsIsCutOffAndOthersKeepTheirUpdates) {
-    FakeUpstream server;
+    FakePlugin server;
     Gateway gateway({"--server", "busy=" + server.address()});
     ASSERT_TRUE(server.accept_gateway());
     Viewer stuck(gateway.port(), "", 4096), reader(gateway.port());
@@ -212,7 +172,7 @@ TEST(WebHostile, AViewerThatNeverReadsIsCutOffAndOthersKeepTheirUpdates) {
 TEST(WebHostile, ASlowDiskStopsTheRecordingNotTheViewers) {
     char directory[] = "/tmp/orlex_slow_disk_XXXXXX";
     ASSERT_NE(mkdtemp(directory), nullptr);
-    FakeUpstream server;
+    FakePlugin server;
     Gateway gateway({"--server", "busy=" + server.address(), "--record", directory, "--chat", "2"},
                     ORLEX_WEB_SLOW_DISK_PATH);
     ASSERT_TRUE(server.accept_gateway());
@@ -243,7 +203,7 @@ TEST(WebHostile, ASlowDiskStopsTheRecordingNotTheViewers) {
 }
 
 TEST(WebHostile, AThousandWebSocketsOpenedAndDropped) {
-    FakeUpstream server;
+    FakePlugin server;
     // All from one address: its share raised to hold them.
     Gateway gateway({"--server", "many=" + server.address(), "--websockets-per-address", "1000"});
     ASSERT_TRUE(server.accept_gateway());
