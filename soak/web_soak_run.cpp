@@ -186,11 +186,15 @@ bool WebSoakRun::prepare_recording(std::string *path) {
 
 bool WebSoakRun::start_gateway(const std::string &replay_file) {
     write_config();
+    // Every viewer of the soak comes from 127.0.0.1: the per-address shares are raised to what it
+    // opens at once (closed sockets linger a moment while viewers churn).
+    const std::string share = std::to_string(std::min(1000, 2 * options_.viewers + 16));
     gateway_ = std::make_unique<ServerProcess>(
         io_,
         std::vector<std::string>{options_.web, "--listen", "127.0.0.1:0", "--config", config_path_, "--record",
                                  record_dir_, "--record-max-mb", std::to_string(options_.record_max_mb), "--replay",
-                                 replay_file, replay_file},
+                                 replay_file, replay_file, "--http-per-address", share, "--websockets-per-address",
+                                 share},
         [this](const std::string &line) {
             const size_t at = line.find("http://127.0.0.1:");
             if (at != std::string::npos)

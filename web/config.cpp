@@ -11,6 +11,7 @@ namespace {
 
 const size_t kLongestName = 64;
 const size_t kLongestHost = 253;
+const size_t kLongestSetting = 4096;
 
 bool fail(std::string *error, const std::string &message) {
     *error = message;
@@ -37,11 +38,45 @@ bool parse_address(const std::string &name, const std::string &address, ServerAd
     if (colon == std::string::npos || !valid_host(address.substr(0, colon)) ||
         !parse_port(address.substr(colon + 1), &port))
         return fail(error, "server " + name + ": \"" + address + "\" is not HOST:PORT (port 1 to 65535)");
-    *server = {name, address.substr(0, colon), port};
+    *server = {name, address.substr(0, colon), port, {}};
+    return true;
+}
+
+bool known_setting(const std::string &key) {
+    return std::any_of(std::begin(kServerSettings), std::end(kServerSettings),
+                       [&](const char *known) { return key == known; });
+}
+
+// "key=value": a known key, a value of printable characters within the bound, each key once.
+bool parse_setting(const std::string &word, ServerAddress *server, std::string *error) {
+    const size_t equals = word.find('=');
+    if (equals == std::string::npos || equals == 0)
+        return fail(error, "\"" + word.substr(0, kLongestName) + "\" is not key=value");
+    const std::string key = word.substr(0, equals), value = word.substr(equals + 1);
+    if (!known_setting(key)) {
+        std::string known;
+        for (const char *each : kServerSettings)
+            known += std::string(known.empty() ? "" : ", ") + each;
+        return fail(error, "unknown setting \"" + key.substr(0, kLongestName) + "\" (known: " + known + ")");
+    }
+    const bool printable = std::all_of(value.begin(), value.end(), [](char c) {
+        return static_cast<unsigned char>(c) > ' ' && static_cast<unsigned char>(c) < 0x7f;
+    });
+    if (value.empty() || value.size() > kLongestSetting || !printable)
+        return fail(error, key + ": the value must be 1 to 4096 printable characters");
+    if (!server->settings.emplace(key, value).second)
+        return fail(error, key + " is given twice");
     return true;
 }
 
 }  // namespace
+
+const char *const kServerSettings[4] = {"rcon", "rcon-password-file", "game-dir", "log"};
+
+std::string ServerAddress::setting(const std::string &key) const {
+    const auto found = settings.find(key);
+    return found == settings.end() ? std::string() : found->second;
+}
 
 bool parse_port(const std::string &text, int *port) {
     if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -68,15 +103,20 @@ bool parse_config(const std::string &text, std::vector<ServerAddress> *servers, 
     servers->clear();
     for (int number = 1; std::getline(lines, line); ++number) {
         std::istringstream words(line);
-        std::string name, address, extra;
+        std::string name, address, word;
         if (!(words >> name) || name[0] == '#')
             continue;
         const std::string at = "line " + std::to_string(number) + ": ";
-        if (!(words >> address) || (words >> extra))
-            return fail(error, at + "expected NAME HOST:PORT");
+        if (!(words >> address))
+            return fail(error, at + "expected NAME HOST:PORT [key=value ...]");
         ServerAddress server;
         std::string reason;
-        if (!parse_address(name, address, &server, &reason) || !add_servers({server}, servers, &reason))
+        if (!parse_address(name, address, &server, &reason))
+            return fail(error, at + reason);
+        while (words >> word)
+            if (!parse_setting(word, &server, &reason))
+                return fail(error, at + "server " + name + ": " + reason);
+        if (!add_servers({server}, servers, &reason))
             return fail(error, at + reason);
     }
     return true;

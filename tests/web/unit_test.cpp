@@ -137,12 +137,35 @@ TEST(Config, ReadsNamesAndAddressesSkippingCommentsAndBlankLines) {
     EXPECT_EQ(servers[1], (web::ServerAddress{"beta-2", "game.example.org", 27015}));
 }
 
+TEST(Config, ReadsEachServersSettingsAfterItsAddress) {
+    std::vector<web::ServerAddress> servers;
+    std::string error;
+    ASSERT_TRUE(
+        web::parse_config("a 1.2.3.4:5 rcon=1.2.3.4:27015 rcon-password-file=/etc/a.pw\n"
+                          "b 1.2.3.4:6 game-dir=/srv/cstrike log=10.0.0.1:27015\n",
+                          &servers, &error))
+        << error;
+    ASSERT_EQ(servers.size(), 2u);
+    EXPECT_EQ(servers[0].setting("rcon"), "1.2.3.4:27015");
+    EXPECT_EQ(servers[0].setting("rcon-password-file"), "/etc/a.pw");
+    EXPECT_EQ(servers[0].setting("game-dir"), "");
+    EXPECT_EQ(servers[1].setting("game-dir"), "/srv/cstrike");
+    EXPECT_EQ(servers[1].setting("log"), "10.0.0.1:27015");
+    // A changed setting is a changed server, so whatever reads it starts again.
+    web::ServerAddress changed = servers[0];
+    changed.settings["rcon"] = "1.2.3.4:27016";
+    EXPECT_FALSE(changed == servers[0]);
+}
+
 TEST(Config, NamesTheLineOfTheFirstMistake) {
     const std::pair<const char *, const char *> cases[] = {
         {"a 1.2.3.4:5\nb 1.2.3.4\n", "line 2: server b: \"1.2.3.4\" is not HOST:PORT"},
         {"a 1.2.3.4:0\n", "line 1: server a"},
         {"a 1.2.3.4:65536\n", "line 1: server a"},
-        {"a 1.2.3.4:5 extra\n", "line 1: expected NAME HOST:PORT"},
+        {"a 1.2.3.4:5 extra\n", "line 1: server a: \"extra\" is not key=value"},
+        {"a 1.2.3.4:5 colour=red\n", "line 1: server a: unknown setting \"colour\" (known: rcon, "},
+        {"a 1.2.3.4:5 log=h:1 log=h:2\n", "line 1: server a: log is given twice"},
+        {"a 1.2.3.4:5 rcon=\n", "line 1: server a: rcon: the value must be"},
         {"a\n", "line 1: expected NAME HOST:PORT"},
         {"a/../b 1.2.3.4:5\n", "line 1: server name \"a/../b\""},
         {"a 1.2.3.4:5\na 1.2.3.4:6\n", "line 2: server name a is given twice"},
