@@ -26,7 +26,8 @@ void log_kill(MatchState &state, const Bot &victim, const Bot *killer, const std
         return log_game_line(state, log_token(state, victim) + " committed suicide with \"" + weapon + "\" (world)");
     if (killer == &victim)
         return log_game_line(state, log_token(state, victim) + " committed suicide with \"" + weapon + "\"");
-    log_game_line(state, log_token(state, *killer) + " killed " + log_token(state, victim) + " with \"" + weapon + "\"");
+    log_game_line(state,
+                  log_token(state, *killer) + " killed " + log_token(state, victim) + " with \"" + weapon + "\"");
 }
 
 void log_entered(MatchState &state, const Bot &bot) {
@@ -48,7 +49,9 @@ void log_triggered(MatchState &state, const Bot &bot, const std::string &event) 
     log_game_line(state, log_token(state, bot) + " triggered \"" + event + "\"");
 }
 
-void log_world(MatchState &state, const std::string &event) { log_game_line(state, "World triggered \"" + event + "\""); }
+void log_world(MatchState &state, const std::string &event) {
+    log_game_line(state, "World triggered \"" + event + "\"");
+}
 
 void log_round_end(MatchState &state, int winner, const std::string &event) {
     const std::string scores =

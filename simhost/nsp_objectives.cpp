@@ -126,8 +126,8 @@ private:
         if (vars.health > 0.0f)
             return;
         vars.health = 0.0f;
-        log_game_line(state, "Team \"" + log_team(state, 1 - structure.plan->side) + "\" triggered \"structure_destroyed\" (type \"" +
-                                 structure.plan->classname + "\")");
+        log_game_line(state, "Team \"" + log_team(state, 1 - structure.plan->side) +
+                                 "\" triggered \"structure_destroyed\" (type \"" + structure.plan->classname + "\")");
         if (structure.is("resourcetower") || structure.is("alienresourcetower")) {
             state.world().remove_entity(structure.entity);
             structure.entity = nullptr;

@@ -127,8 +127,8 @@ bool Gateway::watch(const ServerAddress &address) {
     if (registry_.has(address.name))
         return false;
     const std::string name = address.name;
-    if (!registry_.add(name, std::make_shared<Upstream>(io_, address, options_.chat_lines,
-                                                        [this, name] { changed(name); }, recorder_.get())))
+    if (!registry_.add(name, std::make_shared<Upstream>(
+                                 io_, address, options_.chat_lines, [this, name] { changed(name); }, recorder_.get())))
         return false;
     if (log_receiver_)
         log_receiver_->watch(address);

@@ -84,8 +84,8 @@ private:
     Options options_;
     ServerRegistry registry_;
     ViewerHub viewers_;
-    std::unique_ptr<ConfigWatcher> config_;  // with --config
-    std::unique_ptr<Recorder> recorder_;     // with --record
+    std::unique_ptr<ConfigWatcher> config_;           // with --config
+    std::unique_ptr<Recorder> recorder_;              // with --record
     std::unique_ptr<log::LogReceiver> log_receiver_;  // with --log-listen
     RecordingFiles::WriteHook before_write_;
     std::map<std::string, std::shared_ptr<const std::string>> state_messages_;  // absent: to be rendered

@@ -92,8 +92,8 @@ std::shared_ptr<Response> api(const Request &request, std::string_view path, Gat
         return json(request, http::status::ok, servers_text(gateway.servers()));
     std::string_view name = path.substr(sizeof(kApiPrefix) - 1);
     const std::string_view events_suffix = "/events";
-    const bool events = name.size() > events_suffix.size() &&
-                        name.substr(name.size() - events_suffix.size()) == events_suffix;
+    const bool events =
+        name.size() > events_suffix.size() && name.substr(name.size() - events_suffix.size()) == events_suffix;
     if (events)
         name.remove_suffix(events_suffix.size());
     const Source *server = gateway.find(std::string(name));
@@ -238,7 +238,8 @@ void HttpSession::answer() {
     if (path == "/api/servers" || path.substr(0, sizeof(kApiPrefix) - 1) == kApiPrefix)
         answer = api(request, path, gateway_);
     else if (path == "/metrics")
-        answer = response(request, http::status::ok, kMetricsContentType, metrics_text(gateway_.live_servers()) + gateway_.log_metrics());
+        answer = response(request, http::status::ok, kMetricsContentType,
+                          metrics_text(gateway_.live_servers()) + gateway_.log_metrics());
     else if (const StaticFile *file = find_static_file(std::string(path)))
         answer = static_file(request, *file);
     else

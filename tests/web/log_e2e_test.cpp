@@ -105,7 +105,8 @@ TEST(WebLog, TheKillFeedAgreesWithThePlayerRecordsDeaths) {
             }
             caught_up = true;
             for (const auto &logged : first.logged)
-                caught_up = caught_up && now.recorded.count(logged.first) && now.recorded.at(logged.first) >= logged.second;
+                caught_up =
+                    caught_up && now.recorded.count(logged.first) && now.recorded.at(logged.first) >= logged.second;
             return caught_up || ::testing::Test::HasFailure();
         },
         kWait));
@@ -191,5 +192,6 @@ TEST(WebLog, ForeignDatagramsAreDroppedAndAFloodIsTakenInItsStride) {
     for (const json::value &event : events)
         ASSERT_NE(event.at("killer").at("name"), "Forged");
     EXPECT_LT(gateway.process().resident_kb() - before_kb, 64 * 1024);
-    EXPECT_TRUE(gateway.process().err().find("log datagrams from addresses no watched server has") != std::string::npos);
+    EXPECT_TRUE(gateway.process().err().find("log datagrams from addresses no watched server has") !=
+                std::string::npos);
 }

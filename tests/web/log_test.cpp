@@ -45,7 +45,8 @@ TEST(LogLine, KillsSuicidesAndTeamKillsFromTheTeams) {
     EXPECT_EQ(team_kill.headshot, 1);
 
     // valve deathmatch: the team field is the user id, so nobody is a teammate.
-    LogEvent deathmatch = read(R"("Gordon<3><STEAM_0:0:12345><3>" killed "Barney<4><STEAM_0:1:999><4>" with "gluon gun")");
+    LogEvent deathmatch =
+        read(R"("Gordon<3><STEAM_0:0:12345><3>" killed "Barney<4><STEAM_0:1:999><4>" with "gluon gun")");
     EXPECT_FALSE(deathmatch.team_kill);
     EXPECT_EQ(deathmatch.weapon, "gluon gun");
 
@@ -96,7 +97,8 @@ TEST(LogLine, PresenceChatAndObjectives) {
         {R"(Team "TERRORIST" triggered "Target_Bombed" (CT "3") (T "5"))", Kind::team_win, "Target_Bombed"},
         {R"(Started map "de_dust2" (CRC "-1159425449"))", Kind::map, ""},
         {R"([META] INFO: loaded)", Kind::other, "[META] INFO: loaded"},
-        {R"("Bob<13><STEAM_0:0:777><CT>" attacked "Ivan<14><BOT><TERRORIST>" with "m4a1" (damage "33"))", Kind::other, ""},
+        {R"("Bob<13><STEAM_0:0:777><CT>" attacked "Ivan<14><BOT><TERRORIST>" with "m4a1" (damage "33"))", Kind::other,
+         ""},
         {R"("cut short<13><STEAM_0:0:777><CT>" killed "Ivan<14><BOT><TERR)", Kind::other, ""},
     };
     for (const Case &c : cases) {
@@ -104,7 +106,7 @@ TEST(LogLine, PresenceChatAndObjectives) {
         EXPECT_EQ(event.kind, c.kind) << c.body;
         if (c.field.empty())
             continue;
-        const std::string &field = c.kind == Kind::team         ? event.team
+        const std::string &field = c.kind == Kind::team                                    ? event.team
                                    : c.kind == Kind::objective || c.kind == Kind::team_win ? event.event
                                                                                            : event.text;
         EXPECT_EQ(field, c.field) << c.body;
@@ -130,7 +132,8 @@ TEST(LogLine, TheLongestLineAndNoStamp) {
 // Random passwords and commands: the password never survives, in any form of line that carries it.
 TEST(LogSecrets, NoPasswordEverSurvives) {
     std::mt19937 random(27);
-    const std::string alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 !#$%&'()*+,-./:;<=>?@[]^_{|}~";
+    const std::string alphabet =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 !#$%&'()*+,-./:;<=>?@[]^_{|}~";
     for (int trial = 0; trial < 2000; ++trial) {
         std::string password;
         const size_t length = 8 + random() % 24;
@@ -159,7 +162,8 @@ TEST(LogSecrets, NoPasswordEverSurvives) {
     EXPECT_EQ(web::log::scrub_log_secrets(kStamp + R"(Rcon: "rcon 9 "pw" say hi" from "1.2.3.4:5")"),
               kStamp + R"(Rcon: "say hi")");
     EXPECT_EQ(web::log::scrub_log_secrets(R"(Server cvar "sv_password" = "x")"), R"(Server cvar "sv_password")");
-    EXPECT_EQ(web::log::scrub_log_secrets(R"(Server cvar "mp_freezetime" = "6")"), R"(Server cvar "mp_freezetime" = "6")");
+    EXPECT_EQ(web::log::scrub_log_secrets(R"(Server cvar "mp_freezetime" = "6")"),
+              R"(Server cvar "mp_freezetime" = "6")");
 }
 
 TEST(LogSecrets, ServerSayRecordsAreScrubbedInFieldsAndText) {

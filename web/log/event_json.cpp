@@ -23,9 +23,9 @@ json::array scores_array(const std::vector<std::pair<std::string, int>> &scores)
 }  // namespace
 
 const char *kind_name(Kind kind) {
-    static const char *const names[] = {"kill",     "suicide",   "connect",         "enter",   "team",     "name",
-                                        "disconnect", "chat",    "round_start",     "round_end", "game_commencing",
-                                        "restart",  "team_win",  "objective",       "map",     "other"};
+    static const char *const names[] = {
+        "kill",        "suicide",   "connect",         "enter",   "team",     "name",      "disconnect", "chat",
+        "round_start", "round_end", "game_commencing", "restart", "team_win", "objective", "map",        "other"};
     const size_t index = static_cast<size_t>(kind);
     return index < sizeof(names) / sizeof(names[0]) ? names[index] : "other";
 }
@@ -68,13 +68,14 @@ std::string events_text(const EventLog &log, uint64_t since) {
 json::object log_object(const EventLog &log) {
     json::array results;
     for (const RoundResult &result : log.results())
-        results.push_back(json::object{{"team", result.team}, {"event", result.event}, {"scores", scores_array(result.scores)}});
+        results.push_back(
+            json::object{{"team", result.team}, {"event", result.event}, {"scores", scores_array(result.scores)}});
     json::object tallies;
     for (const auto &entry : log.tallies()) {
         const PlayerTally &tally = entry.second;
-        tallies[std::to_string(entry.first)] = json::object{{"name", tally.name},         {"team", tally.team},
-                                                             {"kills", tally.kills},       {"deaths", tally.deaths},
-                                                             {"headshots", tally.headshots}, {"team_kills", tally.team_kills}};
+        tallies[std::to_string(entry.first)] =
+            json::object{{"name", tally.name},     {"team", tally.team},           {"kills", tally.kills},
+                         {"deaths", tally.deaths}, {"headshots", tally.headshots}, {"team_kills", tally.team_kills}};
     }
     json::array recent;
     const auto &events = log.events();

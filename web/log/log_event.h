@@ -48,10 +48,10 @@ struct LogEvent {
     std::string weapon;
     int headshot = -1;  // -1: the line does not say
     bool team_kill = false;
-    std::string text;   // chat, other; the new name of a name change; a chat's "say" or "say_team" is in `event`
-    std::string team;   // joined (team), won (team_win), the objective's team
+    std::string text;  // chat, other; the new name of a name change; a chat's "say" or "say_team" is in `event`
+    std::string team;  // joined (team), won (team_win), the objective's team
     std::vector<std::pair<std::string, int>> scores;  // team_win: ("CT", 3), ("TERRORIST", 5)
-    std::string event;  // objective's and round end's trigger, chat's command word
+    std::string event;                                // objective's and round end's trigger, chat's command word
     std::string map;
 };
 

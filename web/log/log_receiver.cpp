@@ -94,20 +94,20 @@ void LogReceiver::forget(const std::string &name) {
 
 void LogReceiver::add_source(const std::string &name, const std::string &host, const std::string &port, bool exact) {
     const uint64_t generation = generation_[name];
-    resolver_.async_resolve(host, port, [this, name, generation, exact](error_code error,
-                                                                        const udp::resolver::results_type &results) {
-        const auto current = generation_.find(name);
-        if (error || stopped_ || current == generation_.end() || current->second != generation)
-            return;
-        for (const auto &entry : results) {
-            const udp::endpoint endpoint = entry.endpoint();
-            const std::string address = plain_address(endpoint.address());
-            if (exact)
-                exact_[address + ":" + std::to_string(endpoint.port())] = name;
-            else
-                by_host_[address] = name;
-        }
-    });
+    resolver_.async_resolve(
+        host, port, [this, name, generation, exact](error_code error, const udp::resolver::results_type &results) {
+            const auto current = generation_.find(name);
+            if (error || stopped_ || current == generation_.end() || current->second != generation)
+                return;
+            for (const auto &entry : results) {
+                const udp::endpoint endpoint = entry.endpoint();
+                const std::string address = plain_address(endpoint.address());
+                if (exact)
+                    exact_[address + ":" + std::to_string(endpoint.port())] = name;
+                else
+                    by_host_[address] = name;
+            }
+        });
 }
 
 void LogReceiver::receive() {
@@ -149,7 +149,8 @@ void LogReceiver::note_foreign() {
     const auto now = std::chrono::steady_clock::now();
     if (foreign_noted_ != std::chrono::steady_clock::time_point() && now - foreign_noted_ < kForeignNoteInterval)
         return;
-    std::fprintf(stderr, "orlex_web: log datagrams from addresses no watched server has: %llu dropped (latest from %s)\n",
+    std::fprintf(stderr,
+                 "orlex_web: log datagrams from addresses no watched server has: %llu dropped (latest from %s)\n",
                  static_cast<unsigned long long>(counters_.foreign - foreign_at_note_),
                  plain_address(sender_.address()).c_str());
     foreign_noted_ = now;

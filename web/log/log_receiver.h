@@ -57,9 +57,9 @@ private:
     boost::asio::ip::udp::resolver resolver_;
     boost::asio::ip::udp::endpoint sender_;
     std::array<char, kLongestLogDatagram + 1> buffer_;  // one byte more: a longer datagram is told apart
-    std::map<std::string, std::string> exact_;        // "ip:port" -> server name
-    std::map<std::string, std::string> by_host_;      // "ip" -> server name
-    std::map<std::string, uint64_t> generation_;      // a forgotten server's late resolutions are ignored
+    std::map<std::string, std::string> exact_;          // "ip:port" -> server name
+    std::map<std::string, std::string> by_host_;        // "ip" -> server name
+    std::map<std::string, uint64_t> generation_;        // a forgotten server's late resolutions are ignored
     Deliver deliver_;
     Malformed malformed_;
     ReceiverCounters counters_;

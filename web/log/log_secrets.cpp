@@ -64,9 +64,9 @@ std::string scrub_rcon(std::string_view word, std::string_view rest) {
     const size_t from = packet.rfind("\" from \"");
     packet = from == std::string_view::npos ? packet.substr(0, 0) : packet.substr(0, from);
     size_t at = 0;
-    next_token(packet, &at);  // "rcon"
-    next_token(packet, &at);  // the challenge
-    next_token(packet, &at);  // the password
+    next_token(packet, &at);     // "rcon"
+    next_token(packet, &at);     // the challenge
+    next_token(packet, &at);     // the password
     std::string scrubbed(word);  // ends with its opening quote
     if (from != std::string_view::npos && at < packet.size())
         scrubbed += safe_command(trimmed(packet.substr(at)));
