@@ -17,7 +17,9 @@ int64_t days_from_civil(int64_t year, int64_t month, int64_t day) {
     return era * 146097 + of_cycle - 719468;
 }
 
-int number(const std::string &text, size_t at, size_t length) { return std::atoi(text.substr(at, length).c_str()); }
+int64_t number(const std::string &text, size_t at, size_t length) {
+    return std::atoll(text.substr(at, length).c_str());
+}
 
 bool resets_the_map(const LogEvent &event) {
     return event.kind == Kind::map ||
