@@ -6,7 +6,8 @@
 #   scripts/install-deps.sh --ensure PART    install it if something is missing (as root), else say
 #                                            the one command to run; used by make test and make run
 # Nothing it makes in the checkout belongs to root: npm runs as the checkout's owner.
-# Parts: native, i386, windows, wine, tools, web. Exit 1 when a part asked for is still incomplete.
+# Parts: native, i386, windows, wine, tools, web, packaging (not among the default ones: only make
+# release, make deb and make check-packages need it, and they install it). Exit 1 when a part asked for is still incomplete.
 set -u
 export DEBIAN_FRONTEND=noninteractive
 cd "$(dirname "$0")/.."
@@ -41,11 +42,14 @@ TOOLS="clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14 debootstrap"
 # --- web: the dashboard's browser test: Debian's chromium, node and npm (a node that brings its own
 # npm counts), and playwright-core from npm (tests/web/browser, locked), which never downloads a browser.
 WEB="chromium prometheus"
+# --- packaging: make release (zip), make deb (dpkg-shlibdeps), make check-packages (lintian,
+# debootstrap, systemd-analyze, unzip, curl).
+PACKAGING="zip unzip dpkg-dev lintian debootstrap systemd curl"
 
 packages_of() {
   case "$1" in
     native) echo "$NATIVE" ;; i386) echo "$I386" ;; windows) echo "$WINDOWS" ;;
-    wine) echo "$WINE" ;; tools) echo "$TOOLS" ;; web) echo "$WEB $(command -v node >/dev/null || echo nodejs) $(command -v npm >/dev/null || echo npm)" ;;
+    wine) echo "$WINE" ;; tools) echo "$TOOLS" ;; packaging) echo "$PACKAGING" ;; web) echo "$WEB $(command -v node >/dev/null || echo nodejs) $(command -v npm >/dev/null || echo npm)" ;;
   esac
 }
 
