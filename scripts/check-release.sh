@@ -14,6 +14,9 @@ dist=${1:-dist}
 version=$(tr -d ' \n' < VERSION)
 linux_archive=$dist/orlex_mm-$version-linux.tar.gz
 windows_archive=$dist/orlex_mm-$version-windows.zip
+for archive in "$linux_archive" "$windows_archive"; do
+  [ -f "$archive" ] || { echo "check-release: no $archive (make release)"; exit 2; }
+done
 work=$(mktemp -d)
 cleanup() {
   [ -z "${WINEPREFIX:-}" ] || wineserver -k 2>/dev/null || true

@@ -18,10 +18,12 @@ doc=$root/usr/share/doc/orlex-web
 
 install -d "$root/DEBIAN" "$root/usr/bin" "$root/lib/systemd/system" "$root/etc/orlex-web" \
   "$doc" "$root/usr/share/man/man1"
-install -m 0755 --strip --strip-program=strip "$build/orlex_web" "$root/usr/bin/orlex_web"
+install -m 0755 "$build/orlex_web" "$root/usr/bin/orlex_web"
+strip --strip-unneeded --remove-section=.comment --remove-section=.note "$root/usr/bin/orlex_web"
 install -m 0644 "$source/orlex-web.service" "$root/lib/systemd/system/orlex-web.service"
 install -m 0644 "$source/servers.conf" "$source/options" "$root/etc/orlex-web/"
 install -m 0644 "$source/copyright" "$source/README.Debian" "$doc/"
+install -D -m 0644 "$source/lintian-overrides" "$root/usr/share/lintian/overrides/orlex-web"
 gzip -9n < "$source/orlex_web.1" > "$root/usr/share/man/man1/orlex_web.1.gz"
 chmod 0644 "$root/usr/share/man/man1/orlex_web.1.gz"
 maintainer=$(sed -n 's/^Maintainer: //p' "$source/control.in")
