@@ -106,7 +106,7 @@ packaging-deps:
 
 # The version is the VERSION file's, in the archives' names and README.txt (the plug-in reports
 # its own in orlex_mm_version).
-release: packaging-deps build/Makefile dist
+release: build/Makefile dist
 	$(CMAKE) --build build -j $(JOBS) --target orlex_mm_cfg
 	scripts/make-release.sh build dist
 

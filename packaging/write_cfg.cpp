@@ -35,7 +35,8 @@ bool read_notes(const char *path, std::map<std::string, Note> *notes) {
         std::getline(words, note.text);
         note.setting = kind == "setting";
         if ((kind != "setting" && kind != "report") || note.text.empty() || !notes->emplace(name, note).second) {
-            std::cerr << "orlex_mm_cfg: " << path << ":" << number << ": not \"setting|report NAME TEXT\", or a name twice\n";
+            std::cerr << "orlex_mm_cfg: " << path << ":" << number
+                      << ": not \"setting|report NAME TEXT\", or a name twice\n";
             return false;
         }
     }

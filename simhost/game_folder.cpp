@@ -78,7 +78,8 @@ bool plugin_from_list(const std::string &game_folder, std::string *path, std::st
         std::string system, relative;
         words >> system >> relative;
         if (system == THIS_SYSTEM && !relative.empty()) {
-            *path = game_folder + "/" + relative;
+            *path = game_folder;
+            path->append("/").append(relative);
             return true;
         }
     }
