@@ -24,6 +24,8 @@ lay_out() {
   sed -e "s|@VERSION@|$version|" -e "s|@SYSTEM@|$system|" -e "s|@LIBRARY@|$library|" \
     -e "s|@PLUGINS_LINE@|$plugins_system addons/orlex_mm/dlls/$library|" -e "s|@REQUIREMENTS@|$requirements|" \
     packaging/release/README.txt.in > "$folder/README.txt"
+  # Notepad and the engine both read Windows line ends.
+  [ "$system" != windows ] || sed -i 's/$/\r/' "$folder/orlex_mm.cfg" "$folder/README.txt"
   find "$stage/$system" -exec touch -h -d "@$epoch" {} +
   chmod -R u=rwX,go=rX "$stage/$system"
 }
@@ -32,11 +34,6 @@ lay_out linux "$dist/linux-i386/orlex_mm_i386.so" orlex_mm_i386.so linux \
   "a 32-bit capable Linux with the GNU C library 2.3 or newer; nothing else."
 lay_out windows "$dist/win32/orlex_mm.dll" orlex_mm.dll win32 \
   "nothing beyond Windows's own KERNEL32, msvcrt and WS2_32."
-# Notepad and the engine both read Windows line ends.
-for text in "$stage"/windows/addons/orlex_mm/*.{cfg,txt}; do
-  sed -i 's/$/\r/' "$text"
-  touch -d "@$epoch" "$text"
-done
 
 linux_archive=orlex_mm-$version-linux.tar.gz
 windows_archive=orlex_mm-$version-windows.zip
