@@ -9,6 +9,9 @@
 #   make test-win32     every test that can run there against the Windows build, under Wine
 #   make dist           both deliverables in dist/, checked
 #   make smoke          the deliverables loaded by the simulated server, a client served by each
+#   make release        dist/orlex_mm-VERSION-linux.tar.gz and -windows.zip for game folders, SHA256SUMS
+#   make deb            dist/orlex-web_VERSION_amd64.deb, the gateway as a hardened systemd service
+#   make check-packages both, installed as operators do (the package on a fresh Debian 12, as root)
 #   make bench          what the plug-in costs a server: times, instruction counts, memory
 #   make fuzz           every fuzz target for FUZZ_SECONDS (default 30) each (clang, build-fuzz/)
 #   make test-sanitize  every test again under AddressSanitizer and UndefinedBehaviorSanitizer
@@ -28,7 +31,7 @@ RUN_ARGS ?= --log
 # WEB_RECORD=DIR make run records what it shows (orlex_web --replay DIR/FILE plays it back);
 # HOSTPORT=N make run moves the game port (27015), and the plug-in's with it (N + 13000). The plug-in
 # listens on 127.0.0.1 only; RUN_ARGS='--log --set orlex_mm_ip=0' opens it to every interface.
-.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 test-web-valgrind soak-web soak-web-short lint clean
+.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 test-web-valgrind soak-web soak-web-short lint clean packaging-deps release deb check-packages
 
 all: build
 
@@ -93,9 +96,29 @@ dist: i386 win32
 	cp packaging/README.txt dist/README.txt
 	scripts/check-dist.sh dist
 
-smoke: build dist win64
+smoke: build dist win64 release
 	scripts/smoke-i386.sh
 	scripts/smoke-wine.sh
+	scripts/check-release.sh
+
+packaging-deps:
+	@scripts/install-deps.sh --ensure packaging
+
+# The version is the VERSION file's, in the archives' names and README.txt (the plug-in reports
+# its own in orlex_mm_version).
+release: build/Makefile dist
+	$(CMAKE) --build build -j $(JOBS) --target orlex_mm_cfg
+	scripts/make-release.sh build dist
+
+deb: packaging-deps build/Makefile
+	$(CMAKE) --build build -j $(JOBS) --target orlex_web
+	scripts/make-deb.sh build dist
+
+# A fresh Debian 12 for the package (as root, where mounts are allowed; a few minutes), and the
+# archives in a game folder.
+check-packages: release deb win64
+	$(CMAKE) --build build -j $(JOBS) --target smoke_client
+	scripts/check-packages.sh
 
 bench: build
 	scripts/bench.sh

@@ -19,19 +19,8 @@ SECURITY_MIRROR=${FRESH_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
 MARK=.orlex-fresh   # only a folder holding this is ever removed
 USER_NAME=dev
 . "$checkout/scripts/ports.sh"
-
-can_run() {
-  [ "$(id -u)" -eq 0 ] || { echo "check-fresh: needs root (debootstrap, chroot, mounts)"; return 1; }
-  command -v debootstrap >/dev/null || { echo "check-fresh: needs debootstrap (apt-get install debootstrap)"; return 1; }
-  local probe
-  probe=$(mktemp -d)
-  if ! mount -t tmpfs check-fresh "$probe" 2>/dev/null; then
-    rmdir "$probe"
-    echo "check-fresh: this machine does not allow mounts (a container without the right to mount)"
-    return 1
-  fi
-  umount "$probe" && rmdir "$probe"
-}
+. "$checkout/scripts/fresh-debian.sh"
+can_run() { fresh_can_run check-fresh; }
 
 if [ "${1:-}" = "--can-run" ]; then
   can_run
@@ -44,29 +33,6 @@ root=$(realpath -m "$root")
 log_dir="$root.logs"
 stage_pid=""
 
-mounted_under() { awk -v root="$root" '$2 == root || index($2, root "/") == 1 { print $2 }' /proc/mounts; }
-
-unmount_all() {
-  local point
-  for point in $(mounted_under | sort -r); do umount -l "$point" 2>/dev/null; done
-}
-
-remove_root() {
-  [ -d "$root" ] || return 0
-  [ -e "$root/$MARK" ] || { echo "check-fresh: $root exists and is not one of ours: not touching it" >&2; exit 2; }
-  unmount_all
-  [ -z "$(mounted_under)" ] || { echo "check-fresh: $root still has mounts: not removing it" >&2; exit 2; }
-  rm -rf --one-file-system "$root"
-}
-
-# Whatever still runs inside the fresh system (a stage stopped halfway, a daemon a package started).
-stop_inside() {
-  local pid
-  for pid in $(ls /proc | grep -x '[0-9]*'); do
-    [ "$(readlink "/proc/$pid/root" 2>/dev/null)" = "$root" ] && kill -KILL "$pid" 2>/dev/null
-  done
-}
-
 finish() {
   [ -n "$stage_pid" ] && kill -TERM -- "-$stage_pid" 2>/dev/null
   stop_inside
@@ -78,63 +44,18 @@ trap 'exit 130' INT TERM
 
 failures=0
 fail() { echo "check-fresh: FAILED: $*"; failures=$((failures + 1)); }
-times=()
-started=$SECONDS
-timed() { times+=("$(printf '%-52s %3d min %02d s' "$1" $(((SECONDS - started) / 60)) $(((SECONDS - started) % 60)))"); started=$SECONDS; }
-
-# A command inside the fresh system, in a process group of its own (stopped with this script),
-# with the environment a fresh login has; its output goes to a log and is returned through $?.
-# A certificate bundle node is told to trust here (a proxy's authority, say) is trusted there too.
-fresh_env=(PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root TERM=dumb
-  ${NODE_EXTRA_CA_CERTS:+NODE_EXTRA_CA_CERTS=$NODE_EXTRA_CA_CERTS})
-in_fresh() {
-  local log=$1
-  shift
-  setsid env -i "${fresh_env[@]}" chroot "$root" "$@" > "$log_dir/$log" 2>&1 < /dev/null &
-  stage_pid=$!
-  wait "$stage_pid"
-  local status=$?
-  stage_pid=""
-  return $status
-}
-
 
 [ -z "$(git -C "$checkout" status --porcelain --untracked-files=no)" ] ||
   echo "check-fresh: note: uncommitted changes are not checked; the clone has the last commit only"
 remove_root
-mkdir -p "$root" "$log_dir"
-touch "$root/$MARK"
+mkdir -p "$log_dir"
 
 echo "== check-fresh: a minimal Debian 12 in $root (logs in $log_dir)"
-if ! debootstrap --variant=minbase --include=git,make bookworm "$root" "$MIRROR" > "$log_dir/debootstrap.log" 2>&1; then
+if ! make_fresh_debian "$log_dir/debootstrap.log" git,make; then
   tail -20 "$log_dir/debootstrap.log"
   echo "check-fresh: FAILED: debootstrap did not make the system"
   exit 1
 fi
-touch "$root/$MARK"
-cat > "$root/etc/apt/sources.list" << EOF
-deb $MIRROR bookworm main
-deb $MIRROR bookworm-updates main
-deb $SECURITY_MIRROR bookworm-security main
-EOF
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-# What an installed Debian has and debootstrap leaves out: localhost by name.
-printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' > "$root/etc/hosts"
-# This machine's own certificate authorities (a proxy's, say), as its administrator would add them
-# to a new system: the ca-certificates package takes them in when it is installed.
-if compgen -G "/usr/local/share/ca-certificates/*.crt" > /dev/null; then
-  mkdir -p "$root/usr/local/share/ca-certificates"
-  cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
-fi
-# As in any chroot, packages do not start their services: there is no init to stop them.
-printf '#!/bin/sh\nexit 101\n' > "$root/usr/sbin/policy-rc.d"
-chmod +x "$root/usr/sbin/policy-rc.d"
-# What chromium and the tests need of a running system.
-mount -t proc proc "$root/proc"
-mount -t sysfs sysfs "$root/sys"
-mount --bind /dev "$root/dev"
-mount --bind /dev/pts "$root/dev/pts"
-mount -t tmpfs -o mode=1777 shm "$root/dev/shm"
 timed "debootstrap (git and make)"
 
 git clone --quiet "$checkout" "$root/root/orlex"

@@ -6,7 +6,8 @@
 #   scripts/install-deps.sh --ensure PART    install it if something is missing (as root), else say
 #                                            the one command to run; used by make test and make run
 # Nothing it makes in the checkout belongs to root: npm runs as the checkout's owner.
-# Parts: native, i386, windows, wine, tools, web. Exit 1 when a part asked for is still incomplete.
+# Parts: native, i386, windows, wine, tools, web, packaging (not among the default ones: only make
+# deb and make check-packages need it, and they install it). Exit 1 when a part asked for is still incomplete.
 set -u
 export DEBIAN_FRONTEND=noninteractive
 cd "$(dirname "$0")/.."
@@ -31,8 +32,9 @@ NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchma
 # the kernel cannot run 32-bit programs itself.
 I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"
 # --- windows: the Windows DLL (32-bit), the 64-bit Windows build that runs under a 64-bit Wine, and
-# GoogleTest's sources, which the Windows tests build with MinGW.
-WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest"
+# GoogleTest's sources, which the Windows tests build with MinGW; zip and unzip for the Windows
+# release archive (make release, checked by make smoke).
+WINDOWS="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest zip unzip"
 # --- wine: runs the Windows builds for the smoke test.
 WINE="wine wine32:i386 wine64"
 # --- tools: fuzzing (libFuzzer comes with clang), make lint (clang-format, clang-tidy), and debootstrap, with which scripts/check-fresh.sh
@@ -41,11 +43,14 @@ TOOLS="clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14 debootstrap"
 # --- web: the dashboard's browser test: Debian's chromium, node and npm (a node that brings its own
 # npm counts), and playwright-core from npm (tests/web/browser, locked), which never downloads a browser.
 WEB="chromium prometheus"
+# --- packaging: make deb (dpkg-shlibdeps), make check-packages (lintian, debootstrap,
+# systemd-analyze, curl).
+PACKAGING="dpkg-dev lintian debootstrap systemd curl"
 
 packages_of() {
   case "$1" in
     native) echo "$NATIVE" ;; i386) echo "$I386" ;; windows) echo "$WINDOWS" ;;
-    wine) echo "$WINE" ;; tools) echo "$TOOLS" ;; web) echo "$WEB $(command -v node >/dev/null || echo nodejs) $(command -v npm >/dev/null || echo npm)" ;;
+    wine) echo "$WINE" ;; tools) echo "$TOOLS" ;; packaging) echo "$PACKAGING" ;; web) echo "$WEB $(command -v node >/dev/null || echo nodejs) $(command -v npm >/dev/null || echo npm)" ;;
   esac
 }
 

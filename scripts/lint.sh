@@ -29,7 +29,7 @@ if [ ! -f "$BUILD/compile_commands.json" ]; then
 fi
 root=$(pwd)
 # Every translation unit of these folders in the compile database, and our headers they include.
-floors='host|text|net|state|events|reports|plugin|stream|web|recording|client|simhost|cmdline|soak'
+floors='host|text|net|state|events|reports|plugin|stream|web|recording|client|simhost|cmdline|soak|packaging'
 "$RUN_TIDY" -quiet -p "$BUILD" -j "$JOBS" -clang-tidy-binary "$(command -v "$TIDY")" \
   -header-filter "^$root/($floors)/" "^$root/($floors)/" >"$BUILD/lint-tidy.log" 2>&1 || true
 # Judged by the findings in the output (its exit status also counts files that failed to parse,

@@ -1,5 +1,6 @@
 #include "simhost/console_commands.h"
 
+#include "simhost/game_folder.h"
 #include "simhost/heap_in_use.h"
 
 namespace simhost {
@@ -42,6 +43,31 @@ ConsoleOutcome change_level(GameServer &server, Match *match, const std::string 
     else
         std::fprintf(out, "changelevel: now playing %s\n", server.map().c_str());
     return ConsoleOutcome::done;
+}
+
+// Files that exec each other stop at this depth, as an engine's command buffer would.
+const int DEEPEST_EXEC = 16;
+
+ConsoleOutcome exec_file(GameServer &server, const std::string &name, std::FILE *out, Match *match) {
+    static int depth = 0;
+    std::string text;
+    if (name.empty()) {
+        std::fputs("usage: exec FILE (relative to the game folder)\n", out);
+        return ConsoleOutcome::done;
+    }
+    if (depth >= DEEPEST_EXEC || !read_game_file(server.engine().config().game_folder, name, &text)) {
+        std::fprintf(out, "couldn't exec %s\n", name.c_str());
+        return ConsoleOutcome::done;
+    }
+    ++depth;
+    ConsoleOutcome outcome = ConsoleOutcome::done;
+    for (const std::string &command : config_commands(text))
+        if (run_console_line(server, command, out, match) == ConsoleOutcome::quit) {
+            outcome = ConsoleOutcome::quit;
+            break;
+        }
+    --depth;
+    return outcome;
 }
 
 }  // namespace
@@ -91,9 +117,16 @@ ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std
         std::fflush(out);
         return outcome;
     }
+    if (name == "exec") {
+        const ConsoleOutcome outcome = exec_file(server, unquote(trim(command.substr(name.size()))), out, match);
+        std::fflush(out);
+        return outcome;
+    }
     if (cvar_t *variable = server.engine().cvars().find(name)) {
-        const std::string value = unquote(trim(command.substr(name.size())));
-        if (value.empty())
+        // NAME "" sets the text empty; NAME alone shows it.
+        const std::string argument = trim(command.substr(name.size()));
+        const std::string value = unquote(argument);
+        if (argument.empty())
             std::fprintf(out, "\"%s\" is \"%s\"\n", name.c_str(), variable->string ? variable->string : "");
         else
             server.engine().cvars().set(name, value);

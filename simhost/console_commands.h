@@ -11,8 +11,9 @@ namespace simhost {
 
 enum class ConsoleOutcome { done, quit, unknown };
 
-// Runs one console line: quit, say TEXT, status, with a match changelevel MAP, and NAME [VALUE] to
-// show or set a console variable (sv_restart 1 restarts a "cstrike" match). Replies go to out.
+// Runs one console line: quit, say TEXT, status, with a match changelevel MAP, exec FILE (each line
+// of a file of the game folder), and NAME [VALUE] to show or set a console variable (sv_restart 1
+// restarts a "cstrike" match). Replies go to out.
 ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std::FILE *out, Match *match = nullptr);
 
 // The connected players, one line each after a heading, with their frags and (in a match) deaths.

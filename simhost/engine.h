@@ -16,7 +16,8 @@ namespace simhost {
 
 struct EngineConfig {
     std::string game_dir = "valve";
-    std::string files_root;  // folder on disk that holds the game directory's files; empty: no files
+    std::string files_root;   // folder on disk that holds the game directory's files; empty: no files
+    std::string game_folder;  // where exec reads configuration files; empty: exec reads nothing
     int hostport = 27015;
     int port = 27015;
     std::string ip = "127.0.0.1";

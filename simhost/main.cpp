@@ -9,6 +9,7 @@
 
 #include "simhost/console.h"
 #include "simhost/console_commands.h"
+#include "simhost/game_folder.h"
 #include "simhost/game_server.h"
 #include "simhost/map_catalog.h"
 #include "simhost/match.h"
@@ -108,6 +109,12 @@ int main(int argc, char **argv) {
     const simhost::ParseOutcome parsed = simhost::parse_program_options(argc, argv, &options);
     if (parsed != simhost::ParseOutcome::run)
         return parsed == simhost::ParseOutcome::help ? 0 : 2;
+    const std::string &game_folder = options.server.engine.game_folder;
+    std::string list_error;
+    if (!game_folder.empty() && !simhost::plugin_from_list(game_folder, &options.plugin, &list_error)) {
+        std::fprintf(stderr, "orlex_simhost: %s\n", list_error.c_str());
+        return 1;
+    }
     if (options.plugin.empty())
         options.plugin = default_plugin_path();
     std::unique_ptr<simhost::TempFolder> files;
@@ -125,6 +132,9 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "orlex_simhost: cannot load %s: %s\n", options.plugin.c_str(), error.c_str());
         return 1;
     }
+    // As a server does once its plug-ins are loaded: their settings are known by then.
+    if (!game_folder.empty())
+        simhost::run_console_line(server, "exec server.cfg", stdout, &match);
     match.begin();
     // The line that says what runs and where to watch it comes first, the log of the start after it.
     if (!options.quiet)

@@ -36,8 +36,15 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
         "orlex_simhost");
     app.footer("Console commands on standard input: say TEXT, status, heap, changelevel MAP, NAME [VALUE], quit");
     EngineConfig &engine = options->server.engine;
-    app.add_option("--plugin", options->plugin, "plug-in library to load (default: the one built beside this program)")
-        ->type_name("PATH");
+    CLI::Option *plugin = app.add_option("--plugin", options->plugin,
+                                         "plug-in library to load (default: the one built beside this program)")
+                              ->type_name("PATH");
+    app.add_option("--game-folder", engine.game_folder,
+                   "a server's game folder: the plug-in named for this system in its addons/metamod/plugins.ini "
+                   "(relative to it) is loaded, and its server.cfg executed once the plug-in is attached; "
+                   "exec reads files from it")
+        ->type_name("DIR")
+        ->excludes(plugin);
     app.add_option("--game", engine.game_dir, "game directory: cstrike, tfc, dod, nsp or valve (deathmatch)")
         ->type_name("DIR")
         ->capture_default_str();
