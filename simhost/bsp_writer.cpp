@@ -173,8 +173,7 @@ bool write_bsp(const std::string &path, const float mins[3], const float maxs[3]
     return write_file(path, make_bsp(mins, maxs, model_count));
 }
 
-bool write_bsp(const std::string &path, const float mins[3], const float maxs[3],
-               const std::vector<FloorArea> &areas) {
+bool write_bsp(const std::string &path, const float mins[3], const float maxs[3], const std::vector<FloorArea> &areas) {
     return write_file(path, make_bsp(mins, maxs, areas));
 }
 

@@ -55,8 +55,8 @@ Point MapLayout::towards(const Point &from, const Point &goal) const {
     int here = -1;
     for (int index = 0; index < static_cast<int>(areas.size()); ++index) {
         const FloorArea &area = areas[static_cast<size_t>(index)];
-        const bool inside = from.x >= area.mins[0] && from.x <= area.maxs[0] && from.y >= area.mins[1] &&
-                            from.y <= area.maxs[1];
+        const bool inside =
+            from.x >= area.mins[0] && from.x <= area.maxs[0] && from.y >= area.mins[1] && from.y <= area.maxs[1];
         if (inside && (here < 0 || std::abs(index - there) < std::abs(here - there)))
             here = index;
     }

@@ -13,6 +13,7 @@
 
 #include "web/closable.h"
 #include "web/config_watcher.h"
+#include "web/maps/map_library.h"
 #include "web/options.h"
 #include "web/recorder.h"
 #include "web/server_registry.h"
@@ -43,6 +44,8 @@ public:
     std::vector<const Source *> servers() const { return registry_.in_order(); }
     std::vector<const ServerFold *> live_servers() const;
     const Source *find(const std::string &name) const { return registry_.find(name); }
+    // The picture under a server's radar, null while it is made or when there is none to make.
+    std::shared_ptr<const maps::MapPicture> map_picture(const Source &source);
 
     // The messages pushed to viewers, rendered once for all of them.
     std::shared_ptr<const std::string> servers_message();
@@ -72,6 +75,7 @@ private:
     void unwatch(const std::string &name);
     void changed(const std::string &name);
     void list_changed();
+    void pictures_changed();
     void push_list_later();
 
     boost::asio::io_context &io_;
@@ -86,6 +90,7 @@ private:
     boost::asio::steady_timer list_timer_;
     bool list_push_due_ = false;
     std::set<Closable *> connections_;
+    std::unique_ptr<maps::MapLibrary> maps_;
 };
 
 }  // namespace web

@@ -28,9 +28,7 @@ namespace fs = std::filesystem;
 
 const simhost::MapBox BOX = {{-3000, -1000, -256}, {1000, 1400, 512}};
 
-std::string generated_map() {
-    return simhost::make_bsp(BOX.mins, BOX.maxs, simhost::map_layout(BOX).areas);
-}
+std::string generated_map() { return simhost::make_bsp(BOX.mins, BOX.maxs, simhost::map_layout(BOX).areas); }
 
 void write(const fs::path &path, const std::string &bytes) {
     fs::create_directories(path.parent_path());
@@ -133,9 +131,10 @@ TEST(Overview, KnownPointLandsOnKnownPixelBothWays) {
     // ZOOM 2: the image spans 2 * 2048 across and 2 * 1536 down, about ORIGIN.
     Overview overview;
     std::string error;
-    ASSERT_TRUE(parse_overview("// comment\nglobal { ZOOM 2 ORIGIN 100 -200 0 ROTATED 1 }\n"
-                               "layer { IMAGE \"overviews/x.bmp\" HEIGHT -50 }",
-                               &overview, &error))
+    ASSERT_TRUE(
+        parse_overview("// comment\nglobal { ZOOM 2 ORIGIN 100 -200 0 ROTATED 1 }\n"
+                       "layer { IMAGE \"overviews/x.bmp\" HEIGHT -50 }",
+                       &overview, &error))
         << error;
     EXPECT_EQ(overview.image, "overviews/x.bmp");
     EXPECT_EQ(overview.height, -50);
@@ -197,18 +196,17 @@ TEST(Png, InflatesToTheRowsItWasGiven) {
     EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
     EXPECT_EQ(png.substr(12, 4), "IHDR");
     const auto be32 = [&](size_t at) {
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(png[at]) << 24 |
-                                          static_cast<unsigned char>(png[at + 1]) << 16 |
-                                          static_cast<unsigned char>(png[at + 2]) << 8 |
-                                          static_cast<unsigned char>(png[at + 3]));
+        return static_cast<std::uint32_t>(
+            static_cast<unsigned char>(png[at]) << 24 | static_cast<unsigned char>(png[at + 1]) << 16 |
+            static_cast<unsigned char>(png[at + 2]) << 8 | static_cast<unsigned char>(png[at + 3]));
     };
     EXPECT_EQ(be32(16), 3u);
     EXPECT_EQ(be32(20), 2u);
     const size_t idat = 8 + 25;
     ASSERT_EQ(png.substr(idat + 4, 4), "IDAT");
     const std::uint32_t length = be32(idat);
-    const std::uint32_t crc = static_cast<std::uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef *>(png.data() + idat + 4), length + 4));
+    const std::uint32_t crc =
+        static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef *>(png.data() + idat + 4), length + 4));
     EXPECT_EQ(be32(idat + 8 + length), crc);
     std::string raw(2 * (1 + 9), '\0');
     uLongf raw_size = raw.size();
@@ -255,8 +253,9 @@ TEST_F(GameFolder, OverviewPairIsServedWithItsMapping) {
     add_map("de_pair");
     write(root() / "overviews" / "de_pair.txt",
           "global\n{\n ZOOM 2\n ORIGIN 100 -200 0\n ROTATED 1\n}\nlayer\n{\n IMAGE \"overviews/de_pair.bmp\"\n}\n");
-    write(root() / "overviews" / "de_pair.bmp",
-          bmp(64, 48, 8, [](int, int) { return std::array<std::uint8_t, 3>{7, 7, 7}; }));
+    write(root() / "overviews" / "de_pair.bmp", bmp(64, 48, 8, [](int, int) {
+              return std::array<std::uint8_t, 3>{7, 7, 7};
+          }));
     std::string problems;
     const MapPicture picture = make_map_picture(root().string(), "de_pair", &problems);
     EXPECT_EQ(problems, "");

@@ -81,8 +81,7 @@ bool read_bsp_world(const std::string &bytes, BspWorld *world, std::string *erro
     Lump planes, vertices, faces, edges, surfedges, models;
     if (!lump(bytes, kPlanes, kPlaneSize, &planes, error) || !lump(bytes, kVertices, kVertexSize, &vertices, error) ||
         !lump(bytes, kFaces, kFaceSize, &faces, error) || !lump(bytes, kEdges, kEdgeSize, &edges, error) ||
-        !lump(bytes, kSurfedges, kSurfedgeSize, &surfedges, error) ||
-        !lump(bytes, kModels, kModelSize, &models, error))
+        !lump(bytes, kSurfedges, kSurfedgeSize, &surfedges, error) || !lump(bytes, kModels, kModelSize, &models, error))
         return false;
     if (models.count == 0)
         return fail(error, "no world model");

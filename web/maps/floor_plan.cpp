@@ -29,8 +29,8 @@ void shade(const BspWorld &world, double z, std::uint8_t colour[3]) {
 }
 
 // Even-odd scanline fill of the face's outline, sampled at pixel centres.
-void fill(Pen &pen, const BspWorld &world, const BspFace &face, const std::uint8_t colour[3],
-          std::vector<double> &xs, std::vector<double> &ys, std::vector<double> &crossings) {
+void fill(Pen &pen, const BspWorld &world, const BspFace &face, const std::uint8_t colour[3], std::vector<double> &xs,
+          std::vector<double> &ys, std::vector<double> &crossings) {
     xs.clear();
     ys.clear();
     for (std::uint32_t at = face.first; at < face.first + face.count; ++at) {
@@ -61,7 +61,8 @@ void line(Image &image, double x0, double y0, double x1, double y1) {
     const int steps = static_cast<int>(std::ceil(std::max(std::fabs(x1 - x0), std::fabs(y1 - y0)))) + 1;
     for (int step = 0; step <= steps && steps < 4 * kPlanSide; ++step) {
         const double f = static_cast<double>(step) / steps;
-        const int x = static_cast<int>(std::floor(x0 + (x1 - x0) * f)), y = static_cast<int>(std::floor(y0 + (y1 - y0) * f));
+        const int x = static_cast<int>(std::floor(x0 + (x1 - x0) * f)),
+                  y = static_cast<int>(std::floor(y0 + (y1 - y0) * f));
         if (x >= 0 && y >= 0 && x < image.width && y < image.height)
             std::copy(kWall, kWall + 3, image.pixel(x, y));
     }

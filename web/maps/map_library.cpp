@@ -62,8 +62,8 @@ void MapLibrary::work() {
         std::string path;
         std::string unused;
         std::int64_t time = 0;
-        const bool there = resolve_inside(key.first, "maps/" + key.second + ".bsp", &path, &unused) &&
-                           file_time(path, &time);
+        const bool there =
+            resolve_inside(key.first, "maps/" + key.second + ".bsp", &path, &unused) && file_time(path, &time);
         if (known && (known->found ? there && known->file_time == time : !there)) {
             made(key, known, false);
             continue;

@@ -76,8 +76,9 @@ MapPicture make_map_picture(const std::string &game_dir, const std::string &map,
     picture.x_offset = world.x_offset();
     picture.y_offset = world.y_offset();
     char etag[16];
-    std::snprintf(etag, sizeof(etag), "\"%08lx\"",
-                  crc32(0L, reinterpret_cast<const Bytef *>(picture.png.data()), static_cast<uInt>(picture.png.size())));
+    std::snprintf(
+        etag, sizeof(etag), "\"%08lx\"",
+        crc32(0L, reinterpret_cast<const Bytef *>(picture.png.data()), static_cast<uInt>(picture.png.size())));
     picture.etag = etag;
     return picture;
 }

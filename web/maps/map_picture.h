@@ -11,13 +11,13 @@
 namespace web::maps {
 
 struct MapPicture {
-    bool found = false;       // false: no map file (or none usable); the page keeps its grid
-    std::string source;       // "overview" or "plan"
+    bool found = false;  // false: no map file (or none usable); the page keeps its grid
+    std::string source;  // "overview" or "plan"
     int width = 0, height = 0;
     double x_offset = 0, y_offset = 0;
     Transform transform;
     std::string png;
-    std::string etag;         // quoted, changes with the picture
+    std::string etag;            // quoted, changes with the picture
     std::int64_t file_time = 0;  // the map file's, when it was read
 };
 

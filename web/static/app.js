@@ -104,7 +104,21 @@ function takeState(state) {
   renderScoreboard(state);
   renderObjectives(state);
   renderChat(state);
-  page.hits = Radar.draw($("radar"), state);
+  redraw();
+  $("map-note").hidden = !!state.map;
+}
+
+function redraw() {
+  if (page.state) page.hits = Radar.draw($("radar"), page.state);
+}
+
+// Following a player keeps their dot in the middle of the radar; again to stop.
+function follow(userId) {
+  MapLayer.view.follow = MapLayer.view.follow === userId ? null : userId;
+  if (MapLayer.view.follow !== null && MapLayer.view.zoom < 2) MapLayer.view.zoom = 2;
+  if (MapLayer.view.follow === null) { MapLayer.view.zoom = 1; MapLayer.view.panX = 0; MapLayer.view.panY = 0; }
+  redraw();
+  if (page.state) renderScoreboard(page.state);
 }
 
 // A hostile or broken server: its records over what a genuine plug-in sends are dropped.
@@ -139,7 +153,7 @@ function renderHeading(state) {
   const teams = $("teams");
   teams.replaceChildren();
   for (const [index, team] of (server ? server.teams : []).entries())
-    teams.append(element("span", `${team.name} ${team.score}`, "t" + index));
+    teams.append(element("span", `${team.name} ${team.score}`, Radar.teamClass(index, state)));
 }
 
 const COLUMNS = ["name", "team", "frags", "deaths", "health", "armor", "ping", "loss", "time"];
@@ -154,9 +168,11 @@ function renderScoreboard(state) {
   body.replaceChildren();
   for (const player of rows) {
     const row = element("tr", undefined, player.dead ? "dead" : "");
+    row.onclick = () => follow(player.user_id);
+    if (player.user_id === MapLayer.view.follow) row.classList.add("followed");
     for (const column of COLUMNS) {
       const value = column === "time" ? duration(player.time) : column === "team" ? teamName(player.team) : player[column];
-      const cell = element("td", String(value), column === "name" || column === "team" ? "t" + player.team : "");
+      const cell = element("td", String(value), column === "name" || column === "team" ? Radar.teamClass(player.team, state) : "");
       if (column === "loss" || column === "time" || column === "armor") cell.classList.add("wide");
       row.append(cell);
     }
@@ -220,6 +236,16 @@ function setUp() {
     tip.style.top = `${hit.y / scale - 8}px`;
   };
   canvas.onmouseleave = () => { tip.hidden = true; };
+  const dragged = MapLayer.attach(canvas, redraw);
+  MapLayer.onready = redraw;
+  canvas.onclick = (event) => {
+    if (dragged()) return;
+    const box = canvas.getBoundingClientRect();
+    const scale = canvas.width / box.width;
+    const hit = Radar.nearest(page.hits, (event.clientX - box.left) * scale, (event.clientY - box.top) * scale);
+    if (hit && hit.user_id !== undefined) follow(hit.user_id);
+  };
+  $("radar-names").onchange = (event) => { MapLayer.view.names = event.target.checked; redraw(); };
   $("replay-play").onclick = () => replayControl({ play: !(page.state && page.state.replay && page.state.replay.playing) });
   $("replay-speed").onchange = (event) => replayControl({ speed: Number(event.target.value) });
   const seek = $("replay-seek");
