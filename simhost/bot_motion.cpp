@@ -16,7 +16,7 @@ void choose_goal(MatchState &state, Objectives &objectives, Bot &bot) {
     Point goal;
     if (!(state.random.chance(0.7) && objectives.goal_for(state, bot, &goal)))
         goal = random_point(state);
-    bot.goal = state.box.clamp(goal, 32.0f);
+    bot.goal = state.layout.clamp(goal, 32.0f);
     bot.has_goal = true;
     bot.goal_deadline = state.clock + GOAL_PATIENCE;
 }
@@ -31,13 +31,18 @@ void walk(MatchState &state, Bot &bot) {
     entvars_t &vars = bot.edict->v;
     const float dt = state.frame_time();
     const Point at = position(bot);
-    const float wanted = yaw_towards(at, bot.goal);
+    // Through the corridors: a room's far side is reached by way of the doorways.
+    const Point waypoint = state.layout.towards(at, bot.goal);
+    const float wanted = yaw_towards(at, waypoint);
     turn_towards(vars, wanted, TURN_SPEED * dt);
     Point next = at;
     if (std::fabs(yaw_difference(vars.v_angle[1], wanted)) < WALK_WITHIN)
-        next = step_along(at, vars.v_angle[1], std::min(bot.speed * dt, flat_distance(at, bot.goal)));
-    next.z = at.z + std::clamp(bot.goal.z - at.z, -CLIMB_SPEED * dt, CLIMB_SPEED * dt);
-    set_origin(bot.edict, state.box.clamp(next, 16.0f));
+        next = step_along(at, vars.v_angle[1], std::min(bot.speed * dt, flat_distance(at, waypoint)));
+    const Point ground = state.layout.clamp(next, 16.0f);
+    next.x = ground.x;
+    next.y = ground.y;
+    next.z = at.z + std::clamp(ground.z - at.z, -CLIMB_SPEED * dt, CLIMB_SPEED * dt);
+    set_origin(bot.edict, next);
 }
 
 }  // namespace

@@ -27,7 +27,9 @@ public:
     void spawn(MatchState &state) override {
         points_.clear();
         for (int number = 0; number < POINTS; ++number) {
-            const Point at = state.box.spot(0.15f + 0.175f * number, state.random.real(0.3f, 0.7f));
+            // On floor, where bots can walk to it.
+            const Point at =
+                state.layout.clamp(state.box.spot(0.15f + 0.175f * number, state.random.real(0.3f, 0.7f)), 32.0f);
             ControlPoint point;
             point.entity = spawn_entity(state, "dod_control_point", at, FLAG_MODELS[0]);
             if (!point.entity)

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "simhost/bsp_writer.h"
+#include "simhost/map_layout.h"
+#include "simhost/overview_writer.h"
 
 namespace simhost {
 namespace {
@@ -100,10 +102,17 @@ bool map_available(const std::string &files_root, const std::string &game, const
 
 bool write_map_files(const std::string &root, const std::string &game, const std::string &extra) {
     bool written = true;
-    for (const MapInfo &info : map_rotation(game))
-        written = write_bsp(map_path(root, info.name), info.box.mins, info.box.maxs) && written;
+    for (const MapInfo &info : map_rotation(game)) {
+        const MapLayout layout = map_layout(info.box);
+        written = write_bsp(map_path(root, info.name), info.box.mins, info.box.maxs, layout.areas) && written;
+        // The first map of each rotation comes with an overview, as many real maps do; the others
+        // are drawn from their map files.
+        if (&info == &map_rotation(game).front())
+            written = write_overview(root, info.name, info.box, layout) && written;
+    }
     if (!extra.empty() && !find_map(game, extra))
-        written = write_bsp(map_path(root, extra), DEFAULT_BOX.mins, DEFAULT_BOX.maxs) && written;
+        written = write_bsp(map_path(root, extra), DEFAULT_BOX.mins, DEFAULT_BOX.maxs, map_layout(DEFAULT_BOX).areas) &&
+                  written;
     return written;
 }
 

@@ -33,7 +33,8 @@ MapBox map_box(const std::string &game, const std::string &map);
 std::string next_map(const std::string &game, const std::string &map);
 // Whether the server can play the map: one of the rotation's, or a map file in the files folder.
 bool map_available(const std::string &files_root, const std::string &game, const std::string &map);
-// Writes maps/NAME.bsp under root for every map of the rotation and for `extra` (when not empty).
+// Writes maps/NAME.bsp under root for every map of the rotation and for `extra` (when not empty),
+// and the first map's overview.
 bool write_map_files(const std::string &root, const std::string &game, const std::string &extra);
 
 }  // namespace simhost

@@ -76,6 +76,7 @@ bool Match::change_level(const std::string &map) {
 void Match::spawn_map(const std::string &map) {
     state_.map = map;
     state_.box = map_box(state_.game.game, map);
+    state_.layout = map_layout(state_.box);
     rounds_.start_map(state_);
     for (Bot &bot : state_.bots) {
         bot.edict->v.frags = 0.0f;

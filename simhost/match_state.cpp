@@ -6,17 +6,16 @@ namespace simhost {
 Point base_of(const MapBox &box, int side) { return box.spot(side == 0 ? 0.1f : 0.9f, 0.5f); }
 
 Point random_point(MatchState &state) {
-    Point at = state.box.spot(state.random.real(0.05f, 0.95f), state.random.real(0.05f, 0.95f));
-    // Some ground is higher than the rest.
-    at.z += state.random.real(0.0f, 0.25f) * (state.box.maxs[2] - state.box.mins[2]);
-    return state.box.clamp(at, 32.0f);
+    const Point at = state.box.spot(state.random.real(0.05f, 0.95f), state.random.real(0.05f, 0.95f));
+    return state.layout.clamp(at, 32.0f);
 }
 
 Point spawn_point(MatchState &state, int side) {
     if (!state.game.teams)
         return random_point(state);
     const float near_end = state.random.real(0.03f, 0.15f);
-    return state.box.spot(side == 0 ? near_end : 1.0f - near_end, state.random.real(0.2f, 0.8f));
+    return state.layout.clamp(state.box.spot(side == 0 ? near_end : 1.0f - near_end, state.random.real(0.2f, 0.8f)),
+                              32.0f);
 }
 
 }  // namespace simhost

@@ -9,6 +9,7 @@
 #include "simhost/game_profile.h"
 #include "simhost/game_server.h"
 #include "simhost/map_catalog.h"
+#include "simhost/map_layout.h"
 #include "simhost/random.h"
 
 namespace simhost {
@@ -29,6 +30,7 @@ struct MatchState {
     Random random;
     std::string map;
     MapBox box{};
+    MapLayout layout;  // where the map has floor
     std::vector<Bot> bots;
     double clock = 0.0;  // seconds of match time, running on across maps (the engine's restarts)
     int scores[2] = {0, 0};

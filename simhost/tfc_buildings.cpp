@@ -80,7 +80,7 @@ bool TfcBuildings::build_next(MatchState &state, int owner) {
 
 void TfcBuildings::build(MatchState &state, int owner, Kind kind) {
     const Bot &engineer = state.bots[owner];
-    const Point at = state.box.clamp(step_along(position(engineer), engineer.edict->v.v_angle[1], 48.0f), 16.0f);
+    const Point at = state.layout.clamp(step_along(position(engineer), engineer.edict->v.v_angle[1], 48.0f), 16.0f);
     edict_t *entity = spawn_entity(state, classname_of(kind), at, first_model_of(kind));
     if (!entity)
         return;

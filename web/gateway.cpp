@@ -44,7 +44,8 @@ Gateway::Gateway(boost::asio::io_context &io, const Options &options, RecordingF
       options_(options),
       registry_([this] { list_changed(); }),
       before_write_(std::move(before_write)),
-      list_timer_(io) {}
+      list_timer_(io),
+      maps_(std::make_unique<maps::MapLibrary>(io, [this] { pictures_changed(); })) {}
 
 bool Gateway::start(std::string *error) {
     if (!options_.record_dir.empty()) {
@@ -98,6 +99,20 @@ void Gateway::stop() {
         connection->close_now();
     list_timer_.cancel();
     recorder_.reset();  // writes what is queued, closes and syncs every file
+    maps_.reset();
+}
+
+std::shared_ptr<const maps::MapPicture> Gateway::map_picture(const Source &source) {
+    if (!maps_)
+        return nullptr;
+    const std::string own = source.state().address().setting("game-dir");
+    return maps_->find(own.empty() ? options_.game_dir : own, source.state().view().server.map);
+}
+
+// Every state names its picture: rendered again, for all.
+void Gateway::pictures_changed() {
+    for (const Source *source : registry_.in_order())
+        changed(source->state().address().name);
 }
 
 std::vector<const ServerFold *> Gateway::live_servers() const {
@@ -119,7 +134,7 @@ std::shared_ptr<const std::string> Gateway::state_message(const std::string &nam
         return nullptr;
     std::shared_ptr<const std::string> &message = state_messages_[name];
     if (!message)
-        message = std::make_shared<const std::string>(web::state_message(*source));
+        message = std::make_shared<const std::string>(web::state_message(*source, map_picture(*source).get()));
     return message;
 }
 

@@ -14,6 +14,7 @@
 #include "web/closable.h"
 #include "web/config_watcher.h"
 #include "web/log/log_receiver.h"
+#include "web/maps/map_library.h"
 #include "web/options.h"
 #include "web/recorder.h"
 #include "web/server_registry.h"
@@ -44,6 +45,8 @@ public:
     std::vector<const Source *> servers() const { return registry_.in_order(); }
     std::vector<const ServerFold *> live_servers() const;
     const Source *find(const std::string &name) const { return registry_.find(name); }
+    // The picture under a server's radar, null while it is made or when there is none to make.
+    std::shared_ptr<const maps::MapPicture> map_picture(const Source &source);
 
     // The messages pushed to viewers, rendered once for all of them.
     std::shared_ptr<const std::string> servers_message();
@@ -78,6 +81,7 @@ private:
     void changed(const std::string &name);
     void take_log(const std::string &name, const std::string &text);
     void list_changed();
+    void pictures_changed();
     void push_list_later();
 
     boost::asio::io_context &io_;
@@ -93,6 +97,7 @@ private:
     boost::asio::steady_timer list_timer_;
     bool list_push_due_ = false;
     std::set<Closable *> connections_;
+    std::unique_ptr<maps::MapLibrary> maps_;
 };
 
 }  // namespace web

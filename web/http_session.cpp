@@ -28,6 +28,7 @@ using Response = http::response<http::string_body>;
 namespace {
 
 const char kApiPrefix[] = "/api/servers/";
+constexpr std::string_view kMapImage = "/map.png";
 
 std::shared_ptr<Response> response(const Request &request, http::status status, const std::string &type,
                                    std::string body) {
@@ -58,6 +59,18 @@ std::shared_ptr<Response> static_file(const Request &request, const StaticFile &
     answer->set("Content-Security-Policy",
                 "default-src 'self'; connect-src 'self' ws: wss:; img-src 'self' data:; frame-ancestors 'none'");
     answer->set("Referrer-Policy", "no-referrer");  // a ?token= must not leave in a referrer
+    return answer;
+}
+
+// The picture changes only with the map file: revalidated by its ETag, kept by the browser meanwhile.
+std::shared_ptr<Response> map_image(const Request &request, const maps::MapPicture *picture) {
+    if (!picture || !picture->found)
+        return response(request, http::status::not_found, "text/plain; charset=utf-8", "no map picture\n");
+    const bool unchanged = request[http::field::if_none_match] == picture->etag;
+    auto answer = response(request, unchanged ? http::status::not_modified : http::status::ok, "image/png",
+                           unchanged ? std::string() : picture->png);
+    answer->set(http::field::etag, picture->etag);
+    answer->set(http::field::cache_control, "private, max-age=60");
     return answer;
 }
 
@@ -94,14 +107,21 @@ std::shared_ptr<Response> api(const Request &request, std::string_view path, Gat
     const std::string_view events_suffix = "/events";
     const bool events =
         name.size() > events_suffix.size() && name.substr(name.size() - events_suffix.size()) == events_suffix;
+    const bool picture_asked =
+        name.size() > kMapImage.size() && name.substr(name.size() - kMapImage.size()) == kMapImage;
     if (events)
         name.remove_suffix(events_suffix.size());
+    if (picture_asked)
+        name.remove_suffix(kMapImage.size());
     const Source *server = gateway.find(std::string(name));
     if (!server)
         return json(request, http::status::not_found, "{\"error\":\"no such server\"}");
     if (events)
         return json(request, http::status::ok, log::events_text(server->fold().events, since_seq(request.target())));
-    return json(request, http::status::ok, detail_text(*server));
+    const std::shared_ptr<const maps::MapPicture> picture = gateway.map_picture(*server);
+    if (picture_asked)
+        return map_image(request, picture.get());
+    return json(request, http::status::ok, detail_text(*server, picture.get()));
 }
 
 // An IPv4 client of a dual-stack socket arrives as ::ffff:a.b.c.d: the IPv4 address it is.

@@ -92,6 +92,10 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
                    "the speed replays start at, 0.5 to 16 (the page changes it)")
         ->check(CLI::Range(0.5, 16.0))
         ->capture_default_str();
+    app.add_option("--game-dir", options->game_dir,
+                   "a game folder (DIR/maps/*.bsp, DIR/overviews/*) the radar's map pictures are read from; a "
+                   "server's own game-dir=DIR setting comes first")
+        ->type_name("DIR");
     app.add_option("--http-per-address", options->http_per_address,
                    "open HTTP connections one client address may hold (an IPv6 client: its /64); WebSockets "
                    "are counted apart")

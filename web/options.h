@@ -20,6 +20,7 @@ struct Options {
     uint64_t record_max_mb = 1024;             // the directory's size limit
     std::vector<std::string> replay_files;     // --replay: recordings served as if live
     double replay_speed = 1;                   // --replay-speed: how fast they start playing
+    std::string game_dir;                      // --game-dir: maps and overviews, for servers without their own
     size_t http_per_address = 64;              // open HTTP connections one client address may hold
     size_t websockets_per_address = 16;        // open WebSockets one client address may hold
     std::vector<std::string> trusted_proxies;  // their X-Forwarded-For names the client

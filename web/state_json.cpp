@@ -200,7 +200,24 @@ std::string servers_text(const std::vector<const ServerFold *> &servers) {
     return json::serialize(json::object{{"servers", summaries(servers)}});
 }
 
-std::string detail_text(const Source &server) { return detail_text(server.fold(), server.replay()); }
+// Where the picture is served, its size, the world offsets and the world-to-pixel mapping.
+json::value map_object(const std::string &name, const maps::MapPicture *picture) {
+    if (!picture || !picture->found)
+        return nullptr;
+    const maps::Transform &t = picture->transform;
+    return json::object{{"image", "/api/servers/" + name + "/map.png"},
+                        {"source", picture->source},
+                        {"width", picture->width},
+                        {"height", picture->height},
+                        {"offset", {{"x", picture->x_offset}, {"y", picture->y_offset}}},
+                        {"transform", {t.a, t.b, t.c, t.d, t.e, t.f}}};
+}
+
+std::string detail_text(const Source &server, const maps::MapPicture *picture) {
+    json::object detail = server_detail(server.fold(), server.replay());
+    detail["map"] = map_object(server.state().address().name, picture);
+    return json::serialize(detail);
+}
 
 std::string detail_text(const ServerFold &server, const ReplayPosition *replay) {
     return json::serialize(server_detail(server, replay));
@@ -210,7 +227,11 @@ std::string servers_message(const std::vector<const Source *> &servers) {
     return json::serialize(json::object{{"type", "servers"}, {"servers", summaries(servers)}});
 }
 
-std::string state_message(const Source &server) { return state_message(server.fold(), server.replay()); }
+std::string state_message(const Source &server, const maps::MapPicture *picture) {
+    json::object detail = server_detail(server.fold(), server.replay());
+    detail["map"] = map_object(server.state().address().name, picture);
+    return json::serialize(json::object{{"type", "state"}, {"state", std::move(detail)}});
+}
 
 std::string state_message(const ServerFold &server, const ReplayPosition *replay) {
     return json::serialize(json::object{{"type", "state"}, {"state", server_detail(server, replay)}});

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "web/maps/map_picture.h"
 #include "web/source.h"
 
 namespace web {
@@ -20,12 +21,13 @@ boost::json::object server_detail(const ServerFold &server, const ReplayPosition
 std::string servers_text(const std::vector<const Source *> &servers);
 std::string servers_text(const std::vector<const ServerFold *> &servers);
 // GET /api/servers/NAME: the detail.
-std::string detail_text(const Source &server);
+// With `picture`, the state's "map" names it (null without one).
+std::string detail_text(const Source &server, const maps::MapPicture *picture = nullptr);
 std::string detail_text(const ServerFold &server, const ReplayPosition *replay = nullptr);
 
 // Pushed to the page: {"type":"servers","servers":[...]} and {"type":"state","state":{detail}}.
 std::string servers_message(const std::vector<const Source *> &servers);
-std::string state_message(const Source &server);
+std::string state_message(const Source &server, const maps::MapPicture *picture = nullptr);
 std::string state_message(const ServerFold &server, const ReplayPosition *replay = nullptr);
 
 }  // namespace web

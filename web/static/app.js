@@ -105,8 +105,23 @@ function takeState(state) {
   renderObjectives(state);
   renderChat(state);
   KillFeed.render(state);
-  page.hits = Radar.draw($("radar"), state);
-  KillFeed.drawMark($("radar"), state, Radar.project);
+  redraw();
+  $("map-note").hidden = !!state.map;
+}
+
+function redraw() {
+  if (!page.state) return;
+  page.hits = Radar.draw($("radar"), page.state);
+  KillFeed.drawMark($("radar"), page.state, Radar.project);
+}
+
+// Following a player keeps their dot in the middle of the radar; again to stop.
+function follow(userId) {
+  MapLayer.view.follow = MapLayer.view.follow === userId ? null : userId;
+  if (MapLayer.view.follow !== null && MapLayer.view.zoom < 2) MapLayer.view.zoom = 2;
+  if (MapLayer.view.follow === null) { MapLayer.view.zoom = 1; MapLayer.view.panX = 0; MapLayer.view.panY = 0; }
+  redraw();
+  if (page.state) renderScoreboard(page.state);
 }
 
 // A hostile or broken server: its records over what a genuine plug-in sends are dropped.
@@ -141,7 +156,7 @@ function renderHeading(state) {
   const teams = $("teams");
   teams.replaceChildren();
   for (const [index, team] of (server ? server.teams : []).entries())
-    teams.append(element("span", `${team.name} ${team.score}`, "t" + index));
+    teams.append(element("span", `${team.name} ${team.score}`, Radar.teamClass(index, state)));
 }
 
 const COLUMNS = ["name", "team", "frags", "deaths", "health", "armor", "ping", "loss", "time", "log"];
@@ -156,10 +171,12 @@ function renderScoreboard(state) {
   body.replaceChildren();
   for (const player of rows) {
     const row = element("tr", undefined, player.dead ? "dead" : "");
+    row.onclick = () => follow(player.user_id);
+    if (player.user_id === MapLayer.view.follow) row.classList.add("followed");
     for (const column of COLUMNS) {
       const value = column === "time" ? duration(player.time) : column === "team" ? teamName(player.team)
         : column === "log" ? KillFeed.tally(state, player) : player[column];
-      const cell = element("td", String(value), column === "name" || column === "team" ? "t" + player.team : "");
+      const cell = element("td", String(value), column === "name" || column === "team" ? Radar.teamClass(player.team, state) : "");
       if (column === "loss" || column === "time" || column === "armor") cell.classList.add("wide");
       row.append(cell);
     }
@@ -229,6 +246,16 @@ function setUp() {
     takeState(page.state);
     setTimeout(() => { if (page.state) takeState(page.state); }, 4100);
   });
+  const dragged = MapLayer.attach(canvas, redraw);
+  MapLayer.onready = redraw;
+  canvas.onclick = (event) => {
+    if (dragged()) return;
+    const box = canvas.getBoundingClientRect();
+    const scale = canvas.width / box.width;
+    const hit = Radar.nearest(page.hits, (event.clientX - box.left) * scale, (event.clientY - box.top) * scale);
+    if (hit && hit.user_id !== undefined) follow(hit.user_id);
+  };
+  $("radar-names").onchange = (event) => { MapLayer.view.names = event.target.checked; redraw(); };
   $("replay-play").onclick = () => replayControl({ play: !(page.state && page.state.replay && page.state.replay.playing) });
   $("replay-speed").onchange = (event) => replayControl({ speed: Number(event.target.value) });
   const seek = $("replay-seek");

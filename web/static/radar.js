@@ -1,5 +1,6 @@
 // The radar: each player a dot in its team's colour at its position, dead players crossed out, the
-// game's objectives as lettered marks, all scaled to the map's world box.
+// game's objectives as lettered marks, over the map's picture (MapLayer) or, without one, a grid
+// scaled to the map's world box.
 "use strict";
 
 const Radar = (() => {
@@ -12,7 +13,31 @@ const Radar = (() => {
     COMMAND: ["C", "#ffd6a5"],
   };
 
-  function teamColour(team) { return team >= 0 && team < TEAM_COLOURS.length ? TEAM_COLOURS[team] : NO_TEAM; }
+  // Teams are coloured as their games colour them, by name; an unknown name by its number.
+  const NAMED_COLOURS = { blue: 1, red: 0, yellow: 2, green: 3, terrorist: 0, ct: 1, allies: 3, axis: 0 };
+  const DOD_SIDES = { 1: 3, 2: 0 };  // its record names the Allies 1 and the Axis 2
+
+  function colourIndex(state, team) {
+    const server = state && state.server;
+    const teams = server ? server.teams : [];
+    const name = team >= 0 && team < teams.length ? String(teams[team].name).toLowerCase() : "";
+    if (name in NAMED_COLOURS) return NAMED_COLOURS[name];
+    if (server && server.game === "dod" && name in DOD_SIDES) return DOD_SIDES[name];
+    if (name.startsWith("marine")) return 1;
+    if (name.startsWith("alien")) return 2;
+    return team >= 0 && team < TEAM_COLOURS.length ? team : -1;
+  }
+
+  function teamColour(team, state) {
+    const index = colourIndex(state, team);
+    return index >= 0 ? TEAM_COLOURS[index] : NO_TEAM;
+  }
+
+  // The class the page colours a team's text with.
+  function teamClass(team, state) {
+    const index = colourIndex(state, team);
+    return index >= 0 ? "t" + index : "";
+  }
 
   // The box drawn: the map's world when the server reported one, else what the points span.
   function worldBox(state) {
@@ -30,12 +55,21 @@ const Radar = (() => {
     return list;
   }
 
+  // Reported coordinates are centred on the map; y grows upwards.
+  function gridProjector(state, size) {
+    const box = worldBox(state);
+    const scale = (size - 16) / Math.max(box.x, box.y);
+    return (x, y) => [size / 2 + x * scale, size / 2 - y * scale];
+  }
+
   function draw(canvas, state) {
     const size = canvas.width;
     const g = canvas.getContext("2d");
     g.clearRect(0, 0, size, size);
-    grid(g, size);
-    const at = (x, y) => project(canvas, state, x, y);
+    const at = projector(state, size);
+    if (MapLayer.projector(state, size)) MapLayer.drawUnder(g, state, size);
+    else grid(g, size);
+    canvas.dataset.map = MapLayer.projector(state, size) ? state.map.source : state.map ? "loading" : "none";
     const hits = [];
     let objectives = 0;
     for (const objective of state.objectives) {
@@ -50,9 +84,14 @@ const Radar = (() => {
     let dots = 0, dead = 0;
     for (const player of state.players) {
       const [px, py] = at(player.x, player.y);
-      if (player.dead) { cross(g, px, py, teamColour(player.team)); ++dead; }
-      else { dot(g, px, py, teamColour(player.team)); ++dots; }
-      hits.push({ x: px, y: py, label: player.name + (player.dead ? " (dead)" : "") });
+      // Seen from the followed player, those on other levels fade with the height between them.
+      g.globalAlpha = followed ? Math.max(0.35, 1 - Math.abs(player.z - followed.z) / 384) : 1;
+      const colour = teamColour(player.team, state);
+      if (player.dead) { cross(g, px, py, colour); ++dead; }
+      else { dot(g, px, py, colour, player === followed); ++dots; }
+      if (view.names) label(g, px, py, player.name);
+      g.globalAlpha = 1;
+      hits.push({ x: px, y: py, label: player.name + (player.dead ? " (dead)" : ""), user_id: player.user_id });
     }
     canvas.dataset.dots = dots;
     canvas.dataset.dead = dead;
@@ -69,10 +108,16 @@ const Radar = (() => {
     }
   }
 
-  function dot(g, x, y, colour) {
+  function dot(g, x, y, colour, followed) {
     g.fillStyle = colour;
     g.beginPath(); g.arc(x, y, 5, 0, 2 * Math.PI); g.fill();
-    g.strokeStyle = "#000"; g.lineWidth = 1; g.stroke();
+    g.strokeStyle = followed ? "#fff" : "#000"; g.lineWidth = followed ? 2 : 1; g.stroke();
+  }
+
+  function label(g, x, y, text) {
+    g.font = "11px sans-serif"; g.textAlign = "left"; g.textBaseline = "middle";
+    g.fillStyle = "#000"; g.fillText(text, x + 8, y + 1);
+    g.fillStyle = "#e6edf3"; g.fillText(text, x + 7, y);
   }
 
   function cross(g, x, y, colour) {
@@ -110,14 +155,19 @@ const Radar = (() => {
     return best;
   }
 
-  // A map position as a point on the canvas. Reported coordinates are centred on the map; y grows
-  // upwards.
-  function project(canvas, state, x, y) {
-    const size = canvas.width;
-    const box = worldBox(state);
-    const scale = (size - 16) / Math.max(box.x, box.y);
-    return [size / 2 + x * scale, size / 2 - y * scale];
+  // Where the radar draws a reported position now: on the map's picture or the grid, steered to keep
+  // a followed player in the middle.
+  function projector(state, size) {
+    const view = MapLayer.view;
+    const followed = state.players.find((p) => p.user_id === view.follow) || null;
+    if (!followed) view.follow = null;
+    return MapLayer.steer(MapLayer.projector(state, size) || gridProjector(state, size), size, followed);
   }
 
-  return { draw, nearest, teamColour, project };
+  // A map position as a point on the canvas, as the last drawing placed it.
+  function project(canvas, state, x, y) {
+    return projector(state, canvas.width)(x, y);
+  }
+
+  return { draw, nearest, teamColour, teamClass, project };
 })();
