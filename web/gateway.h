@@ -39,6 +39,7 @@ public:
     void stop();
 
     const std::string &token() const { return options_.token; }
+    bool metrics_players() const { return options_.metrics_players; }
     // Every served server, in the list's order; the live ones only (what the metrics describe).
     std::vector<const Source *> servers() const { return registry_.in_order(); }
     std::vector<const ServerFold *> live_servers() const;

@@ -123,15 +123,15 @@ TEST(Prometheus, ScrapesTheGatewayAndAgreesWithTheServerRecord) {
         << "prometheus: " << ::testing::PrintToString(stored) << " gateway: " << ::testing::PrintToString(held)
         << prometheus.err();
     EXPECT_EQ(query(port, "orlex_server_up{server=\"sim\"}", "server"), (std::map<std::string, double>{{"sim", 1}}));
-    EXPECT_EQ(query(port, "count(orlex_player_health_ratio{server=\"sim\"})", "").at(""), held.at("players"));
+    EXPECT_EQ(query(port, "sum(orlex_server_team_players{server=\"sim\"})", "").at(""), held.at("players"));
 
-    // The link lost: up is 0, and the players' series are gone from the next scrape.
+    // The link lost: up is 0, and the players' aggregates are gone from the next scrape.
     sim.process().stop(SIGKILL);
     EXPECT_TRUE(testing_support::wait_until(
         [&] {
             return query(port, "orlex_server_up{server=\"sim\"}", "server") ==
                        std::map<std::string, double>{{"sim", 0}} &&
-                   query(port, "orlex_player_frags{server=\"sim\"}", "player").empty();
+                   query(port, "orlex_server_team_players{server=\"sim\"}", "team").empty();
         },
         kWait));
     prometheus.stop(SIGTERM);
