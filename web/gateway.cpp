@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include <boost/json/serialize.hpp>
+
 #include "recording/format.h"
 #include "web/replay.h"
 #include "web/state_json.h"
@@ -37,6 +39,20 @@ ServerAddress recorded_address(const std::string &name, const std::string &recor
     return address;
 }
 
+// The state as pushed, with the server's latest alerts and its chat lines that raise one marked.
+std::string state_with_alerts(const Source &source, const Alerts &alerts) {
+    const std::string &name = source.state().address().name;
+    boost::json::object detail = server_detail(source.fold(), source.replay());
+    detail["alerts"] = alerts.recent(name);
+    const std::vector<view::Player> &players = source.state().view().players;
+    for (boost::json::value &line : detail["chat"].as_array()) {
+        const boost::json::string &text = line.at("text").as_string();
+        if (alerts.matches_chat(name, std::string(text), players))
+            line.as_object()["alert"] = true;
+    }
+    return boost::json::serialize(boost::json::object{{"type", "state"}, {"state", std::move(detail)}});
+}
+
 }  // namespace
 
 Gateway::Gateway(boost::asio::io_context &io, const Options &options, RecordingFiles::WriteHook before_write)
@@ -51,6 +67,13 @@ bool Gateway::start(std::string *error) {
         recorder_ = std::make_unique<Recorder>(options_.record_dir, options_.record_max_mb * 1024 * 1024,
                                                Recorder::kQueueBytes, before_write_);
         if (!recorder_->prepare(error))
+            return false;
+    }
+    if (!options_.alerts_path.empty()) {
+        alerts_ = std::make_unique<Alerts>(
+            io_, options_.alerts_path, options_.alerts_ca, [this] { return live_servers(); },
+            [this](const std::string &name) { changed(name); });
+        if (!alerts_->start(error))
             return false;
     }
     for (const ServerAddress &server : options_.servers)
@@ -85,6 +108,8 @@ void Gateway::stop() {
     for (Closable *connection : std::vector<Closable *>(connections_.begin(), connections_.end()))
         connection->close_now();
     list_timer_.cancel();
+    if (alerts_)
+        alerts_->stop();
     recorder_.reset();  // writes what is queued, closes and syncs every file
 }
 
@@ -107,7 +132,8 @@ std::shared_ptr<const std::string> Gateway::state_message(const std::string &nam
         return nullptr;
     std::shared_ptr<const std::string> &message = state_messages_[name];
     if (!message)
-        message = std::make_shared<const std::string>(web::state_message(*source));
+        message = std::make_shared<const std::string>(alerts_ ? state_with_alerts(*source, *alerts_)
+                                                              : web::state_message(*source));
     return message;
 }
 
@@ -115,9 +141,14 @@ bool Gateway::watch(const ServerAddress &address) {
     if (registry_.has(address.name))
         return false;
     const std::string name = address.name;
-    return registry_.add(name,
-                         std::make_shared<Upstream>(
-                             io_, address, options_.chat_lines, [this, name] { changed(name); }, recorder_.get()));
+    auto upstream = std::make_shared<Upstream>(
+        io_, address, options_.chat_lines, [this, name] { changed(name); }, recorder_.get());
+    if (alerts_) {
+        auto tap = std::make_unique<AlertTap>(*alerts_, upstream->fold());
+        upstream->pipeline().subscribe(tap.get());
+        alert_taps_[name] = std::move(tap);
+    }
+    return registry_.add(name, upstream);
 }
 
 bool Gateway::add_replay(const std::string &path, std::string *error) {
@@ -154,6 +185,7 @@ void Gateway::unwatch(const std::string &name) {
     if (!registry_.remove(name))
         return;
     state_messages_.erase(name);
+    alert_taps_.erase(name);  // the stopped link feeds no more records
     if (recorder_)
         recorder_->forget(name);
 }

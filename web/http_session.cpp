@@ -215,7 +215,8 @@ void HttpSession::answer() {
     if (path == "/api/servers" || path.substr(0, sizeof(kApiPrefix) - 1) == kApiPrefix)
         answer = api(request, path, gateway_);
     else if (path == "/metrics")
-        answer = response(request, http::status::ok, kMetricsContentType, metrics_text(gateway_.live_servers(), gateway_.metrics_players()));
+        answer = response(request, http::status::ok, kMetricsContentType,
+                          metrics_text(gateway_.live_servers(), gateway_.metrics_players()) + gateway_.alert_metrics());
     else if (const StaticFile *file = find_static_file(std::string(path)))
         answer = static_file(request, *file);
     else
