@@ -90,8 +90,7 @@ TEST(AlertsConfig, TheIssuesExampleAndItsBounds) {
           std::string(R"({"webhooks":[{"name":"ops","url":"ftp://h/"}],"rules":[]})"),
           std::string(R"({"webhooks":[{"name":"ops","url":"https://user:pw@h/"}],"rules":[]})"),
           std::string(R"({"webhooks":[{"name":"ops","url":"https://h:99999/"}],"rules":[]})"),
-          R"({"webhooks":[)" + hook + R"(],"rules":[], "pad":")" + std::string(70000, 'x') + "\"}"
-})
+          R"({"webhooks":[)" + hook + R"(],"rules":[], "pad":")" + std::string(70000, 'x') + "\"}"})
         EXPECT_FALSE(web::parse_alerts_config(bad, &config, &error)) << bad.substr(0, 200);
 }
 
@@ -152,7 +151,14 @@ TEST(AlertRules, DownThenUpAndBoundsHeldForAWhile) {
     view::State state;
     state.have_players = true;
     state.players = {player("Ann", 300), player("Bob", 40)};
-    const auto tick = [&](bool connected, double now) { raised.rules.tick({{"alpha", connected, &state}}, now, 1); };
+    bool ever_up = false;
+    const auto tick = [&](bool connected, double now) {
+        ever_up = ever_up || connected;
+        raised.rules.tick({{"alpha", connected, ever_up, &state}}, now, 1);
+    };
+    tick(false, -100);  // down until first seen up: not alerted on
+    tick(false, -50);
+    EXPECT_TRUE(raised.alerts.empty());
     tick(true, 0);
     tick(true, 4);
     EXPECT_TRUE(raised.alerts.empty());

@@ -103,10 +103,14 @@ void AlertRules::tick(const std::vector<ServerView> &servers, double now, int64_
         }
 }
 
-// Down for the rule's seconds: one alert; back up after it: one more, whatever the cooldown.
+// Down for the rule's seconds: one alert; back up after it: one more, whatever the cooldown. Only
+// a server seen up is ever down: one still starting, or down before the gateway (or these rules)
+// started, is not alerted on.
 void AlertRules::down_rule(size_t index, const ServerView &server, double now, int64_t wall_ms) {
     const Key key{index, server.name, ""};
     const double seconds = config_.rules[index].seconds;
+    if (!server.ever_up)
+        return;
     if (server.connected) {
         if (since_.erase(key) > 0 && fired_[key])
             raise(index, Alert{"up", server.name, "", server.name + " is back up", 0, wall_ms}, now, false);

@@ -27,6 +27,7 @@ public:
     struct ServerView {
         std::string name;
         bool connected = false;
+        bool ever_up = false;  // records came from it since the gateway started
         const view::State *state = nullptr;
     };
 

@@ -83,7 +83,8 @@ void Alerts::check() {
         std::fprintf(stderr, "orlex_web: %s; the alert rules in force are kept\n", error.c_str());
     std::vector<AlertRules::ServerView> views;
     for (const ServerFold *server : servers_())
-        views.push_back({server->state.address().name, server->state.connected, &server->state.view()});
+        views.push_back({server->state.address().name, server->state.connected, server->counters.records > 0,
+                         &server->state.view()});
     rules_.tick(views, steady_seconds(), wall_ms());
     timer_.expires_after(kTick);
     timer_.async_wait([this](boost::system::error_code e) {
