@@ -7,6 +7,7 @@
 # The plug-in listens on 127.0.0.1 only: --set orlex_mm_ip=0 among the options opens it to every interface.
 # ALERTS=FILE gives orlex_web that alerts file; ALERTS=demo writes one whose rules (an admin call in
 # chat, the server down 10 s) post to a local receiver started here, which prints what it gets.
+# LOGPORT (default the plug-in's port + 1) is where the gateway takes the server's log.
 # BUILD_DIR (default ./build) is the build folder whose programs run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -40,7 +41,11 @@ JSON
 elif [ -n "${ALERTS:-}" ]; then
   alerts=(--alerts "$ALERTS")
 fi
+# The server's log goes to the gateway too, as an operator's logaddress_add sends it.
+logport=${LOGPORT:-$((hostport + 13001))}
+args=(--exec "logaddress_add 127.0.0.1 $logport" "${args[@]}")
 "$build"/orlex_web --server "simulated=127.0.0.1:$((hostport + 13000))" --listen "$listen" "${record[@]}" "${alerts[@]}" \
+  --log-listen "127.0.0.1:$logport" \
   > "$build"/orlex_web.log 2>&1 &
 web=$!
 trap 'kill "$web" $receiver 2>/dev/null; wait "$web" 2>/dev/null' EXIT

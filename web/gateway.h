@@ -14,6 +14,7 @@
 #include "web/alerts/alerts.h"
 #include "web/closable.h"
 #include "web/config_watcher.h"
+#include "web/log/log_receiver.h"
 #include "web/options.h"
 #include "web/recorder.h"
 #include "web/server_registry.h"
@@ -61,6 +62,10 @@ public:
     };
     void control_replay(const std::string &name, const ReplayControl &control);
 
+    // The log receiver's counters for /metrics; empty without --log-listen.
+    std::string log_metrics() const { return log_receiver_ ? log_receiver_->metrics_text() : std::string(); }
+    int log_port() const { return log_receiver_ ? log_receiver_->port() : 0; }
+
     void add_viewer(const std::shared_ptr<Viewer> &viewer) { viewers_.add(viewer); }
     void remove_viewer(const Viewer *viewer) { viewers_.remove(viewer); }
 
@@ -75,6 +80,7 @@ private:
     bool add_replay(const std::string &path, std::string *error);
     void unwatch(const std::string &name);
     void changed(const std::string &name);
+    void take_log(const std::string &name, const std::string &text);
     void list_changed();
     void push_list_later();
 
@@ -82,9 +88,10 @@ private:
     Options options_;
     ServerRegistry registry_;
     ViewerHub viewers_;
-    std::unique_ptr<ConfigWatcher> config_;  // with --config
-    std::unique_ptr<Recorder> recorder_;     // with --record
-    std::unique_ptr<Alerts> alerts_;         // with --alerts
+    std::unique_ptr<ConfigWatcher> config_;           // with --config
+    std::unique_ptr<Recorder> recorder_;              // with --record
+    std::unique_ptr<log::LogReceiver> log_receiver_;  // with --log-listen
+    std::unique_ptr<Alerts> alerts_;                  // with --alerts
     std::map<std::string, std::unique_ptr<AlertTap>> alert_taps_;
     RecordingFiles::WriteHook before_write_;
     std::map<std::string, std::shared_ptr<const std::string>> state_messages_;  // absent: to be rendered

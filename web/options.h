@@ -27,6 +27,7 @@ struct Options {
     bool metrics_players = false;              // --metrics-players: a series per player slot
     std::string alerts_path;                   // --alerts: webhooks and their rules, read again as it changes
     std::string alerts_ca;                     // --alerts-ca: a private CA for the webhooks' HTTPS
+    std::string log_listen;                    // --log-listen ADDR:PORT: the servers' logs over UDP
 };
 
 struct ParseResult {

@@ -73,7 +73,7 @@ private:
 // orlex_simhost with the built plug-in, its plug-in on a port of its own.
 class SimServer {
 public:
-    // `more`: further orlex_simhost options (--speed, --rotate, ...).
+    // `more`: further options (a speed, console commands).
     SimServer(const std::string &game, int bots, int plugin_port = 0, const std::vector<std::string> &more = {});
     int plugin_port() const { return plugin_port_; }
     std::string address() const { return "127.0.0.1:" + std::to_string(plugin_port_); }
