@@ -5,6 +5,8 @@
 # free one) moves the dashboard; HOSTPORT (default 27015) is the game port, the plug-in's is 13000 above;
 # WEB_RECORD=DIR records what it shows into DIR (orlex_web --record; replay with orlex_web --replay FILE).
 # The plug-in listens on 127.0.0.1 only: --set orlex_mm_ip=0 among the options opens it to every interface.
+# ALERTS=FILE gives orlex_web that alerts file; ALERTS=demo writes one whose rules (an admin call in
+# chat, the server down 10 s) post to a local receiver started here, which prints what it gets.
 # LOGPORT (default the plug-in's port + 1) is where the gateway takes the server's log.
 # BUILD_DIR (default ./build) is the build folder whose programs run.
 set -uo pipefail
@@ -22,14 +24,31 @@ args=(--set orlex_mm_ip=127.0.0.1 "${args[@]}")
 
 record=()
 [ -n "${WEB_RECORD:-}" ] && record=(--record "$WEB_RECORD")
+alerts=()
+receiver=""
+if [ "${ALERTS:-}" = demo ]; then
+  scripts/alert-receiver.py > "$build"/alert-receiver.log 2>&1 &
+  receiver=$!
+  for _ in $(seq 50); do grep -q "^alert receiver at" "$build"/alert-receiver.log && break; sleep 0.1; done
+  url=$(sed -n 's|^alert receiver at \(http://[^ ]*\)$|\1|p' "$build"/alert-receiver.log)
+  cat > "$build"/alerts-demo.json <<JSON
+{"webhooks": [{"name": "local", "url": "$url", "format": "json"}],
+ "rules": [{"kind": "chat", "webhook": "local"}, {"kind": "down", "seconds": 10, "webhook": "local"}],
+ "cooldown": 60}
+JSON
+  alerts=(--alerts "$build"/alerts-demo.json)
+  echo "orlex_web: alerts post to $url (what it gets: tail -f $build/alert-receiver.log)"
+elif [ -n "${ALERTS:-}" ]; then
+  alerts=(--alerts "$ALERTS")
+fi
 # The server's log goes to the gateway too, as an operator's logaddress_add sends it.
 logport=${LOGPORT:-$((hostport + 13001))}
 args=(--exec "logaddress_add 127.0.0.1 $logport" "${args[@]}")
-"$build"/orlex_web --server "simulated=127.0.0.1:$((hostport + 13000))" --listen "$listen" "${record[@]}" \
+"$build"/orlex_web --server "simulated=127.0.0.1:$((hostport + 13000))" --listen "$listen" "${record[@]}" "${alerts[@]}" \
   --log-listen "127.0.0.1:$logport" \
   > "$build"/orlex_web.log 2>&1 &
 web=$!
-trap 'kill "$web" 2>/dev/null; wait "$web" 2>/dev/null' EXIT
+trap 'kill "$web" $receiver 2>/dev/null; wait "$web" 2>/dev/null' EXIT
 
 # The address it prints once it listens (the port it really has); reading recordings may take a while.
 address=""

@@ -8,6 +8,9 @@
 namespace view {
 namespace {
 
+// The engine's most player slots: a slot beyond it is no slot.
+constexpr int kMaxSlot = 64;
+
 // A table line's fields, looked up once per record rather than once per cell.
 class Column {
 public:
@@ -69,14 +72,18 @@ struct PlayerColumns {
           x(record, "X_COORD"),
           y(record, "Y_COORD"),
           z(record, "Z_COORD"),
-          dead(record, "DEAD") {}
-    Column user_id, names, team, kills, deaths, health, armor, pings, loss, times, x, y, z, dead;
+          dead(record, "DEAD"),
+          slot(record, "INDEX_NUM") {}
+    Column user_id, names, team, kills, deaths, health, armor, pings, loss, times, x, y, z, dead, slot;
 };
 
 Player player(const PlayerColumns &columns, size_t entity) {
     Player found;
     const double id = columns.user_id.number(entity);
     found.user_id = id >= 0 && id <= 2e9 ? static_cast<int>(id) : 0;
+    found.slot = columns.slot.whole(entity, 0);
+    if (found.slot < 0 || found.slot > kMaxSlot)
+        found.slot = 0;
     found.name = columns.names.text(entity);
     found.team = columns.team.whole(entity, -1);
     found.frags = columns.kills.number(entity);

@@ -31,6 +31,7 @@ struct ServerInfo {
 
 struct Player {
     int user_id = 0;  // the engine's id of the player; 0 when not given
+    int slot = 0;     // the player's slot, 1 to the server's maximum; 0 when not given
     std::string name;
     int team = -1;  // the game's team number; -1 when in none
     double frags = 0;

@@ -122,11 +122,15 @@ bool parse_config(const std::string &text, std::vector<ServerAddress> *servers, 
     return true;
 }
 
-bool read_text_file(const std::string &path, std::string *text) {
+bool read_text_file(const std::string &path, std::string *text, size_t longest) {
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return false;
-    text->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    text->clear();
+    char chunk[4096];
+    while (text->size() < longest && file.read(chunk, sizeof(chunk)).gcount() > 0)
+        text->append(chunk, static_cast<size_t>(std::min<std::streamsize>(
+                                file.gcount(), static_cast<std::streamsize>(longest - text->size()))));
     return true;
 }
 

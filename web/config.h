@@ -2,6 +2,7 @@
 // where a line may add blank-separated "key=value" settings of that server after the address.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,8 +39,8 @@ bool parse_server_option(const std::string &text, ServerAddress *server, std::st
 // starting with '#' are skipped. False with the first mistake and its line number.
 bool parse_config(const std::string &text, std::vector<ServerAddress> *servers, std::string *error);
 
-// A whole file's text; false when it cannot be read.
-bool read_text_file(const std::string &path, std::string *text);
+// A file's text, at most `longest` bytes of it; false when it cannot be read.
+bool read_text_file(const std::string &path, std::string *text, size_t longest = SIZE_MAX);
 
 // Adds servers to a list, refusing a name already in it.
 bool add_servers(const std::vector<ServerAddress> &more, std::vector<ServerAddress> *servers, std::string *error);

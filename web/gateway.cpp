@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include <boost/json/serialize.hpp>
+
 #include "recording/format.h"
 #include "web/replay.h"
 #include "web/state_json.h"
@@ -37,6 +39,20 @@ ServerAddress recorded_address(const std::string &name, const std::string &recor
     return address;
 }
 
+// The state as pushed, with the server's latest alerts and its chat lines that raise one marked.
+std::string state_with_alerts(const Source &source, const Alerts &alerts, const maps::MapPicture *picture) {
+    const std::string &name = source.state().address().name;
+    boost::json::object detail = source_detail(source, picture);
+    detail["alerts"] = alerts.recent(name);
+    const std::vector<view::Player> &players = source.state().view().players;
+    for (boost::json::value &line : detail["chat"].as_array()) {
+        const boost::json::string &text = line.at("text").as_string();
+        if (alerts.matches_chat(name, std::string(text), players))
+            line.as_object()["alert"] = true;
+    }
+    return boost::json::serialize(boost::json::object{{"type", "state"}, {"state", std::move(detail)}});
+}
+
 }  // namespace
 
 Gateway::Gateway(boost::asio::io_context &io, const Options &options, RecordingFiles::WriteHook before_write)
@@ -52,6 +68,13 @@ bool Gateway::start(std::string *error) {
         recorder_ = std::make_unique<Recorder>(options_.record_dir, options_.record_max_mb * 1024 * 1024,
                                                Recorder::kQueueBytes, before_write_);
         if (!recorder_->prepare(error))
+            return false;
+    }
+    if (!options_.alerts_path.empty()) {
+        alerts_ = std::make_unique<Alerts>(
+            io_, options_.alerts_path, options_.alerts_ca, [this] { return live_servers(); },
+            [this](const std::string &name) { changed(name); });
+        if (!alerts_->start(error))
             return false;
     }
     if (!options_.log_listen.empty()) {
@@ -98,6 +121,8 @@ void Gateway::stop() {
     for (Closable *connection : std::vector<Closable *>(connections_.begin(), connections_.end()))
         connection->close_now();
     list_timer_.cancel();
+    if (alerts_)
+        alerts_->stop();
     recorder_.reset();  // writes what is queued, closes and syncs every file
     maps_.reset();
 }
@@ -133,8 +158,11 @@ std::shared_ptr<const std::string> Gateway::state_message(const std::string &nam
     if (!source)
         return nullptr;
     std::shared_ptr<const std::string> &message = state_messages_[name];
-    if (!message)
-        message = std::make_shared<const std::string>(web::state_message(*source, map_picture(*source).get()));
+    if (!message) {
+        const std::shared_ptr<const maps::MapPicture> picture = map_picture(*source);
+        message = std::make_shared<const std::string>(alerts_ ? state_with_alerts(*source, *alerts_, picture.get())
+                                                              : web::state_message(*source, picture.get()));
+    }
     return message;
 }
 
@@ -142,9 +170,17 @@ bool Gateway::watch(const ServerAddress &address) {
     if (registry_.has(address.name))
         return false;
     const std::string name = address.name;
-    if (!registry_.add(name, std::make_shared<Upstream>(
-                                 io_, address, options_.chat_lines, [this, name] { changed(name); }, recorder_.get())))
+    auto upstream = std::make_shared<Upstream>(
+        io_, address, options_.chat_lines, [this, name] { changed(name); }, recorder_.get());
+    if (alerts_) {
+        auto tap = std::make_unique<AlertTap>(*alerts_, upstream->fold());
+        upstream->pipeline().subscribe(tap.get());
+        alert_taps_[name] = std::move(tap);
+    }
+    if (!registry_.add(name, upstream)) {
+        alert_taps_.erase(name);
         return false;
+    }
     if (log_receiver_)
         log_receiver_->watch(address);
     return true;
@@ -195,6 +231,7 @@ void Gateway::unwatch(const std::string &name) {
     if (log_receiver_)
         log_receiver_->forget(name);
     state_messages_.erase(name);
+    alert_taps_.erase(name);  // the stopped link feeds no more records
     if (recorder_)
         recorder_->forget(name);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "web/alerts/alerts.h"
 #include "web/closable.h"
 #include "web/config_watcher.h"
 #include "web/log/log_receiver.h"
@@ -41,6 +42,9 @@ public:
     void stop();
 
     const std::string &token() const { return options_.token; }
+    bool metrics_players() const { return options_.metrics_players; }
+    // The alerts' own counters for /metrics; empty without --alerts.
+    std::string alert_metrics() const { return alerts_ ? alerts_->metrics_text() : ""; }
     // Every served server, in the list's order; the live ones only (what the metrics describe).
     std::vector<const Source *> servers() const { return registry_.in_order(); }
     std::vector<const ServerFold *> live_servers() const;
@@ -91,6 +95,8 @@ private:
     std::unique_ptr<ConfigWatcher> config_;           // with --config
     std::unique_ptr<Recorder> recorder_;              // with --record
     std::unique_ptr<log::LogReceiver> log_receiver_;  // with --log-listen
+    std::unique_ptr<Alerts> alerts_;                  // with --alerts
+    std::map<std::string, std::unique_ptr<AlertTap>> alert_taps_;
     RecordingFiles::WriteHook before_write_;
     std::map<std::string, std::shared_ptr<const std::string>> state_messages_;  // absent: to be rendered
     std::shared_ptr<const std::string> list_message_;

@@ -259,7 +259,8 @@ void HttpSession::answer() {
         answer = api(request, path, gateway_);
     else if (path == "/metrics")
         answer = response(request, http::status::ok, kMetricsContentType,
-                          metrics_text(gateway_.live_servers()) + gateway_.log_metrics());
+                          metrics_text(gateway_.live_servers(), gateway_.metrics_players()) + gateway_.alert_metrics() +
+                              gateway_.log_metrics());
     else if (const StaticFile *file = find_static_file(std::string(path)))
         answer = static_file(request, *file);
     else

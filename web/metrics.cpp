@@ -1,7 +1,9 @@
 #include "web/metrics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -69,20 +71,15 @@ std::string server_label(const ServerState &server) { return "server=\"" + label
 
 bool known(const ServerState &server) { return server.connected && server.view().have_server; }
 
-// Each player once: two entries with the same id and name would be one series twice.
+// Each slot once (a record naming a slot twice would be one series twice); slot 0 is no slot.
 std::vector<std::pair<std::string, const view::Player *>> player_labels(const ServerState &server) {
     std::vector<std::pair<std::string, const view::Player *>> found;
     if (!server.connected)
         return found;
-    std::set<std::string> seen;
-    const std::vector<view::Player> &players = server.view().players;
-    for (size_t at = 0; at < players.size(); ++at) {
-        const int id = players[at].user_id;
-        const std::string labels =
-            server_label(server) + ",player=\"" + std::to_string(id) + "\",name=\"" + label(players[at].name) + "\"";
-        if (seen.insert(labels).second)
-            found.emplace_back(labels, &players[at]);
-    }
+    std::set<int> seen;
+    for (const view::Player &player : server.view().players)
+        if (player.slot > 0 && seen.insert(player.slot).second)
+            found.emplace_back(server_label(server) + ",slot=\"" + std::to_string(player.slot) + "\"", &player);
     return found;
 }
 
@@ -94,9 +91,79 @@ void player_family(Exposition &out, const Family &family, const std::vector<cons
     });
 }
 
+// A player's team as the page shows it: the server record's name for it, "none" outside any.
+std::string team_label(const view::State &view, int team) {
+    if (team >= 0 && static_cast<size_t>(team) < view.server.teams.size())
+        return label(view.server.teams[static_cast<size_t>(team)].name);
+    return team < 0 ? "none" : std::to_string(team);
+}
+
+bool have_players(const ServerState &server) { return server.connected && server.view().have_players; }
+
+// The worst of the players' values; absent when no player is on.
+void worst_of(Exposition &out, const ServerState &server, const std::function<double(const view::Player &)> &value) {
+    if (!have_players(server) || server.view().players.empty())
+        return;
+    double worst = 0;
+    for (const view::Player &player : server.view().players)
+        worst = std::max(worst, value(player));
+    out.sample(server_label(server), worst);
+}
+
+// What alerting needs of the players without a series per player: bounded by the servers alone.
+void player_aggregates(Exposition &out, const std::vector<const ServerFold *> &servers) {
+    out.family({"orlex_server_team_players", "gauge", "Players on each team; \"none\" counts those in no team."},
+               servers, [&](const ServerFold &f) {
+                   const ServerState &s = f.state;
+                   if (!have_players(s))
+                       return;
+                   std::map<std::string, int> counts;
+                   for (const view::Player &player : s.view().players)
+                       ++counts[team_label(s.view(), player.team)];
+                   for (const auto &team : counts)
+                       out.sample(server_label(s) + ",team=\"" + team.first + "\"", team.second);
+               });
+    out.family(
+        {"orlex_server_worst_ping_seconds", "gauge", "The highest ping of the players on."}, servers,
+        [&](const ServerFold &f) { worst_of(out, f.state, [](const view::Player &p) { return p.ping / 1000.0; }); });
+    out.family(
+        {"orlex_server_worst_packet_loss_ratio", "gauge", "The highest share of packets lost of the players on."},
+        servers,
+        [&](const ServerFold &f) { worst_of(out, f.state, [](const view::Player &p) { return p.loss / 100.0; }); });
+    out.family({"orlex_server_lossy_players", "gauge", "Players losing more than 5% of their packets."}, servers,
+               [&](const ServerFold &f) {
+                   const ServerState &s = f.state;
+                   if (!have_players(s))
+                       return;
+                   int lossy = 0;
+                   for (const view::Player &player : s.view().players)
+                       lossy += player.loss > kLossyPercent ? 1 : 0;
+                   out.sample(server_label(s), lossy);
+               });
+}
+
+// Opt-in: a series per slot, the name only in the info series so that a rename forks one series.
+void player_series(Exposition &out, const std::vector<const ServerFold *> &servers) {
+    out.family({"orlex_player_info", "gauge", "1 for each player on, by slot, with the player's name."}, servers,
+               [&](const ServerFold &f) {
+                   for (const auto &player : player_labels(f.state))
+                       out.sample(player.first + ",name=\"" + label(player.second->name) + "\"", 1);
+               });
+    player_family(out, {"orlex_player_frags", "gauge", "The player's frags (score) on this map."}, servers,
+                  [](const view::Player &p) { return p.frags; });
+    player_family(out, {"orlex_player_deaths", "gauge", "The player's deaths on this map."}, servers,
+                  [](const view::Player &p) { return static_cast<double>(p.deaths); });
+    player_family(out, {"orlex_player_ping_seconds", "gauge", "The player's ping."}, servers,
+                  [](const view::Player &p) { return p.ping / 1000.0; });
+    player_family(out, {"orlex_player_packet_loss_ratio", "gauge", "The share of the player's packets lost, 0 to 1."},
+                  servers, [](const view::Player &p) { return p.loss / 100.0; });
+    player_family(out, {"orlex_player_health_ratio", "gauge", "The player's health as a share of the maximum."},
+                  servers, [](const view::Player &p) { return p.health; });
+}
+
 }  // namespace
 
-std::string metrics_text(const std::vector<const ServerFold *> &servers) {
+std::string metrics_text(const std::vector<const ServerFold *> &servers, bool per_player) {
     Exposition out;
     out.family({"orlex_server_up", "gauge", "1 while the gateway is connected to the server's plug-in, else 0."},
                servers, [&](const ServerFold &f) {
@@ -168,16 +235,9 @@ std::string metrics_text(const std::vector<const ServerFold *> &servers) {
                    const ServerState &s = f.state;
                    out.sample(server_label(s), static_cast<double>(f.counters.reconnects));
                });
-    player_family(out, {"orlex_player_frags", "gauge", "The player's frags (score) on this map."}, servers,
-                  [](const view::Player &p) { return p.frags; });
-    player_family(out, {"orlex_player_deaths", "gauge", "The player's deaths on this map."}, servers,
-                  [](const view::Player &p) { return static_cast<double>(p.deaths); });
-    player_family(out, {"orlex_player_ping_seconds", "gauge", "The player's ping."}, servers,
-                  [](const view::Player &p) { return p.ping / 1000.0; });
-    player_family(out, {"orlex_player_packet_loss_ratio", "gauge", "The share of the player's packets lost, 0 to 1."},
-                  servers, [](const view::Player &p) { return p.loss / 100.0; });
-    player_family(out, {"orlex_player_health_ratio", "gauge", "The player's health as a share of the maximum."},
-                  servers, [](const view::Player &p) { return p.health; });
+    player_aggregates(out, servers);
+    if (per_player)
+        player_series(out, servers);
     return out.text();
 }
 

@@ -115,6 +115,17 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
                    "without a token, requests are answered only when their Host is the listen address, localhost, "
                    "127.0.0.1, [::1] or a NAME given here; repeatable")
         ->type_name("NAME");
+    app.add_flag("--metrics-players", options->metrics_players,
+                 "add a series per player slot to /metrics (its name in orlex_player_info); off, only per-server "
+                 "series and aggregates");
+    app.add_option("--alerts", options->alerts_path,
+                   "a JSON file of webhooks and the rules that post to them (README); read again whenever it changes")
+        ->type_name("FILE")
+        ->check(CLI::ExistingFile);
+    app.add_option("--alerts-ca", options->alerts_ca,
+                   "certificates (PEM) the webhooks' HTTPS is verified against, instead of the system's")
+        ->type_name("FILE")
+        ->check(CLI::ExistingFile);
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);

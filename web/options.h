@@ -25,6 +25,9 @@ struct Options {
     size_t websockets_per_address = 16;        // open WebSockets one client address may hold
     std::vector<std::string> trusted_proxies;  // their X-Forwarded-For names the client
     std::vector<std::string> allowed_hosts;    // more Host names served without a token, lower case
+    bool metrics_players = false;              // --metrics-players: a series per player slot
+    std::string alerts_path;                   // --alerts: webhooks and their rules, read again as it changes
+    std::string alerts_ca;                     // --alerts-ca: a private CA for the webhooks' HTTPS
     std::string log_listen;                    // --log-listen ADDR:PORT: the servers' logs over UDP
 };
 

@@ -213,9 +213,14 @@ json::value map_object(const std::string &name, const maps::MapPicture *picture)
                         {"transform", {t.a, t.b, t.c, t.d, t.e, t.f}}};
 }
 
-std::string detail_text(const Source &server, const maps::MapPicture *picture) {
+json::object source_detail(const Source &server, const maps::MapPicture *picture) {
     json::object detail = server_detail(server.fold(), server.replay());
     detail["map"] = map_object(server.state().address().name, picture);
+    return detail;
+}
+
+std::string detail_text(const Source &server, const maps::MapPicture *picture) {
+    json::object detail = source_detail(server, picture);
     return json::serialize(detail);
 }
 
@@ -228,8 +233,7 @@ std::string servers_message(const std::vector<const Source *> &servers) {
 }
 
 std::string state_message(const Source &server, const maps::MapPicture *picture) {
-    json::object detail = server_detail(server.fold(), server.replay());
-    detail["map"] = map_object(server.state().address().name, picture);
+    json::object detail = source_detail(server, picture);
     return json::serialize(json::object{{"type", "state"}, {"state", std::move(detail)}});
 }
 

@@ -17,6 +17,9 @@ boost::json::object server_summary(const ServerFold &server, const ReplayPositio
 // Everything folded: server, players, objectives, recent chat, and the link's counters.
 boost::json::object server_detail(const ServerFold &server, const ReplayPosition *replay = nullptr);
 
+// A watched server's or replay's detail, its "map" naming `picture` (null without one).
+boost::json::object source_detail(const Source &server, const maps::MapPicture *picture);
+
 // GET /api/servers: {"servers":[summary, ...]}.
 std::string servers_text(const std::vector<const Source *> &servers);
 std::string servers_text(const std::vector<const ServerFold *> &servers);

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <thread>
 
 #include "support/sockets.h"
 #include "web/harness.h"
@@ -81,6 +83,52 @@ std::map<std::string, double> from_prometheus(int port) {
     return found;
 }
 
+// A Prometheus scraping the gateway every second, with the token; its data in a folder of its own.
+class ScrapingPrometheus {
+public:
+    explicit ScrapingPrometheus(int gateway_port) {
+        char directory[] = "/tmp/orlex_prometheus_XXXXXX";
+        directory_ = mkdtemp(directory) ? directory : "/tmp";
+        const std::string config = directory_ + "/prometheus.yml";
+        std::ofstream(config) << "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
+                                 "scrape_configs:\n  - job_name: orlex\n    authorization:\n      credentials: "
+                              << kToken << "\n    static_configs:\n      - targets: ['127.0.0.1:" << gateway_port
+                              << "']\n";
+        port_ = testing_support::free_port();
+        process_ = std::make_unique<Process>(
+            kPrometheus,
+            std::vector<std::string>{"--config.file=" + config, "--storage.tsdb.path=" + directory_ + "/data",
+                                     "--web.listen-address=127.0.0.1:" + std::to_string(port_),
+                                     "--storage.tsdb.retention.time=1h", "--log.level=warn"});
+        ready_ =
+            testing_support::wait_until([&] { return web_testing::http_get(port_, "/-/ready").status == 200; }, kWait);
+    }
+    ~ScrapingPrometheus() {
+        process_->stop(SIGTERM);
+        std::system(("rm -rf " + directory_).c_str());
+    }
+    bool ready() const { return ready_; }
+    int port() const { return port_; }
+    Process &process() { return *process_; }
+
+private:
+    std::string directory_;
+    int port_ = 0;
+    bool ready_ = false;
+    std::unique_ptr<Process> process_;
+};
+
+// Every series of the gateway's Prometheus has stored so far (the head block holds them all).
+size_t stored_series(int port) {
+    const web_testing::HttpReply reply =
+        web_testing::http_get(port, "/api/v1/series?match[]=" + url_encoded("{__name__=~\"orlex_.+\"}") + "&start=0");
+    boost::system::error_code error;
+    const json::value answer = json::parse(reply.body, error);
+    if (error || !answer.is_object() || !answer.as_object().contains("data"))
+        return 0;
+    return answer.at("data").as_array().size();
+}
+
 }  // namespace
 
 TEST(Prometheus, ScrapesTheGatewayAndAgreesWithTheServerRecord) {
@@ -94,21 +142,10 @@ TEST(Prometheus, ScrapesTheGatewayAndAgreesWithTheServerRecord) {
     EXPECT_EQ(refused.status, 401);
     EXPECT_EQ(refused.body.find("orlex_"), std::string::npos);
 
-    char directory[] = "/tmp/orlex_prometheus_XXXXXX";
-    ASSERT_NE(mkdtemp(directory), nullptr);
-    const std::string config = std::string(directory) + "/prometheus.yml";
-    std::ofstream(config) << "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
-                             "scrape_configs:\n  - job_name: orlex\n    authorization:\n      credentials: "
-                          << kToken << "\n    static_configs:\n      - targets: ['127.0.0.1:" << gateway.port()
-                          << "']\n";
-    const int port = testing_support::free_port();
-    Process prometheus(kPrometheus,
-                       {"--config.file=" + config, "--storage.tsdb.path=" + std::string(directory) + "/data",
-                        "--web.listen-address=127.0.0.1:" + std::to_string(port), "--storage.tsdb.retention.time=1h",
-                        "--log.level=warn"});
-    ASSERT_TRUE(
-        testing_support::wait_until([&] { return web_testing::http_get(port, "/-/ready").status == 200; }, kWait))
-        << prometheus.err();
+    ScrapingPrometheus scraper(gateway.port());
+    ASSERT_TRUE(scraper.ready()) << scraper.process().err();
+    const int port = scraper.port();
+    Process &prometheus = scraper.process();
 
     // Scores and the player count, as stored by Prometheus, equal what the gateway holds; the
     // match goes on, so wait for a moment where the last scrape has the latest record.
@@ -123,17 +160,42 @@ TEST(Prometheus, ScrapesTheGatewayAndAgreesWithTheServerRecord) {
         << "prometheus: " << ::testing::PrintToString(stored) << " gateway: " << ::testing::PrintToString(held)
         << prometheus.err();
     EXPECT_EQ(query(port, "orlex_server_up{server=\"sim\"}", "server"), (std::map<std::string, double>{{"sim", 1}}));
-    EXPECT_EQ(query(port, "count(orlex_player_health_ratio{server=\"sim\"})", "").at(""), held.at("players"));
+    EXPECT_EQ(query(port, "sum(orlex_server_team_players{server=\"sim\"})", "").at(""), held.at("players"));
 
-    // The link lost: up is 0, and the players' series are gone from the next scrape.
+    // The link lost: up is 0, and the players' aggregates are gone from the next scrape.
     sim.process().stop(SIGKILL);
     EXPECT_TRUE(testing_support::wait_until(
         [&] {
             return query(port, "orlex_server_up{server=\"sim\"}", "server") ==
                        std::map<std::string, double>{{"sim", 0}} &&
-                   query(port, "orlex_player_frags{server=\"sim\"}", "player").empty();
+                   query(port, "orlex_server_team_players{server=\"sim\"}", "team").empty();
         },
         kWait));
-    prometheus.stop(SIGTERM);
-    std::system(("rm -rf " + std::string(directory)).c_str());
+}
+
+// Players churning: bots leave and join again at every map change, a map a minute at 60 times real
+// time. Without --metrics-players the series are the servers' and stay put however many players
+// come and go; with it, the slots bound them.
+TEST(Prometheus, SeriesStayBoundedWhilePlayersChurn) {
+    if (access(kPrometheus, X_OK) != 0)
+        GTEST_SKIP() << "prometheus is not installed (scripts/install-deps.sh web installs it)";
+    SimServer sim("cstrike", 12, 0, {"--speed", "60", "--rotate", "1"});
+    Gateway plain({"--server", "sim=" + sim.address(), "--token", kToken});
+    Gateway per_player({"--server", "sim=" + sim.address(), "--token", kToken, "--metrics-players"});
+    ASSERT_GT(plain.port(), 0) << plain.process().err();
+    ASSERT_GT(per_player.port(), 0) << per_player.process().err();
+    ScrapingPrometheus scraping_plain(plain.port()), scraping_players(per_player.port());
+    ASSERT_TRUE(scraping_plain.ready() && scraping_players.ready()) << scraping_plain.process().err();
+    ASSERT_TRUE(testing_support::wait_until([&] { return stored_series(scraping_plain.port()) > 0; }, kWait));
+    const size_t plain_at_start = stored_series(scraping_plain.port());
+    // Ten seconds: ten maps, each with every bot gone and back.
+    std::this_thread::sleep_for(std::chrono::seconds(10));
+    const size_t plain_after = stored_series(scraping_plain.port());
+    const size_t players_after = stored_series(scraping_players.port());
+    std::printf("series stored over 10 maps of churn: %zu at first, %zu after; with --metrics-players %zu\n",
+                plain_at_start, plain_after, players_after);
+    // The server's series and one per team: a few more at most (a team name seen first mid-match).
+    EXPECT_LE(plain_after, plain_at_start + 4);
+    // Six player series for each of the server's 32 slots at the very most, whatever the churn.
+    EXPECT_LE(players_after, plain_after + 6 * 32 + 32);
 }

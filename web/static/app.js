@@ -104,6 +104,7 @@ function takeState(state) {
   renderScoreboard(state);
   renderObjectives(state);
   renderChat(state);
+  Alerts.take(state);
   KillFeed.render(state);
   redraw();
   $("map-note").hidden = !!state.map;
@@ -213,7 +214,8 @@ function renderChat(state) {
   const atEnd = chat.scrollTop + chat.clientHeight >= chat.scrollHeight - 4;
   chat.replaceChildren();
   for (const line of state.chat)
-    chat.append(element("li", (line.kind === "SERVER_SAY" ? "[server] " : "") + line.text, line.kind));
+    chat.append(element("li", (line.kind === "SERVER_SAY" ? "[server] " : "") + line.text,
+      line.kind + (line.alert ? " admin-call" : "")));
   if (atEnd) chat.scrollTop = chat.scrollHeight;
 }
 
