@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 
@@ -60,6 +61,11 @@ std::vector<TcpQueue> send_queues(int port) {
             queues.push_back({static_cast<size_t>(sent), state == 0x01});
     }
     return queues;
+}
+
+std::string read_file(const std::string &path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::string state_of(int port, const std::string &name) {
@@ -237,6 +243,57 @@ TEST(WebHostile, ASlowDiskStopsTheRecordingNotTheViewers) {
     const std::string said = gateway.process().err();
     EXPECT_EQ(said.find(stopped), said.rfind(stopped)) << said;
     EXPECT_EQ(gateway.process().stop(SIGTERM), 0);
+    std::filesystem::remove_all(directory);
+}
+
+// A server sending big records as fast as it can, beside a genuine one, with a small directory:
+// its recording pauses with one line, resumes with one when it calms down, and the genuine
+// server's recording is whole at the end.
+TEST(WebHostile, AServerSendingBigRecordsFastCannotDeleteAnothersRecording) {
+    char directory[] = "/tmp/orlex_hostile_record_XXXXXX";
+    ASSERT_NE(mkdtemp(directory), nullptr);
+    FakePlugin hostile, genuine;
+    Gateway gateway({"--server", "hostile=" + hostile.address(), "--server", "genuine=" + genuine.address(), "--record",
+                     directory, "--record-max-mb", "1"});
+    ASSERT_TRUE(hostile.accept_gateway());
+    ASSERT_TRUE(genuine.accept_gateway());
+    ASSERT_TRUE(genuine.send(samples::server("de_genuine") + samples::players({"Ann", "Bo"})));
+    const std::string paused = "recording hostile paused", resumed = "recording hostile resumes";
+    ASSERT_TRUE(hostile.send(samples::server("de_hostile")));
+    const std::string line(4000, 'x');
+    for (int count = 0; count < 2000 && gateway.process().err().find(paused) == std::string::npos; ++count)
+        ASSERT_TRUE(hostile.send(samples::say(line)));
+    ASSERT_TRUE(
+        testing_support::wait_until([&] { return gateway.process().err().find(paused) != std::string::npos; }, kWait));
+    // Three megabytes more while paused: none of it reaches the disk.
+    for (int count = 0; count < 750; ++count)
+        ASSERT_TRUE(hostile.send(samples::say(line)));
+    // Calm again: once the last seconds' rate is under half the cap, recording goes on.
+    EXPECT_TRUE(testing_support::wait_until(
+        [&] {
+            hostile.send(samples::say("calm"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            return gateway.process().err().find(resumed) != std::string::npos;
+        },
+        kWait));
+    ASSERT_TRUE(genuine.send(samples::say("still recorded")));
+    EXPECT_TRUE(testing_support::wait_until(
+        [&] { return state_of(gateway.port(), "genuine").find("still recorded") != std::string::npos; }, kWait));
+    EXPECT_EQ(gateway.process().stop(SIGTERM), 0);
+    const std::string said = gateway.process().err();
+    EXPECT_EQ(said.find(paused), said.rfind(paused)) << said;
+    EXPECT_EQ(said.find(resumed), said.rfind(resumed)) << said;
+    EXPECT_EQ(said.find("recording genuine"), std::string::npos) << said;
+    uint64_t total = 0;
+    std::string genuine_text;
+    for (const auto &entry : std::filesystem::directory_iterator(directory)) {
+        total += entry.file_size();
+        if (entry.path().filename().string().find("_genuine_") != std::string::npos)
+            genuine_text += read_file(entry.path().string());
+    }
+    EXPECT_LE(total, 1024u * 1024);
+    EXPECT_NE(genuine_text.find("Ann"), std::string::npos);
+    EXPECT_NE(genuine_text.find("still recorded"), std::string::npos);
     std::filesystem::remove_all(directory);
 }
 
