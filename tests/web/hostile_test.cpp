@@ -297,6 +297,41 @@ TEST(WebHostile, AServerSendingBigRecordsFastCannotDeleteAnothersRecording) {
     std::filesystem::remove_all(directory);
 }
 
+// A server whose report cycle stops while its chat goes on: once three of its periods (here a
+// second) pass without a SERVER record it is stale in the API, the list and the metrics, and the
+// next SERVER record clears the mark.
+TEST(WebHostile, AServerWhoseReportsStopIsStaleWhateverElseItSends) {
+    FakePlugin server;
+    Gateway gateway({"--server", "quiet=" + server.address()});
+    ASSERT_TRUE(server.accept_gateway());
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        if (cycle > 0)
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        ASSERT_TRUE(server.send(samples::server("de_cycle" + std::to_string(cycle))));
+    }
+    ASSERT_TRUE(testing_support::wait_until(
+        [&] { return state_of(gateway.port(), "quiet").find("de_cycle2") != std::string::npos; }, kWait));
+    EXPECT_NE(state_of(gateway.port(), "quiet").find("\"stale\":false"), std::string::npos);
+    EXPECT_TRUE(testing_support::wait_until(
+        [&] {
+            server.send(samples::say("still chatting"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            return state_of(gateway.port(), "quiet").find("\"stale\":true") != std::string::npos;
+        },
+        kWait));
+    EXPECT_NE(web_testing::http_get(gateway.port(), "/api/servers").body.find("\"stale\":true"), std::string::npos);
+    EXPECT_NE(web_testing::http_get(gateway.port(), "/metrics").body.find("orlex_server_stale{server=\"quiet\"} 1"),
+              std::string::npos);
+    EXPECT_NE(state_of(gateway.port(), "quiet").find("\"connected\":true"), std::string::npos);
+    ASSERT_TRUE(server.send(samples::server("de_back")));
+    EXPECT_TRUE(testing_support::wait_until(
+        [&] {
+            const std::string state = state_of(gateway.port(), "quiet");
+            return state.find("de_back") != std::string::npos && state.find("\"stale\":false") != std::string::npos;
+        },
+        kWait));
+}
+
 TEST(WebHostile, AThousandWebSocketsOpenedAndDropped) {
     FakePlugin server;
     // All from one address: its share raised to hold them.
