@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The web tests once more with the gateway under valgrind memcheck: the unit tests run under it
-# directly; every orlex_web the end-to-end, hostile, replay and browser tests start runs under it
+# directly; every orlex_web the end-to-end, hostile, front-door, replay and browser tests start runs under it
 # through ORLEX_WEB_PROGRAM. Errors inside libstdc++ (an iterator over an erased node) show here and
 # not under AddressSanitizer. Fails when a test fails or any valgrind log has anything in it.
 #   scripts/test-web-valgrind.sh [BUILD_DIR]    (default build/, already built)
@@ -27,7 +27,7 @@ echo "== web end-to-end, hostile, replay and browser tests, the gateway under va
 # Serially: memcheck makes the gateway some twenty times slower, and the tests' bounds are for one
 # gateway on a loaded machine, not two.
 (cd "$build" && ORLEX_WEB_PROGRAM="$wrapper" ctest --output-on-failure --timeout 900 \
-   -R '^(WebLive|WebLog|WebAccess|WebProgram|WebHostile|Replay|Prometheus|WebAlerts|web_dashboard_browser)') || status=1
+   -R '^(WebLive|WebLog|WebAccess|WebProgram|WebHostile|WebFrontDoor|Replay|Prometheus|WebAlerts|web_dashboard_browser)') || status=1
 
 for log in "$logs"/*.log; do
   [ -s "$log" ] || continue

@@ -67,6 +67,7 @@ bool Gateway::start(std::string *error) {
     if (!options_.record_dir.empty()) {
         recorder_ = std::make_unique<Recorder>(options_.record_dir, options_.record_max_mb * 1024 * 1024,
                                                Recorder::kQueueBytes, before_write_);
+        recorder_->set_rate_cap(options_.record_rate_kb * 1024);
         if (!recorder_->prepare(error))
             return false;
     }

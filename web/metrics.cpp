@@ -170,6 +170,10 @@ std::string metrics_text(const std::vector<const ServerFold *> &servers, bool pe
                    const ServerState &s = f.state;
                    out.sample(server_label(s), s.connected ? 1 : 0);
                });
+    out.family({"orlex_server_stale", "gauge",
+                "1 while connected but the server's report has not come for three of its periods (60 s when "
+                "unknown), whatever else it sends."},
+               servers, [&](const ServerFold &f) { out.sample(server_label(f.state), f.state.stale ? 1 : 0); });
     out.family({"orlex_server_players", "gauge", "Players on the server, by its latest player report."}, servers,
                [&](const ServerFold &f) {
                    const ServerState &s = f.state;

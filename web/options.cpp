@@ -82,8 +82,14 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
                    "server and map (docs/recording.md)")
         ->type_name("DIR");
     app.add_option("--record-max-mb", options->record_max_mb,
-                   "the recording directory's size limit in MB; the oldest files are deleted first")
+                   "the recording directory's size limit in MB, shared among the servers recorded: a server's oldest "
+                   "files are deleted when it passes its share, files of earlier runs first when the total does")
         ->check(CLI::Range(1, 1 << 24))
+        ->capture_default_str();
+    app.add_option("--record-rate-kb", options->record_rate_kb,
+                   "a server sending more kB a second than this (a full match sends some 1.2) has its recording "
+                   "paused until it sends less than half")
+        ->check(CLI::Range(1, 1 << 20))
         ->capture_default_str();
     app.add_option("--replay", options->replay_files, "serve recordings as if they were live servers")
         ->type_name("FILE...")

@@ -18,6 +18,7 @@ struct Options {
     size_t chat_lines = 50;
     std::string record_dir;                    // --record: every record kept, one file per server and map
     uint64_t record_max_mb = 1024;             // the directory's size limit
+    size_t record_rate_kb = 16;                // kB/s over which a server's recording pauses
     std::vector<std::string> replay_files;     // --replay: recordings served as if live
     double replay_speed = 1;                   // --replay-speed: how fast they start playing
     std::string game_dir;                      // --game-dir: maps and overviews, for servers without their own

@@ -31,7 +31,7 @@ bool Recorder::prepare(std::string *error) {
 
 void Recorder::add(const std::string &server, const std::string &address, const records::Record &record,
                    Clock::time_point arrived) {
-    if (stopped_.count(server))
+    if (stopped_.count(server) || !within_rate(server, record.text.size(), arrived))
         return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -51,8 +51,28 @@ void Recorder::add(const std::string &server, const std::string &address, const 
     push({Job::forget, server, "", {}, arrived});  // closes its file
 }
 
+bool Recorder::within_rate(const std::string &server, size_t bytes, Clock::time_point arrived) {
+    Rate &rate = rates_[server];
+    rate.window.add(bytes, arrived);
+    const double now = rate.window.rate(arrived);
+    const bool was_paused = rate.paused;
+    if (!rate.paused && now > static_cast<double>(rate_cap_))
+        rate.paused = true;
+    else if (rate.paused && now < static_cast<double>(rate_cap_) / 2)
+        rate.paused = false;
+    if (rate.paused && !was_paused)
+        std::fprintf(stderr,
+                     "orlex_web: recording %s paused: it sends %.0f kB/s, over the %zu kB/s a match comes near; "
+                     "watching goes on\n",
+                     server.c_str(), now / 1024, rate_cap_ / 1024);
+    if (!rate.paused && was_paused)
+        std::fprintf(stderr, "orlex_web: recording %s resumes: it sends %.0f kB/s\n", server.c_str(), now / 1024);
+    return !rate.paused;
+}
+
 void Recorder::forget(const std::string &server) {
     stopped_.erase(server);
+    rates_.erase(server);
     push({Job::forget, server, "", {}, Clock::now()});
 }
 

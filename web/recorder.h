@@ -3,18 +3,22 @@
 // event loop. When the queue is full the recording of that server stops with one log line; watching
 // goes on, and what of it still waits is dropped (the file keeps what was written). Files are
 // synced once a second from that thread; at the end what waits is written for at most kDrainTime.
+// A server sending far more than a full match does has its recording paused (one log line) until
+// its rate falls to half the cap (one more), so that it cannot fill the disk.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "web/rate_window.h"
 #include "web/record_pipeline.h"
 #include "web/recording_files.h"
 
@@ -28,6 +32,9 @@ public:
     static constexpr size_t kQueueBytes = size_t{32} * 1024 * 1024;
     // How long the end waits for the disk to take what is queued.
     static constexpr std::chrono::seconds kDrainTime{5};
+    // A full 32-player match on the simulated server sends some 1.2 kB a second: over thirteen
+    // times that, a server is not sending a match.
+    static constexpr size_t kRateCap = 16 * 1024;
 
     Recorder(std::string directory, uint64_t max_bytes, size_t queue_bytes = kQueueBytes,
              RecordingFiles::WriteHook before_write = {});
@@ -39,6 +46,8 @@ public:
     // Creates the directory when missing and counts what it holds, then starts the thread; false
     // with the reason.
     bool prepare(std::string *error);
+    // Bytes a second over which a server's recording pauses (kRateCap unless set).
+    void set_rate_cap(size_t bytes_per_second) { rate_cap_ = bytes_per_second; }
 
     // One whole record off a server's connection, as it arrived.
     void add(const std::string &server, const std::string &address, const records::Record &record,
@@ -62,14 +71,23 @@ private:
         Clock::time_point arrived;
     };
 
+    struct Rate {
+        RateWindow window;
+        bool paused = false;
+    };
+
     void run();
+    // False while the server's recording is paused for its rate; logs each change.
+    bool within_rate(const std::string &server, size_t bytes, Clock::time_point arrived);
     void push(Job job);
     void drop_queued(const std::string &server);
 
     std::string directory_;
     RecordingFiles files_;  // the thread's alone once it runs
     size_t queue_limit_;
-    std::set<std::string> stopped_;  // the event loop's: servers whose queue overflowed
+    std::set<std::string> stopped_;      // the event loop's: servers whose queue overflowed
+    std::map<std::string, Rate> rates_;  // the event loop's
+    size_t rate_cap_ = kRateCap;
 
     std::mutex mutex_;
     std::condition_variable wake_, drained_;

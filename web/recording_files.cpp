@@ -173,8 +173,11 @@ bool RecordingFiles::open_file(const std::string &name, Server &server, const st
         fail(name, server, error);
         return false;
     }
-    files_[path.substr(directory_.size() + 1)] = server.writer.size();
+    const std::string file = path.substr(directory_.size() + 1);
+    files_[file] = server.writer.size();
+    owners_[file] = name;
     total_bytes_ += server.writer.size();
+    server.bytes += server.writer.size();
     return true;
 }
 
@@ -185,8 +188,11 @@ void RecordingFiles::write(const std::string &name, Server &server, const Held &
         before_write_();
     const bool written = server.writer.append(record.record.text, record.arrived, &error);
     total_bytes_ += server.writer.size() - before;
+    server.bytes += server.writer.size() - before;
     if (!written)
         return fail(name, server, error);
+    if (server.bytes > share())
+        keep_share(server);
     if (total_bytes_ > max_bytes_)
         keep_under_limit();
 }
@@ -199,22 +205,72 @@ void RecordingFiles::fail(const std::string &name, Server &server, const std::st
     server.writer.close();
 }
 
-// The oldest files go first; a file being written goes too when nothing else is left, its server
-// going on in a new file. Sizes come from the file itself: an open one has grown since it was counted.
+uint64_t RecordingFiles::share() const {
+    size_t recorded = 0;
+    for (const auto &entry : servers_)
+        recorded += entry.second->failed ? 0 : 1;
+    return max_bytes_ / std::min(std::max<size_t>(recorded, 1), kMostShares);
+}
+
+RecordingFiles::Server *RecordingFiles::owner_of(const std::string &file) const {
+    const auto owner = owners_.find(file);
+    const auto server = owner == owners_.end() ? servers_.end() : servers_.find(owner->second);
+    return server == servers_.end() ? nullptr : server->second.get();
+}
+
+// A file being written goes too when nothing else is left, its server going on in a new file.
+// Sizes come from the file itself: an open one has grown since it was counted.
+void RecordingFiles::delete_file(const std::string &file) {
+    const std::string path = directory_ + "/" + file;
+    for (auto &entry : servers_) {
+        Server &server = *entry.second;
+        if (server.writer.is_open() && server.writer.path() == path)
+            open_file(entry.first, server, server.map, Clock::now());
+    }
+    const uint64_t size = file_size(path);
+    Server *owner = owner_of(file);
+    files_.erase(file);
+    owners_.erase(file);
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
+        total_bytes_ -= std::min(total_bytes_, size);
+        if (owner)
+            owner->bytes -= std::min(owner->bytes, size);
+    }
+}
+
+// Its own oldest files only; only the files there now, so that a file opened in place of one
+// deleted is never deleted in turn.
+void RecordingFiles::keep_share(Server &server) {
+    std::vector<std::string> own;
+    for (const auto &entry : files_)
+        if (owner_of(entry.first) == &server)
+            own.push_back(entry.first);
+    for (size_t at = 0; at < own.size() && server.bytes > share(); ++at)
+        delete_file(own[at]);
+}
+
+std::string RecordingFiles::next_to_delete() const {
+    const Server *largest = nullptr;
+    for (const auto &entry : servers_)
+        if (!largest || entry.second->bytes > largest->bytes)
+            largest = entry.second.get();
+    std::string oldest_of_largest;
+    for (const auto &entry : files_) {
+        const Server *owner = owner_of(entry.first);
+        if (!owner)
+            return entry.first;  // of an earlier run, or of a server no longer recorded
+        if (owner == largest && oldest_of_largest.empty())
+            oldest_of_largest = entry.first;
+    }
+    return oldest_of_largest;
+}
+
 void RecordingFiles::keep_under_limit() {
-    // Only the files there now: a file opened here in place of one deleted is never deleted in turn.
     for (size_t left = files_.size(); left > 0 && total_bytes_ > max_bytes_ && !files_.empty(); --left) {
-        const std::string name = files_.begin()->first;
-        const std::string path = directory_ + "/" + name;
-        for (auto &entry : servers_) {
-            Server &server = *entry.second;
-            if (server.writer.is_open() && server.writer.path() == path)
-                open_file(entry.first, server, server.map, Clock::now());
-        }
-        const uint64_t size = file_size(path);
-        files_.erase(name);
-        if (::unlink(path.c_str()) == 0 || errno == ENOENT)
-            total_bytes_ -= std::min(total_bytes_, size);
+        const std::string file = next_to_delete();
+        if (file.empty())
+            break;
+        delete_file(file);
     }
 }
 

@@ -2,7 +2,11 @@
 // server sends, byte for byte with its arrival time, in one file per server and map (a new file
 // when the map changes), named by their UTC start time so that names sort by age. The directory is
 // kept under its size limit by a running count of its bytes, the oldest files (by the time in their
-// names) going first. A write error is logged once and ends the recording of that server.
+// names) going first. Each server recorded has its share of the limit (the limit divided among
+// them, at least a kMostShares-th), and only its own oldest files go when it passes it, so that one
+// server sending much cannot delete another's; when the total passes the limit, files of no server
+// recorded now go first, then the oldest of the server holding most. A write error is logged once
+// and ends the recording of that server.
 #pragma once
 
 #include <chrono>
@@ -37,6 +41,8 @@ public:
     using Clock = std::chrono::steady_clock;
     // Records held while a server's map is unknown (its SERVER record comes within seconds).
     static constexpr size_t kHeldRecords = 64;
+    // A server's share is never smaller than this part of the limit.
+    static constexpr size_t kMostShares = 16;
     // Called before each write to the disk; tests make it slow.
     using WriteHook = std::function<void()>;
 
@@ -54,6 +60,8 @@ public:
     // The file a server is being recorded to; "" when none.
     std::string current_file(const std::string &server) const;
     uint64_t total_bytes() const { return total_bytes_; }
+    // What each server recorded now may keep.
+    uint64_t share() const;
     // The recording files in the directory, oldest first.
     std::vector<std::string> files() const { return list(directory_); }
     // The recording files in a directory, oldest first (by the time in their names).
@@ -73,6 +81,7 @@ private:
         std::string map;
         std::vector<Held> held;  // before the first file opens
         bool failed = false;
+        uint64_t bytes = 0;  // of its files in the directory
     };
     struct Older {
         bool operator()(const std::string &a, const std::string &b) const { return older(a, b); }
@@ -83,6 +92,11 @@ private:
     void write(const std::string &name, Server &server, const Held &record);
     void fail(const std::string &name, Server &server, const std::string &error);
     void keep_under_limit();
+    void keep_share(Server &server);
+    // The file to go next when the total is over the limit; "" when none.
+    std::string next_to_delete() const;
+    void delete_file(const std::string &file);
+    Server *owner_of(const std::string &file) const;
     std::string new_path(const std::string &server, const std::string &map) const;
 
     std::string directory_;
@@ -92,6 +106,7 @@ private:
     // The files counted in total_bytes_, oldest first (names within the directory), with their sizes
     // as last known; an open file's grows as it is written.
     std::map<std::string, uint64_t, Older> files_;
+    std::map<std::string, std::string> owners_;  // file -> the server that wrote it in this run
     std::map<std::string, std::unique_ptr<Server>> servers_;
 };
 

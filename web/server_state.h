@@ -21,6 +21,7 @@ public:
     view::State &view() { return view_; }
 
     bool connected = false;
+    bool stale = false;   // connected, but its SERVER record has not come for several periods
     std::string problem;  // why it is not connected, for the page
 
 private:

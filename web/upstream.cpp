@@ -17,6 +17,7 @@ Upstream::Upstream(asio::io_context &io, const ServerAddress &address, size_t ch
       socket_(io),
       retry_timer_(io),
       silence_timer_(io),
+      stale_timer_(io),
       fold_(address, chat_lines),
       state_(fold_.state),
       counters_(fold_.counters),
@@ -27,6 +28,7 @@ Upstream::Upstream(asio::io_context &io, const ServerAddress &address, size_t ch
     pipeline_.set_check(
         [this](const records::Record &record) { return limits_.pass(record, std::chrono::steady_clock::now()); });
     pipeline_.subscribe(&fold_);
+    pipeline_.subscribe(&liveness_);
     if (recorder) {
         recording_ = std::make_unique<RecordingTap>(*recorder, address.name, address.address());
         pipeline_.subscribe(recording_.get());
@@ -41,8 +43,20 @@ void Upstream::stop() {
     resolver_.cancel();
     retry_timer_.cancel();
     silence_timer_.cancel();
+    stale_timer_.cancel();
     error_code ignored;
     socket_.close(ignored);
+}
+
+void Upstream::arm_stale(std::chrono::steady_clock::time_point now) {
+    state_.stale = now >= liveness_.stale_at();
+    stale_timer_.expires_at(liveness_.stale_at());
+    stale_timer_.async_wait([self = shared_from_this()](error_code error) {
+        if (error || self->stopped_ || !self->state_.connected)
+            return;
+        self->state_.stale = true;
+        self->tell();
+    });
 }
 
 void Upstream::tell() {
@@ -92,6 +106,8 @@ void Upstream::connected() {
     pipeline_.new_connection();
     state_.connected = true;
     state_.problem.clear();
+    liveness_.link_up(std::chrono::steady_clock::now());
+    arm_stale(std::chrono::steady_clock::now());
     if (!flapping_)
         log_connected("");
     // The server record comes by itself every few seconds; asking gets the page a map at once.
@@ -122,6 +138,7 @@ void Upstream::received(size_t size) {
     }
     if (folded > 0) {
         const auto now = std::chrono::steady_clock::now();
+        arm_stale(now);
         backoff_.link_up(now);
         if (flapping_ && backoff_.steady(now)) {
             flapping_ = false;
@@ -139,8 +156,10 @@ void Upstream::drop(const std::string &reason) {
     error_code ignored;
     socket_.close(ignored);
     silence_timer_.cancel();
+    stale_timer_.cancel();
     const bool was_connected = state_.connected;
     state_.connected = false;
+    state_.stale = false;
     state_.problem = reason;
     const auto now = std::chrono::steady_clock::now();
     // A link that fell before it was steady is one state, "failing", however often it comes back:

@@ -14,6 +14,7 @@
 #include "web/limits_check.h"
 #include "web/record_pipeline.h"
 #include "web/recorder.h"
+#include "web/report_liveness.h"
 #include "web/server_fold.h"
 #include "web/source.h"
 
@@ -45,6 +46,8 @@ private:
     void drop(const std::string &reason);
     void retry();
     void arm_silence(std::chrono::seconds limit);
+    // Marks the state stale when no SERVER record has come by the time its period says.
+    void arm_stale(std::chrono::steady_clock::time_point now);
     void tell();
     void log_connected(const char *how);
 
@@ -52,12 +55,14 @@ private:
     boost::asio::ip::tcp::socket socket_;
     boost::asio::steady_timer retry_timer_;
     boost::asio::steady_timer silence_timer_;
+    boost::asio::steady_timer stale_timer_;
     std::array<char, 65536> buffer_;
     ServerFold fold_;
     ServerState &state_;      // fold_'s
     LinkCounters &counters_;  // fold_'s
     std::unique_ptr<RecordingTap> recording_;
     LimitsCheck limits_;
+    ReportLiveness liveness_;
     RecordPipeline pipeline_;
     Listener listener_;
     Backoff backoff_;

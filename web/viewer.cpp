@@ -55,6 +55,9 @@ void Viewer::run(beast::http::request<beast::http::empty_body> request) {
     socket_.read_message_max(kLongestMessage);
     socket_.text(true);
     socket_.auto_fragment(false);  // a state is one frame
+    error_code ignored;            // without it the kernel's own size: a page that never reads holds megabytes
+    beast::get_lowest_layer(socket_).socket().set_option(boost::asio::socket_base::send_buffer_size(kSendBuffer),
+                                                         ignored);
     socket_.async_accept(request, [self = shared_from_this()](error_code error) {
         if (error)
             return;
@@ -100,16 +103,32 @@ void Viewer::take(const std::string &text) {
 }
 
 void Viewer::push_list(Message message) { push(list_, std::move(message)); }
-void Viewer::push_state(Message message) { push(state_, std::move(message)); }
+void Viewer::push_state(Message message) {
+    if (open_ && message && writing_)
+        ++states_behind_;
+    push(state_, std::move(message));
+}
 
-void Viewer::push(Message &slot, Message message) {
-    if (!open_ || !message)
-        return;
-    if (writing_ && std::chrono::steady_clock::now() - write_started_ > kLongestStall) {
+bool Viewer::cut_off_when_behind() {
+    if (!writing_)
+        return false;
+    const auto waited = std::chrono::steady_clock::now() - write_started_;
+    if (waited > kLongestStall)
         std::fprintf(stderr, "orlex_web: a viewer took nothing for %lld s; cut off\n",
                      static_cast<long long>(kLongestStall.count()));
-        return close_now();
-    }
+    else if (waited > kBehindStall && states_behind_ > kMostStatesBehind)
+        std::fprintf(stderr, "orlex_web: a viewer took nothing for %lld s while %zu newer states came; cut off\n",
+                     static_cast<long long>(kBehindStall.count()), states_behind_);
+    else
+        return false;
+    abandoned_ = true;
+    close_now();
+    return true;
+}
+
+void Viewer::push(Message &slot, Message message) {
+    if (!open_ || !message || cut_off_when_behind())
+        return;
     slot = std::move(message);
     if (!writing_)
         write_next();
@@ -122,6 +141,7 @@ void Viewer::write_next() {
     writing_ = std::move(next);
     next = nullptr;
     write_started_ = std::chrono::steady_clock::now();
+    states_behind_ = 0;
     socket_.async_write(boost::asio::buffer(*writing_), [self = shared_from_this()](error_code error, size_t) {
         self->writing_ = nullptr;
         if (error) {
@@ -141,10 +161,13 @@ void Viewer::close_now() {
     boost::asio::post(socket_.get_executor(), [self = shared_from_this()] { self->close_socket(); });
 }
 
-// Closed at the socket: a close frame would wait behind the writes that do not drain.
+// Closed at the socket: a close frame would wait behind the writes that do not drain. A page cut
+// off is reset, so that the kernel does not go on holding what it would never take.
 void Viewer::close_socket() {
     gateway_.remove_viewer(this);
     error_code ignored;
+    if (abandoned_)
+        beast::get_lowest_layer(socket_).socket().set_option(boost::asio::socket_base::linger(true, 0), ignored);
     beast::get_lowest_layer(socket_).socket().close(ignored);
 }
 

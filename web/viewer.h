@@ -1,7 +1,9 @@
 // One page's WebSocket: the server list and the chosen server's state pushed as they change. Each
 // push is a whole state, so a newer one replaces the one waiting: a slow page gets fewer states,
-// never an older one, and holds at most three. A page whose socket has taken nothing for
-// kLongestStall while newer states wait is cut off. The page only chooses what to watch.
+// never an older one, and holds at most three. Its socket's kernel buffer is kept small, so that a
+// page that never reads holds a few tens of kB there too. A page whose socket has taken nothing for
+// kLongestStall, or for kBehindStall while more than kMostStatesBehind newer states came, is cut off. The page only
+// chooses what to watch.
 #pragma once
 
 #include <boost/beast/core/flat_buffer.hpp>
@@ -24,6 +26,13 @@ class Gateway;
 class Viewer final : public std::enable_shared_from_this<Viewer>, public Closable {
 public:
     static constexpr std::chrono::seconds kLongestStall{10};
+    // A page that has taken no state for seconds while many newer ones came stays behind; the
+    // time keeps a page that reads from being cut off by a server flooding it with states.
+    static constexpr size_t kMostStatesBehind = 8;
+    static constexpr std::chrono::seconds kBehindStall{3};
+    // Asked of the kernel for each viewer's socket (Linux doubles it for its bookkeeping): a state
+    // in flight, some 150 kB/s to a page across the world: several states a second.
+    static constexpr int kSendBuffer = 16 * 1024;
     static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"} or a replay control
 
     // `slot` is its place among its client's WebSockets, given back as it ends.
@@ -44,6 +53,8 @@ private:
     void read();
     void take(const std::string &text);
     void push(Message &slot, Message message);
+    // True when it was cut off for taking too little.
+    bool cut_off_when_behind();
     void write_next();
     void close_socket();
 
@@ -54,8 +65,10 @@ private:
     Message list_, state_;  // waiting to be written, newest only
     Message writing_;       // held until its write completes
     std::chrono::steady_clock::time_point write_started_;
+    size_t states_behind_ = 0;  // states pushed since the write waiting began
     bool open_ = false;
     bool closing_ = false;
+    bool abandoned_ = false;  // cut off for taking too little
     ClientLimits::Slot slot_;
 };
 

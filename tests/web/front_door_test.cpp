@@ -187,19 +187,25 @@ TEST(WebFrontDoor, OneAddressAtItsShareLeavesAnotherAddressServedAtOnce) {
     EXPECT_TRUE(gateway.process().running());
 }
 
+// A request and a WebSocket handshake, both trickled at once: each is cut at its deadline.
 TEST(WebFrontDoor, AHeaderTrickledByteByByteIsCutAtItsDeadlineTokenOrNot) {
     Gateway gateway(with(unreachable_server(), {"--token", "k3y"}));
     ASSERT_GT(gateway.port(), 0);
-    Client slow(gateway.port(), "127.0.0.2");
+    Client slow(gateway.port(), "127.0.0.2"), slow_page(gateway.port(), "127.0.0.2");
     const std::string request = "GET /api/servers HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + std::string(400, 'a');
+    const std::string handshake = upgrade("Authorization: Bearer k3y\r\nX-Slow: " + std::string(400, 'a') + "\r\n");
     const Clock::time_point start = Clock::now();
-    bool cut = false;
-    for (size_t at = 0; at < request.size() && !cut; ++at)
-        cut = !slow.send(request.substr(at, 1)) || slow.closed_by_gateway(100);
+    bool cut = false, page_cut = false;
+    for (size_t at = 0; at < request.size() && !(cut && page_cut); ++at) {
+        cut = cut || !slow.send(request.substr(at, 1)) || slow.closed_by_gateway(50);
+        page_cut = page_cut || !slow_page.send(handshake.substr(at, 1)) || slow_page.closed_by_gateway(50);
+    }
     // The deadline is 10 s from the first byte; the whole trickle would take 40 s.
     EXPECT_TRUE(cut);
+    EXPECT_TRUE(page_cut);
     EXPECT_LT(ms_since(start), 20000);
     EXPECT_EQ(slow.status(0), 0);
+    EXPECT_EQ(slow_page.status(0), 0) << "the upgrade was answered";
 }
 
 TEST(WebFrontDoor, OnlyATrustedProxyNamesTheClientBehindIt) {

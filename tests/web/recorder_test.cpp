@@ -17,6 +17,7 @@
 #include "client/sample_records.h"
 #include "recording/reader.h"
 #include "stream/records.h"
+#include "web/rate_window.h"
 #include "web/recorder.h"
 #include "web/recording_files.h"
 #include "web/replay_timeline.h"
@@ -128,6 +129,59 @@ TEST(Recorder, KeepsTheDirectoryUnderItsLimitDeletingTheOldestFirst) {
         total += read_back(path).data.size();
     EXPECT_LE(total, limit);
     EXPECT_NE(recorder.current_file("alpha"), "");
+}
+
+// Two servers share the limit: the one sending much loses only its own oldest files, the other's
+// recording stays whole; a file of an earlier run goes before either's.
+TEST(RecordingFiles, EachServerKeepsItsShareAndFilesOfEarlierRunsGoFirst) {
+    const std::string directory = fresh_directory();
+    {
+        web::RecordingFiles earlier(directory, 1 << 20);
+        std::string error;
+        ASSERT_TRUE(earlier.prepare(&error)) << error;
+        add(earlier, "old", samples::server("de_old"), Clock::now());
+        for (int count = 0; count < 8; ++count)
+            add(earlier, "old", samples::say(std::string(3000, 'o')), Clock::now());
+    }
+    const uint64_t limit = 40000;
+    web::RecordingFiles recorder(directory, limit);
+    std::string error;
+    ASSERT_TRUE(recorder.prepare(&error)) << error;
+    const std::string old_file = recorder.files().front();
+    add(recorder, "fine", samples::server("de_fine"), Clock::now());
+    add(recorder, "fine", samples::players({"Ann", "Bo"}), Clock::now());
+    const std::string fine_file = recorder.current_file("fine");
+    const std::string line(3000, 'x');
+    for (int map = 0; map < 20; ++map) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));  // names differ by their times
+        add(recorder, "flood", samples::server("de_flood" + std::to_string(map)), Clock::now());
+        for (int count = 0; count < 3; ++count)
+            add(recorder, "flood", samples::say(line), Clock::now());
+    }
+    EXPECT_EQ(recorder.share(), limit / 2);
+    EXPECT_EQ(access(old_file.c_str(), F_OK), -1);
+    EXPECT_EQ(recorder.current_file("fine"), fine_file);
+    ASSERT_EQ(access(fine_file.c_str(), F_OK), 0);
+    EXPECT_EQ(read_back(fine_file).entries.size(), 2u);
+    uint64_t flood_bytes = 0;
+    for (const std::string &path : recorder.files())
+        if (path.find("_flood_") != std::string::npos)
+            flood_bytes += read_back(path).data.size();
+    EXPECT_LE(flood_bytes, limit / 2);
+    EXPECT_LE(recorder.total_bytes(), limit);
+}
+
+TEST(RateWindow, BytesASecondOverTheLastFiveSeconds) {
+    web::RateWindow window;
+    const Clock::time_point start = Clock::time_point() + std::chrono::hours(1);
+    window.add(5000, start);
+    window.add(5000, start + std::chrono::milliseconds(900));
+    EXPECT_DOUBLE_EQ(window.rate(start), 2000);
+    window.add(10000, start + std::chrono::seconds(4));
+    EXPECT_DOUBLE_EQ(window.rate(start + std::chrono::seconds(4)), 4000);
+    EXPECT_DOUBLE_EQ(window.rate(start + std::chrono::seconds(5)), 2000);  // the first second gone
+    EXPECT_DOUBLE_EQ(window.rate(start + std::chrono::seconds(3)), 2000);  // a clock gone back changes nothing
+    EXPECT_DOUBLE_EQ(window.rate(start + std::chrono::seconds(60)), 0);
 }
 
 // A file-size limit stands in for a full disk: logged once, that server's recording stops, and

@@ -43,7 +43,8 @@ TEST(StateJson, RendersAKnownStateExactly) {
                samples::server_say("restart") + samples::say("Ann: bye") + "garbage\n\n");
     state.state.connected = true;
     EXPECT_EQ(web::detail_text(state),
-              "{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":true,\"problem\":\"\",\"records\":8,"
+              "{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":true,\"stale\":false,\"problem\":\"\","
+              "\"records\":8,"
               "\"malformed\":1,\"reconnects\":0,"
               "\"server\":{\"game\":\"cstrike\",\"map\":\"de_dust2\",\"host_name\":\"Friday night\",\"max_players\":32,"
               "\"uptime\":3725,\"time_left\":755,\"world\":{\"x\":4000,\"y\":1000},"
@@ -61,7 +62,8 @@ TEST(StateJson, RendersAKnownStateExactly) {
               "\"results\":[],\"players\":{},\"events\":[]},"
               "\"over_limits\":false,\"records_over_limits\":0}");
     EXPECT_EQ(web::servers_text({&state}),
-              "{\"servers\":[{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":true,\"problem\":\"\","
+              "{\"servers\":[{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":true,\"stale\":false,"
+              "\"problem\":\"\","
               "\"host_name\":\"Friday night\",\"game\":\"cstrike\",\"map\":\"de_dust2\",\"players\":2,"
               "\"max_players\":32,\"time_left\":755,\"over_limits\":false,\"records_over_limits\":0}]}");
 }
@@ -71,7 +73,8 @@ TEST(StateJson, BeforeAnyRecordAndWithoutATimeLimit) {
     empty.state.problem = "Connection refused";
     EXPECT_EQ(web::servers_text({&empty}),
               "{\"servers\":[{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":false,"
-              "\"problem\":\"Connection refused\",\"host_name\":\"\",\"game\":\"\",\"map\":\"\",\"players\":0,"
+              "\"stale\":false,\"problem\":\"Connection "
+              "refused\",\"host_name\":\"\",\"game\":\"\",\"map\":\"\",\"players\":0,"
               "\"max_players\":0,\"time_left\":null,\"over_limits\":false,\"records_over_limits\":0}]}");
     EXPECT_NE(web::detail_text(empty).find("\"server\":null,\"players\":[],\"objectives\":[],\"chat\":[]"),
               std::string::npos);

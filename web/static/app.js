@@ -127,6 +127,8 @@ function follow(userId) {
 
 // A hostile or broken server: its records over what a genuine plug-in sends are dropped.
 const OVER_LIMITS = "sends records over the limits";
+// Connected, but its report cycle has stopped: the map and time left shown are old.
+const STALE = "stale: no server report for three of its periods";
 
 function renderServers() {
   const list = $("server-list");
@@ -140,6 +142,7 @@ function renderServers() {
       : server.problem;
     item.append(element("div", sub, "sub"));
     if (server.over_limits) item.append(element("div", OVER_LIMITS, "sub over-limits"));
+    if (server.stale) item.append(element("div", STALE, "sub stale"));
     item.onclick = () => choose(server.name);
     list.append(item);
   }
@@ -150,6 +153,7 @@ function renderHeading(state) {
   $("host-name").textContent = server ? server.host_name || state.name : state.name;
   const facts = [state.connected ? "connected" : `disconnected (${state.problem})`, state.address];
   if (state.over_limits) facts.push(OVER_LIMITS);
+  if (state.stale) facts.push(STALE);
   if (server) facts.push(`${server.map} (${server.game})`, `up ${duration(server.uptime)}`,
                          `time left ${duration(server.time_left)}`,
                          `${state.players.length}/${server.max_players} players`);
