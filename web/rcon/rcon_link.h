@@ -4,6 +4,7 @@
 #pragma once
 
 #include <boost/asio/io_context.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <functional>
 #include <map>
 #include <memory>
@@ -34,9 +35,11 @@ public:
     Links &operator=(const Links &) = delete;
 
     void configure(const std::vector<web::ServerAddress> &servers);  // on start and each reload
-    void set_game_port(const std::string &server, int port);       // from its SERVER record
-    LinkState state(const std::string &server) const;               // unknown server: no_password
+    void set_game_port(const std::string &server, int port);         // from its SERVER record
+    LinkState state(const std::string &server) const;                // unknown server: no_password
     // Queues one console line (already checked by the caller); `done` runs on the loop, once.
+    // A link that is not ready answers at once with why (no password: `stopped`); so does one whose
+    // address is not known yet, and a line too long for one request (the engine would drop it).
     void send(const std::string &server, std::string command, std::function<void(Answer)> done);
 
 private:
@@ -44,7 +47,7 @@ private:
 
     boost::asio::io_context &io_;
     std::map<std::string, std::shared_ptr<ServerLink>> links_;
-    std::shared_ptr<struct FileCheckTimer> file_timer_;
+    boost::asio::steady_timer file_timer_;
 };
 
 }  // namespace web::rcon
