@@ -44,7 +44,8 @@ Gateway::Gateway(boost::asio::io_context &io, const Options &options, RecordingF
       options_(options),
       registry_([this] { list_changed(); }),
       before_write_(std::move(before_write)),
-      list_timer_(io) {}
+      list_timer_(io),
+      rcon_(io) {}
 
 bool Gateway::start(std::string *error) {
     if (!options_.record_dir.empty()) {
@@ -81,6 +82,8 @@ void Gateway::stop() {
     if (config_)
         config_->stop();
     registry_.clear();
+    watched_.clear();
+    configure_rcon();
     viewers_.clear();
     for (Closable *connection : std::vector<Closable *>(connections_.begin(), connections_.end()))
         connection->close_now();
@@ -115,9 +118,19 @@ bool Gateway::watch(const ServerAddress &address) {
     if (registry_.has(address.name))
         return false;
     const std::string name = address.name;
-    return registry_.add(name,
-                         std::make_shared<Upstream>(
-                             io_, address, options_.chat_lines, [this, name] { changed(name); }, recorder_.get()));
+    if (!registry_.add(name, std::make_shared<Upstream>(
+                                 io_, address, options_.chat_lines, [this, name] { changed(name); }, recorder_.get())))
+        return false;
+    watched_[name] = address;
+    configure_rcon();
+    return true;
+}
+
+void Gateway::configure_rcon() {
+    std::vector<ServerAddress> servers;
+    for (const auto &entry : watched_)
+        servers.push_back(entry.second);
+    rcon_.configure(servers);
 }
 
 bool Gateway::add_replay(const std::string &path, std::string *error) {
@@ -156,11 +169,15 @@ void Gateway::unwatch(const std::string &name) {
     state_messages_.erase(name);
     if (recorder_)
         recorder_->forget(name);
+    if (watched_.erase(name))
+        configure_rcon();
 }
 
 // A state is pushed as soon as its records are folded: one rendering for every viewer of it.
 void Gateway::changed(const std::string &name) {
     state_messages_.erase(name);
+    if (const Source *source = watched_.count(name) ? registry_.find(name) : nullptr)
+        rcon_.set_game_port(name, source->fold().state.view().server.game_port);
     std::shared_ptr<const std::string> message;
     for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot()) {
         if (viewer->watching() != name)

@@ -14,6 +14,7 @@
 #include "web/closable.h"
 #include "web/config_watcher.h"
 #include "web/options.h"
+#include "web/rcon/rcon_link.h"
 #include "web/recorder.h"
 #include "web/server_registry.h"
 #include "web/viewer_hub.h"
@@ -66,7 +67,11 @@ public:
     void opened(Closable *connection) { connections_.insert(connection); }
     void closed(Closable *connection) { connections_.erase(connection); }
 
+    // The remote console of each watched server.
+    rcon::Links &rcon() { return rcon_; }
+
 private:
+    void configure_rcon();
     bool watch(const ServerAddress &address);
     bool add_replay(const std::string &path, std::string *error);
     void unwatch(const std::string &name);
@@ -86,6 +91,8 @@ private:
     boost::asio::steady_timer list_timer_;
     bool list_push_due_ = false;
     std::set<Closable *> connections_;
+    std::map<std::string, ServerAddress> watched_;  // what the rcon links are made from
+    rcon::Links rcon_;
 };
 
 }  // namespace web

@@ -28,7 +28,7 @@ const char *describe(LinkState state) {
     return "";
 }
 
-Links::Links(boost::asio::io_context &io) : io_(io), file_timer_(io) { watch_password_files(); }
+Links::Links(boost::asio::io_context &io) : io_(io), file_timer_(io) {}
 
 Links::~Links() {
     file_timer_.cancel();
@@ -53,6 +53,8 @@ void Links::configure(const std::vector<web::ServerAddress> &servers) {
         entry->second->close();
         entry = links_.erase(entry);
     }
+    if (!links_.empty() && !watching_files_)
+        watch_password_files();
 }
 
 void Links::set_game_port(const std::string &server, int port) {
@@ -76,10 +78,15 @@ void Links::send(const std::string &server, std::string command, std::function<v
     });
 }
 
+// Only while there are links: with none, nothing keeps the loop running.
 void Links::watch_password_files() {
+    watching_files_ = true;
     file_timer_.expires_after(FILE_CHECK);
     file_timer_.async_wait([this](const boost::system::error_code &error) {
         if (error)
+            return;
+        watching_files_ = !links_.empty();
+        if (!watching_files_)
             return;
         for (auto &entry : links_)
             entry.second->check_password_file();

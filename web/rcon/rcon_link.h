@@ -48,6 +48,7 @@ private:
     boost::asio::io_context &io_;
     std::map<std::string, std::shared_ptr<ServerLink>> links_;
     boost::asio::steady_timer file_timer_;
+    bool watching_files_ = false;
 };
 
 }  // namespace web::rcon
