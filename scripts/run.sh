@@ -5,7 +5,8 @@
 # free one) moves the dashboard; HOSTPORT (default 27015) is the game port, the plug-in's is 13000 above;
 # WEB_RECORD=DIR records what it shows into DIR (orlex_web --record; replay with orlex_web --replay FILE).
 # The plug-in listens on 127.0.0.1 only: --set orlex_mm_ip=0 among the options opens it to every interface.
-# BUILD_DIR (default ./build) is the build folder whose programs run.
+# BUILD_DIR (default ./build) is the build folder whose programs run. The simulated server's rcon
+# password is in BUILD_DIR/rcon_password (made at the first run), which orlex_web reads too.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-./build}
@@ -19,9 +20,18 @@ done
 [ "$given" = yes ] || args=(--hostport "$hostport" "${args[@]}")
 args=(--set orlex_mm_ip=127.0.0.1 "${args[@]}")
 
+# The remote console's password: made once, readable by this user only, and never on a command line.
+password_file="$(cd "$build" && pwd)/rcon_password"
+if [ ! -s "$password_file" ]; then
+  (umask 077 && head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n' > "$password_file" && echo >> "$password_file")
+fi
+servers="$build"/orlex_web.servers
+echo "simulated 127.0.0.1:$((hostport + 13000)) rcon-password-file=$password_file" > "$servers"
+args=(--rcon-password-file "$password_file" "${args[@]}")
+
 record=()
 [ -n "${WEB_RECORD:-}" ] && record=(--record "$WEB_RECORD")
-"$build"/orlex_web --server "simulated=127.0.0.1:$((hostport + 13000))" --listen "$listen" "${record[@]}" \
+"$build"/orlex_web --config "$servers" --listen "$listen" "${record[@]}" \
   > "$build"/orlex_web.log 2>&1 &
 web=$!
 trap 'kill "$web" 2>/dev/null; wait "$web" 2>/dev/null' EXIT
