@@ -30,10 +30,14 @@ const char *describe(LinkState state) {
 
 Links::Links(boost::asio::io_context &io) : io_(io), file_timer_(io) {}
 
+// Whatever waits is answered `stopped`; at the end of the program, a failure to say so is no matter.
 Links::~Links() {
-    file_timer_.cancel();
-    for (auto &entry : links_)
-        entry.second->close();
+    try {
+        file_timer_.cancel();
+        for (auto &entry : links_)
+            entry.second->close();
+    } catch (...) {
+    }
 }
 
 void Links::configure(const std::vector<web::ServerAddress> &servers) {
