@@ -93,6 +93,7 @@ private:
     bool game_connects(edict_t *player);
     bool banned(edict_t *player);
     void death_message_extras(int victim, bool headshot);
+    static int map_crc(const std::string &map);
 
     ServerOptions options_;
     Engine engine_;

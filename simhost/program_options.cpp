@@ -98,6 +98,10 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
                    "set rcon_password to the first line of this file (kept off the command line)")
         ->type_name("FILE")
         ->check(CLI::ExistingFile);
+    app.add_option("--exec", options->commands,
+                   "a console command run before the first map loads, e.g. \"logaddress_add 127.0.0.1 27500\" "
+                   "(repeatable)")
+        ->allow_extra_args(false);
     app.add_flag("--log", options->log, "print the server log");
     app.add_flag("--quiet", options->quiet, "print nothing but errors");
     try {

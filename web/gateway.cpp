@@ -54,6 +54,16 @@ bool Gateway::start(std::string *error) {
         if (!recorder_->prepare(error))
             return false;
     }
+    if (!options_.log_listen.empty()) {
+        log_receiver_ = std::make_unique<log::LogReceiver>(
+            io_, [this](const std::string &name, const std::string &text) { take_log(name, text); },
+            [this](const std::string &name) {
+                if (Source *source = registry_.find(name); source && source->log_fold())
+                    ++source->log_fold()->counters.log_malformed;
+            });
+        if (!log_receiver_->start(options_.log_listen, error))
+            return false;
+    }
     for (const ServerAddress &server : options_.servers)
         watch(server);
     if (!options_.config_path.empty()) {
@@ -81,6 +91,8 @@ bool Gateway::start(std::string *error) {
 void Gateway::stop() {
     if (config_)
         config_->stop();
+    if (log_receiver_)
+        log_receiver_->stop();
     registry_.clear();
     watched_.clear();
     configure_rcon();
@@ -123,6 +135,8 @@ bool Gateway::watch(const ServerAddress &address) {
         return false;
     watched_[name] = address;
     configure_rcon();
+    if (log_receiver_)
+        log_receiver_->watch(address);
     return true;
 }
 
@@ -131,6 +145,15 @@ void Gateway::configure_rcon() {
     for (const auto &entry : watched_)
         servers.push_back(entry.second);
     rcon_.configure(servers);
+}
+
+void Gateway::take_log(const std::string &name, const std::string &text) {
+    Source *source = registry_.find(name);
+    ServerFold *fold = source ? source->log_fold() : nullptr;
+    if (!fold)
+        return;
+    fold->take_log(text);
+    changed(name);
 }
 
 bool Gateway::add_replay(const std::string &path, std::string *error) {
@@ -166,6 +189,8 @@ void Gateway::control_replay(const std::string &name, const ReplayControl &contr
 void Gateway::unwatch(const std::string &name) {
     if (!registry_.remove(name))
         return;
+    if (log_receiver_)
+        log_receiver_->forget(name);
     state_messages_.erase(name);
     if (recorder_)
         recorder_->forget(name);

@@ -10,6 +10,7 @@
 #include "web/access.h"
 #include "web/gateway.h"
 #include "web/handshake.h"
+#include "web/log/event_json.h"
 #include "web/metrics.h"
 #include "web/options.h"
 #include "web/state_json.h"
@@ -72,12 +73,34 @@ bool same_origin(const Request &request) {
     return false;
 }
 
+// ?since=SEQ: a decimal number; absent or unreadable, every kept event.
+uint64_t since_seq(std::string_view target) {
+    std::string since;
+    if (!query_value(target, "since", &since) || since.empty() || since.size() > 19)
+        return 0;
+    uint64_t seq = 0;
+    for (char c : since) {
+        if (c < '0' || c > '9')
+            return 0;
+        seq = seq * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return seq;
+}
+
 std::shared_ptr<Response> api(const Request &request, std::string_view path, Gateway &gateway) {
     if (path == "/api/servers" || path == "/api/servers/")
         return json(request, http::status::ok, servers_text(gateway.servers()));
-    const Source *server = gateway.find(std::string(path.substr(sizeof(kApiPrefix) - 1)));
+    std::string_view name = path.substr(sizeof(kApiPrefix) - 1);
+    const std::string_view events_suffix = "/events";
+    const bool events =
+        name.size() > events_suffix.size() && name.substr(name.size() - events_suffix.size()) == events_suffix;
+    if (events)
+        name.remove_suffix(events_suffix.size());
+    const Source *server = gateway.find(std::string(name));
     if (!server)
         return json(request, http::status::not_found, "{\"error\":\"no such server\"}");
+    if (events)
+        return json(request, http::status::ok, log::events_text(server->fold().events, since_seq(request.target())));
     return json(request, http::status::ok, detail_text(*server));
 }
 
@@ -215,7 +238,8 @@ void HttpSession::answer() {
     if (path == "/api/servers" || path.substr(0, sizeof(kApiPrefix) - 1) == kApiPrefix)
         answer = api(request, path, gateway_);
     else if (path == "/metrics")
-        answer = response(request, http::status::ok, kMetricsContentType, metrics_text(gateway_.live_servers()));
+        answer = response(request, http::status::ok, kMetricsContentType,
+                          metrics_text(gateway_.live_servers()) + gateway_.log_metrics());
     else if (const StaticFile *file = find_static_file(std::string(path)))
         answer = static_file(request, *file);
     else

@@ -24,6 +24,7 @@ struct Options {
     size_t websockets_per_address = 16;        // open WebSockets one client address may hold
     std::vector<std::string> trusted_proxies;  // their X-Forwarded-For names the client
     std::vector<std::string> allowed_hosts;    // more Host names served without a token, lower case
+    std::string log_listen;                    // --log-listen ADDR:PORT: the servers' logs over UDP
 };
 
 struct ParseResult {
