@@ -8,7 +8,8 @@
 # ALERTS=FILE gives orlex_web that alerts file; ALERTS=demo writes one whose rules (an admin call in
 # chat, the server down 10 s) post to a local receiver started here, which prints what it gets.
 # LOGPORT (default the plug-in's port + 1) is where the gateway takes the server's log.
-# BUILD_DIR (default ./build) is the build folder whose programs run.
+# BUILD_DIR (default ./build) is the build folder whose programs run. The simulated server's rcon
+# password is in BUILD_DIR/rcon_password (made at the first run), which orlex_web reads too.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-./build}
@@ -21,6 +22,15 @@ for ((i = 0; i < ${#args[@]}; i++)); do
 done
 [ "$given" = yes ] || args=(--hostport "$hostport" "${args[@]}")
 args=(--set orlex_mm_ip=127.0.0.1 "${args[@]}")
+
+# The remote console's password: made once, readable by this user only, and never on a command line.
+password_file="$(cd "$build" && pwd)/rcon_password"
+if [ ! -s "$password_file" ]; then
+  (umask 077 && head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n' > "$password_file" && echo >> "$password_file")
+fi
+servers="$build"/orlex_web.servers
+echo "simulated 127.0.0.1:$((hostport + 13000)) rcon-password-file=$password_file" > "$servers"
+args=(--rcon-password-file "$password_file" "${args[@]}")
 
 record=()
 [ -n "${WEB_RECORD:-}" ] && record=(--record "$WEB_RECORD")
@@ -44,7 +54,7 @@ fi
 # The server's log goes to the gateway too, as an operator's logaddress_add sends it.
 logport=${LOGPORT:-$((hostport + 13001))}
 args=(--exec "logaddress_add 127.0.0.1 $logport" "${args[@]}")
-"$build"/orlex_web --server "simulated=127.0.0.1:$((hostport + 13000))" --listen "$listen" "${record[@]}" "${alerts[@]}" \
+"$build"/orlex_web --config "$servers" --listen "$listen" "${record[@]}" "${alerts[@]}" \
   --log-listen "127.0.0.1:$logport" \
   > "$build"/orlex_web.log 2>&1 &
 web=$!

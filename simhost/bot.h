@@ -23,9 +23,10 @@ struct Bot {
     bool has_goal = false;
     Point goal;
     float speed = 220.0f;
+    bool gone = false;  // kicked, or refused when joining again: out of the match for good
 };
 
-inline bool alive(const Bot &bot) { return bot.edict->v.deadflag == DEAD_NO; }
+inline bool alive(const Bot &bot) { return !bot.gone && bot.edict->v.deadflag == DEAD_NO; }
 inline Point position(const Bot &bot) { return origin_of(bot.edict); }
 
 }  // namespace simhost

@@ -24,7 +24,7 @@ void schedule_first_chat(MatchState &state, Bot &bot) { next_chat_in(state, bot,
 
 void chat(MatchState &state) {
     for (Bot &bot : state.bots) {
-        if (bot.fake || state.clock < bot.next_chat)
+        if (bot.fake || bot.gone || state.clock < bot.next_chat)
             continue;
         if (state.game.teams && state.random.chance(0.4))
             state.server.say_team(bot.edict, pick(state.random, TO_TEAM));

@@ -18,6 +18,8 @@ void face(entvars_t &vars, float yaw) {
 }  // namespace
 
 void spawn_bot(MatchState &state, Bot &bot) {
+    if (bot.gone)
+        return;
     entvars_t &vars = bot.edict->v;
     const std::vector<Weapon> &weapons = state.game.sides[bot.side].weapons;
     const Point at = spawn_point(state, bot.side);

@@ -5,6 +5,8 @@ namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
+}  // namespace
+
 std::vector<std::string> split_words(const std::string &command) {
     std::vector<std::string> words;
     size_t position = 0;
@@ -24,8 +26,6 @@ std::vector<std::string> split_words(const std::string &command) {
     }
     return words;
 }
-
-}  // namespace
 
 std::vector<std::vector<std::string>> split_commands(const std::string &text) {
     std::vector<std::vector<std::string>> commands;

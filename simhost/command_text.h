@@ -7,6 +7,10 @@
 
 namespace simhost {
 
+// One command's words: blanks separate them, quotes hold one together (an unbalanced quote runs
+// to the end).
+std::vector<std::string> split_words(const std::string &command);
+
 // Each command as its words; commands without words are left out.
 std::vector<std::vector<std::string>> split_commands(const std::string &text);
 

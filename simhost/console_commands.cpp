@@ -1,5 +1,6 @@
 #include "simhost/console_commands.h"
 
+#include "simhost/admin_commands.h"
 #include "simhost/game_folder.h"
 #include "simhost/heap_in_use.h"
 
@@ -33,30 +34,42 @@ std::string player_line(const edict_t *player, const PlayerInfo &info, int slot,
     return line;
 }
 
-ConsoleOutcome change_level(GameServer &server, Match *match, const std::string &map, std::FILE *out) {
-    if (map.empty() || !match) {
-        std::fputs(match ? "usage: changelevel MAP\n" : "changelevel: no match is being played\n", out);
-        return ConsoleOutcome::done;
-    }
-    if (!match->change_level(map))
-        std::fprintf(out, "changelevel: no map %s\n", map.c_str());
+void change_level(GameServer &server, Match *match, const std::string &map, std::string *out) {
+    if (map.empty() || !match)
+        *out += match ? "usage: changelevel MAP\n" : "changelevel: no match is being played\n";
+    else if (!match->change_level(map))
+        *out += "changelevel: no map " + map + "\n";
     else
-        std::fprintf(out, "changelevel: now playing %s\n", server.map().c_str());
-    return ConsoleOutcome::done;
+        *out += "changelevel: now playing " + server.map() + "\n";
+}
+
+void show_heap(std::string *out) {
+    const long long bytes = heap_in_use();
+    *out += bytes < 0 ? std::string("heap: not known on this system\n")
+                      : "heap in use: " + std::to_string(bytes) + " bytes\n";
+}
+
+// NAME "" sets the text empty; NAME alone shows it.
+void show_or_set(GameServer &server, cvar_t *variable, const std::string &name, const std::string &argument,
+                 std::string *out) {
+    if (argument.empty())
+        *out += "\"" + name + "\" is \"" + (variable->string ? variable->string : "") + "\"\n";
+    else
+        server.engine().cvars().set(name, unquote(argument));
 }
 
 // Files that exec each other stop at this depth, as an engine's command buffer would.
 const int DEEPEST_EXEC = 16;
 
-ConsoleOutcome exec_file(GameServer &server, const std::string &name, std::FILE *out, Match *match) {
+ConsoleOutcome exec_file(GameServer &server, const std::string &name, std::string *out, Match *match) {
     static int depth = 0;
     std::string text;
     if (name.empty()) {
-        std::fputs("usage: exec FILE (relative to the game folder)\n", out);
+        *out += "usage: exec FILE (relative to the game folder)\n";
         return ConsoleOutcome::done;
     }
     if (depth >= DEEPEST_EXEC || !read_game_file(server.engine().config().game_folder, name, &text)) {
-        std::fprintf(out, "couldn't exec %s\n", name.c_str());
+        *out += "couldn't exec " + name + "\n";
         return ConsoleOutcome::done;
     }
     ++depth;
@@ -83,59 +96,44 @@ std::string status_report(GameServer &server, const Match *match) {
     return report;
 }
 
-ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std::FILE *out, Match *match) {
+ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std::string *out, Match *match) {
     const std::string command = trim(line);
     const std::string name = command.substr(0, command.find(' '));
+    const std::string rest = trim(command.substr(name.size()));
     if (command.empty())
         return ConsoleOutcome::done;
     if (name == "quit")
         return ConsoleOutcome::quit;
     if (name == "say") {
-        const std::string text = unquote(trim(command.substr(3)));
+        const std::string text = unquote(rest);
         if (text.empty())
-            std::fputs("usage: say TEXT\n", out);
+            *out += "usage: say TEXT\n";
         else
             server.console_say(text);
-        return ConsoleOutcome::done;
+    } else if (command == "status") {
+        *out += status_report(server, match);
+    } else if (command == "heap") {
+        show_heap(out);
+    } else if (name == "changelevel") {
+        change_level(server, match, rest, out);
+    } else if (name == "exec") {
+        return exec_file(server, unquote(rest), out, match);
+    } else if (run_admin_command(server, match, command, out)) {
+    } else if (cvar_t *variable = server.engine().cvars().find(name)) {
+        show_or_set(server, variable, name, rest, out);
+    } else {
+        *out += "Unknown command: " + name + "\n";
+        return ConsoleOutcome::unknown;
     }
-    if (command == "status") {
-        std::fputs(status_report(server, match).c_str(), out);
-        std::fflush(out);
-        return ConsoleOutcome::done;
-    }
-    if (command == "heap") {
-        const long long bytes = heap_in_use();
-        if (bytes < 0)
-            std::fputs("heap: not known on this system\n", out);
-        else
-            std::fprintf(out, "heap in use: %lld bytes\n", bytes);
-        std::fflush(out);
-        return ConsoleOutcome::done;
-    }
-    if (name == "changelevel") {
-        const ConsoleOutcome outcome = change_level(server, match, trim(command.substr(name.size())), out);
-        std::fflush(out);
-        return outcome;
-    }
-    if (name == "exec") {
-        const ConsoleOutcome outcome = exec_file(server, unquote(trim(command.substr(name.size()))), out, match);
-        std::fflush(out);
-        return outcome;
-    }
-    if (cvar_t *variable = server.engine().cvars().find(name)) {
-        // NAME "" sets the text empty; NAME alone shows it.
-        const std::string argument = trim(command.substr(name.size()));
-        const std::string value = unquote(argument);
-        if (argument.empty())
-            std::fprintf(out, "\"%s\" is \"%s\"\n", name.c_str(), variable->string ? variable->string : "");
-        else
-            server.engine().cvars().set(name, value);
-        std::fflush(out);
-        return ConsoleOutcome::done;
-    }
-    std::fprintf(out, "Unknown command: %s\n", name.c_str());
+    return ConsoleOutcome::done;
+}
+
+ConsoleOutcome run_console_line(GameServer &server, const std::string &line, std::FILE *out, Match *match) {
+    std::string reply;
+    const ConsoleOutcome outcome = run_console_line(server, line, &reply, match);
+    std::fputs(reply.c_str(), out);
     std::fflush(out);
-    return ConsoleOutcome::unknown;
+    return outcome;
 }
 
 }  // namespace simhost

@@ -72,7 +72,7 @@ void GameServer::stop() { host_.unload(); }
 
 edict_t *GameServer::connect_player(const PlayerSpec &joining) {
     edict_t *player = engine_.world().connect_player(joining);
-    if (!player)
+    if (!player || banned(player))
         return nullptr;
     char reject_reason[128] = "";
     if (!host_.client_connect(player, joining.name.c_str(), joining.address.c_str(), reject_reason)) {
@@ -85,7 +85,7 @@ edict_t *GameServer::connect_player(const PlayerSpec &joining) {
 
 void GameServer::rejoin_player(edict_t *player) {
     const PlayerInfo *info = engine_.world().player_info(player);
-    if (!info)
+    if (!info || banned(player))
         return;
     char reject_reason[128] = "";
     if (!host_.client_connect(player, info->name.c_str(), info->address.c_str(), reject_reason)) {
@@ -97,13 +97,22 @@ void GameServer::rejoin_player(edict_t *player) {
 
 edict_t *GameServer::connect_game_bot(const PlayerSpec &joining) {
     edict_t *player = engine_.world().connect_player(joining);
-    return player && game_connects(player) ? player : nullptr;
+    return player && !banned(player) && game_connects(player) ? player : nullptr;
 }
 
 void GameServer::rejoin_game_bot(edict_t *player) {
     engine_.world().renew_user_id(player);
-    if (engine_.world().player_info(player))
+    if (engine_.world().player_info(player) && !banned(player))
         game_connects(player);
+}
+
+// The engine refuses a banned client before any game or plug-in code sees it.
+bool GameServer::banned(edict_t *player) {
+    const PlayerInfo *info = engine_.world().player_info(player);
+    if (!info || (!bans_.id_banned(info->auth_id) && !bans_.address_banned(info->address)))
+        return false;
+    engine_.world().disconnect_player(player);
+    return true;
 }
 
 bool GameServer::game_connects(edict_t *player) {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "simhost/ban_list.h"
 #include "simhost/engine.h"
 #include "simhost/player.h"
 #include "simhost/plugin_host.h"
@@ -80,6 +81,8 @@ public:
     // Any message, for tests of unusual ones: destination, then the fields as written.
     void begin_message(int destination, const std::string &name);
 
+    // Banned auth ids and addresses: refused whenever they connect, also after a map change.
+    BanList &bans() { return bans_; }
     Engine &engine() { return engine_; }
     PluginHost &host() { return host_; }
     double frame_time() const { return 1.0 / options_.fps; }
@@ -88,6 +91,7 @@ public:
 private:
     void register_game_variables();
     bool game_connects(edict_t *player);
+    bool banned(edict_t *player);
     void death_message_extras(int victim, bool headshot);
     static int map_crc(const std::string &map);
 
@@ -96,6 +100,7 @@ private:
     PluginHost host_;
     std::string map_;
     MapHooks hooks_;
+    BanList bans_;
 };
 
 }  // namespace simhost

@@ -14,6 +14,7 @@
 #include "simhost/map_catalog.h"
 #include "simhost/match.h"
 #include "simhost/program_options.h"
+#include "simhost/rcon_server.h"
 #include "simhost/startup_line.h"
 #include "simhost/temp_folder.h"
 
@@ -73,8 +74,25 @@ void provide_files(std::unique_ptr<simhost::TempFolder> &folder, simhost::Progra
         std::fprintf(stderr, "orlex_simhost: cannot make a temporary files folder; running without files\n");
 }
 
+// The remote console on the game port, as a real server has; the server runs on without it when the
+// port is taken.
+std::unique_ptr<simhost::RconServer> open_rcon(simhost::GameServer &server, simhost::Match &match) {
+    simhost::Engine &engine = server.engine();
+    auto rcon = std::make_unique<simhost::RconServer>(engine.cvars(), engine.log(), server.bans(),
+                                                      [&server, &match](const std::string &command) {
+                                                          std::string output;
+                                                          simhost::run_console_line(server, command, &output, &match);
+                                                          return output;
+                                                      });
+    std::string error;
+    if (!rcon->open(engine.config().ip, engine.config().hostport, &error))
+        std::fprintf(stderr, "orlex_simhost: no remote console: %s\n", error.c_str());
+    return rcon;
+}
+
 void play(simhost::GameServer &server, simhost::Match &match, const simhost::ProgramOptions &options) {
     simhost::Console console;
+    const std::unique_ptr<simhost::RconServer> rcon = open_rcon(server, match);
     const auto frame = std::chrono::duration<double>(server.frame_time() / options.speed);
     auto next = std::chrono::steady_clock::now();
     double played = 0.0;
@@ -83,6 +101,7 @@ void play(simhost::GameServer &server, simhost::Match &match, const simhost::Pro
         if (console.read_line(&line) &&
             simhost::run_console_line(server, line, stdout, &match) == simhost::ConsoleOutcome::quit)
             break;
+        rcon->poll(played);
         server.run_frame();
         match.frame();
         // Counted here, not from the engine's clock, which starts again with each map.

@@ -90,17 +90,28 @@ void Match::spawn_map(const std::string &map) {
 }
 
 void Match::rejoin_bots() {
-    for (const Bot &bot : state_.bots) {
+    for (Bot &bot : state_.bots) {
+        if (bot.gone)
+            continue;
         if (state_.game.own_bots && bot.fake)
             server_.rejoin_game_bot(bot.edict);
         else
             server_.rejoin_player(bot.edict);
+        bot.gone = !state_.world().player_info(bot.edict);
     }
+}
+
+void Match::player_left(const edict_t *player) {
+    for (Bot &bot : state_.bots)
+        if (bot.edict == player && !bot.gone) {
+            bot.gone = true;
+            bot.respawn_at = -1.0;
+        }
 }
 
 const Bot *Match::bot_of(const edict_t *player) const {
     for (const Bot &bot : state_.bots)
-        if (bot.edict == player)
+        if (bot.edict == player && !bot.gone)
             return &bot;
     return nullptr;
 }

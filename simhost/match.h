@@ -40,6 +40,8 @@ public:
     const std::vector<Bot> &bots() const { return state_.bots; }
     // The bot playing in a player slot; null for anyone else.
     const Bot *bot_of(const edict_t *player) const;
+    // A player kicked or banned: a bot playing in that slot stops playing, and does not come back.
+    void player_left(const edict_t *player);
     int team_score(int side) const { return state_.scores[side & 1]; }
     int rounds_played() const { return rounds_.played(); }
     // When the map changes by itself next, in seconds of match time from now; negative: never.

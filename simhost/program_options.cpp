@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <fstream>
 #include <iostream>
 
 #include "cmdline/number_checks.h"
@@ -25,6 +26,15 @@ const CLI::Validator SETTING(
 std::pair<std::string, std::string> split_setting(const std::string &text) {
     const size_t equals = text.find('=');
     return {text.substr(0, equals), text.substr(equals + 1)};
+}
+
+std::string first_line(const std::string &path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string line;
+    std::getline(file, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
 }
 
 }  // namespace
@@ -90,6 +100,11 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
         ->check(SETTING)
         ->type_name("NAME=VALUE")
         ->allow_extra_args(false);
+    std::string rcon_password_file;
+    app.add_option("--rcon-password-file", rcon_password_file,
+                   "set rcon_password to the first line of this file (kept off the command line)")
+        ->type_name("FILE")
+        ->check(CLI::ExistingFile);
     app.add_option("--exec", options->commands,
                    "a console command run before the first map loads, e.g. \"logaddress_add 127.0.0.1 27500\" "
                    "(repeatable)")
@@ -106,6 +121,8 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
     options->match.map_seconds = rotate_minutes * 60.0;
     for (const std::string &setting : settings)
         options->server.settings.push_back(split_setting(setting));
+    if (!rcon_password_file.empty())
+        options->server.settings.push_back({"rcon_password", first_line(rcon_password_file)});
     options->map_given = map->count() > 0;
     if (!options->map_given)
         options->server.map = map_rotation(engine.game_dir).front().name;

@@ -1,6 +1,7 @@
 #include "stream/view_state.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "stream/numbers.h"
 #include "stream/record_limits.h"
@@ -44,6 +45,8 @@ void fold_server(State &state, const records::Record &record) {
     server.game_dir = record.value("GAME_DIR");
     server.map = record.value("MAP_NAME");
     server.host_name = record.value("HOST_NAME");
+    const int port = std::atoi(record.value("ADDR_PORT").c_str());
+    server.game_port = port > 0 && port <= 65535 ? port : 0;
     server.max_players = record.value("MAX_PLAYERS");
     server.uptime = number_or(record.value("UPTIME"), 0);
     server.time_left = number_or(record.value("TIMELEFT"), -1);

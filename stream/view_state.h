@@ -23,6 +23,7 @@ struct ServerInfo {
     std::string map;
     std::string host_name;
     std::string max_players;
+    int game_port = 0;  // the port clients join on (and the remote console listens on); 0 until known
     double uptime = 0;
     double time_left = -1;            // negative: no time limit
     double world_x = 0, world_y = 0;  // the map's world box (0 until known): the radar's scale

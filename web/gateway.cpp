@@ -61,7 +61,8 @@ Gateway::Gateway(boost::asio::io_context &io, const Options &options, RecordingF
       registry_([this] { list_changed(); }),
       before_write_(std::move(before_write)),
       list_timer_(io),
-      maps_(std::make_unique<maps::MapLibrary>(io, [this] { pictures_changed(); })) {}
+      maps_(std::make_unique<maps::MapLibrary>(io, [this] { pictures_changed(); })),
+      rcon_(io) {}
 
 bool Gateway::start(std::string *error) {
     if (!options_.record_dir.empty()) {
@@ -118,6 +119,8 @@ void Gateway::stop() {
     if (log_receiver_)
         log_receiver_->stop();
     registry_.clear();
+    watched_.clear();
+    configure_rcon();
     viewers_.clear();
     for (Closable *connection : std::vector<Closable *>(connections_.begin(), connections_.end()))
         connection->close_now();
@@ -182,9 +185,18 @@ bool Gateway::watch(const ServerAddress &address) {
         alert_taps_.erase(name);
         return false;
     }
+    watched_[name] = address;
+    configure_rcon();
     if (log_receiver_)
         log_receiver_->watch(address);
     return true;
+}
+
+void Gateway::configure_rcon() {
+    std::vector<ServerAddress> servers;
+    for (const auto &entry : watched_)
+        servers.push_back(entry.second);
+    rcon_.configure(servers);
 }
 
 void Gateway::take_log(const std::string &name, const std::string &text) {
@@ -235,11 +247,15 @@ void Gateway::unwatch(const std::string &name) {
     alert_taps_.erase(name);  // the stopped link feeds no more records
     if (recorder_)
         recorder_->forget(name);
+    if (watched_.erase(name))
+        configure_rcon();
 }
 
 // A state is pushed as soon as its records are folded: one rendering for every viewer of it.
 void Gateway::changed(const std::string &name) {
     state_messages_.erase(name);
+    if (const Source *source = watched_.count(name) ? registry_.find(name) : nullptr)
+        rcon_.set_game_port(name, source->fold().state.view().server.game_port);
     std::shared_ptr<const std::string> message;
     for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot()) {
         if (viewer->watching() != name)

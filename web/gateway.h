@@ -17,6 +17,7 @@
 #include "web/log/log_receiver.h"
 #include "web/maps/map_library.h"
 #include "web/options.h"
+#include "web/rcon/rcon_link.h"
 #include "web/recorder.h"
 #include "web/server_registry.h"
 #include "web/viewer_hub.h"
@@ -78,7 +79,11 @@ public:
     void opened(Closable *connection) { connections_.insert(connection); }
     void closed(Closable *connection) { connections_.erase(connection); }
 
+    // The remote console of each watched server.
+    rcon::Links &rcon() { return rcon_; }
+
 private:
+    void configure_rcon();
     bool watch(const ServerAddress &address);
     bool add_replay(const std::string &path, std::string *error);
     void unwatch(const std::string &name);
@@ -104,6 +109,8 @@ private:
     bool list_push_due_ = false;
     std::set<Closable *> connections_;
     std::unique_ptr<maps::MapLibrary> maps_;
+    std::map<std::string, ServerAddress> watched_;  // what the rcon links are made from
+    rcon::Links rcon_;
 };
 
 }  // namespace web

@@ -190,3 +190,47 @@ TEST(Console, HeapTellsTheBytesInUseAndFollowsAllocations) {
     EXPECT_GE(bytes(), before + (1 << 20) - 4096);
     EXPECT_EQ(held[12345], 'x');
 }
+
+// What an administrator's commands do to the match: a kicked or banned player is out, also after a
+// map change, while the others play on.
+TEST(Console, KickAndBansKeepPlayersOut) {
+    OfflineMatch live("cstrike");
+    live.play(5.0);
+    const std::vector<simhost::Bot> &bots = live.match.bots();
+    auto connected = [&live](const simhost::Bot &bot) {
+        return live.server.engine().world().player_info(bot.edict) != nullptr;
+    };
+    auto bot_with = [&](const std::string &auth_id_start, size_t skip) -> const simhost::Bot & {
+        for (const simhost::Bot &bot : bots)
+            if (live.info(bot).auth_id.rfind(auth_id_start, 0) == 0 && skip-- == 0)
+                return bot;
+        return bots.front();
+    };
+    const simhost::Bot &kicked = bot_with("STEAM_", 0);
+    const simhost::Bot &banned = bot_with("STEAM_", 1);
+    const simhost::Bot &fake = bot_with("BOT", 0);
+    const std::string banned_id = live.info(banned).auth_id;
+    const std::string fake_ip = live.info(fake).address.substr(0, live.info(fake).address.find(':'));
+
+    EXPECT_EQ(type(live, "kick # " + std::to_string(live.info(kicked).user_id) + " bye now"), "");
+    EXPECT_FALSE(connected(kicked));
+    EXPECT_EQ(type(live, "kick #9999"), "");  // nobody: nothing said
+    EXPECT_EQ(type(live, "banid 0 BOT"), "banid: BOT is not a unique id; ban the address\n");
+    EXPECT_EQ(type(live, "banid 0 #" + std::to_string(live.info(banned).user_id)),
+              banned_id + " was banned permanently\n");
+    EXPECT_TRUE(connected(banned));  // until the map changes: no "kick" was asked
+    EXPECT_EQ(type(live, "addip 0 " + fake_ip), "");
+    EXPECT_FALSE(connected(fake));
+    EXPECT_NE(type(live, "listip").find(fake_ip + " : permanent"), std::string::npos);
+
+    type(live, "changelevel de_aztec");
+    live.play(10.0);
+    EXPECT_FALSE(connected(kicked));
+    EXPECT_FALSE(connected(banned));
+    EXPECT_FALSE(connected(fake));
+    size_t playing = 0;
+    for (const simhost::Bot &bot : bots)
+        playing += connected(bot) && simhost::alive(bot);
+    EXPECT_GT(playing, 0u);
+    EXPECT_NE(type(live, "maps *").find("de_aztec.bsp\n"), std::string::npos);
+}
