@@ -24,10 +24,15 @@ struct Options {
     size_t websockets_per_address = 16;        // open WebSockets one client address may hold
     std::vector<std::string> trusted_proxies;  // their X-Forwarded-For names the client
     std::vector<std::string> allowed_hosts;    // more Host names served without a token, lower case
+    std::string users_path;                    // --users: NAME ROLE sha256:HEX lines, read again on change
+    bool public_view = false;                  // --public: requests without a token see the delayed view
+    int public_delay_seconds = 30;             // --public-delay
+    std::string audit_path;                    // --audit; empty: beside the recordings, or orlex_web.audit
+    std::vector<std::string> allowed_cvars;    // --allowed-cvar: what the set action may change
 };
 
 struct ParseResult {
-    enum Outcome { run, exit } outcome = run;
+    enum Outcome { run, exit, hash_token } outcome = run;
     int exit_code = 0;
     std::string output;  // --help text, or the mistake and a hint, for the caller to print
 };
