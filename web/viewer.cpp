@@ -2,6 +2,7 @@
 
 #include <boost/asio/buffer.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/json/parse.hpp>
 #include <boost/json/value.hpp>
@@ -146,6 +147,9 @@ void Viewer::write_next() {
         closing_ = true;
         websocket::close_reason reason(websocket::close_code::policy_error, withdrawn_);
         socket_.async_close(reason, [self = shared_from_this()](error_code) { self->close_socket(); });
+        // A page that does not answer the close frame keeps no hold on what it may no longer see.
+        auto deadline = std::make_shared<boost::asio::steady_timer>(socket_.get_executor(), kCloseAnswerTime);
+        deadline->async_wait([self = shared_from_this(), deadline](error_code) { self->close_socket(); });
         return;
     }
     Message &next = list_ ? list_ : state_;

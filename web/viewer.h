@@ -25,6 +25,7 @@ class Gateway;
 class Viewer final : public std::enable_shared_from_this<Viewer>, public Closable {
 public:
     static constexpr std::chrono::seconds kLongestStall{10};
+    static constexpr std::chrono::seconds kCloseAnswerTime{1};  // after a withdrawal's close frame
     static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"} or a replay control
 
     // `slot` is its place among its client's WebSockets, given back as it ends. `user` is who opened

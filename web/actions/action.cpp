@@ -202,6 +202,8 @@ private:
             return fail("name and value must be given as texts");
         plan_.arguments["name"] = valid_utf8(name);
         plan_.arguments["value"] = hidden_cvar(name) ? "(hidden)" : valid_utf8(value);
+        if (hidden_cvar(name))
+            plan_.secret = value;
         const std::vector<std::string> &allowed = *facts_.allowed_cvars;
         if (std::find(allowed.begin(), allowed.end(), name) == allowed.end())
             return fail("the console variable \"" + valid_utf8(name) + "\" is not one the gateway may set");

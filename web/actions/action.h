@@ -27,6 +27,7 @@ struct Plan {
     bool has_target = false;
     Target target;
     boost::json::object arguments;     // as given, for the audit trail (a password's value hidden)
+    std::string secret;                // a value the audit trail must not hold, even in the answer
     std::string error;                 // why it is refused (400, or 404 with missing_player)
     bool missing_player = false;
 };

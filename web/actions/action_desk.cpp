@@ -48,6 +48,13 @@ std::string cut(const std::string &text, size_t longest) {
     return valid_utf8(text.substr(0, end));
 }
 
+// The console may echo a value set (a variable's "is" line): never into the trail.
+std::string without(std::string text, const std::string &secret) {
+    for (size_t at; !secret.empty() && (at = text.find(secret)) != std::string::npos;)
+        text.replace(at, secret.size(), "(hidden)");
+    return text;
+}
+
 }  // namespace
 
 std::string error_body(const std::string &error) {
@@ -111,7 +118,7 @@ void ActionDesk::finish(std::shared_ptr<Attempt> attempt, int status, const std:
     const Plan &plan = attempt->plan;
     json::object result{{"ok", status == 200}};
     if (status == 200)
-        result["output"] = cut(attempt->output, kAuditedOutput);
+        result["output"] = cut(without(attempt->output, plan.secret), kAuditedOutput);
     else
         result["status"] = status, result["error"] = valid_utf8(error);
     json::value target = nullptr;
@@ -122,7 +129,7 @@ void ActionDesk::finish(std::shared_ptr<Attempt> attempt, int status, const std:
                       {"server", attempt->server},      {"action", valid_utf8(plan.action)},
                       {"target", std::move(target)},    {"arguments", plan.arguments},
                       {"result", std::move(result)}};
-    const std::string body = status == 200 ? json::serialize(json::object{{"ok", true}, {"output", valid_utf8(attempt->output)}})
+    const std::string body = status == 200 ? json::serialize(json::object{{"ok", true}, {"output", valid_utf8(without(attempt->output, plan.secret))}})
                                            : error_body(error);
     audit_.append(json::serialize(line), [attempt, status, body](bool written) {
         if (!written)
