@@ -56,7 +56,9 @@ bool Gateway::start_access(std::string *error) {
     if (audit_path.empty())
         audit_path = options_.record_dir.empty() ? "orlex_web.audit" : options_.record_dir + "/orlex_web.audit";
     audit_ = std::make_unique<audit::AuditLog>(io_, audit_path);
-    if (!audit_->open(error))
+    // Without a user no action can be taken, so there is nothing to audit: no file is made.
+    const bool users_possible = !options_.users_path.empty() || !options_.token.empty();
+    if ((users_possible || !options_.audit_path.empty()) && !audit_->open(error))
         return false;
     desk_ = std::make_unique<actions::ActionDesk>(
         *audit_, options_.allowed_cvars.empty() ? actions::default_allowed_cvars() : options_.allowed_cvars);

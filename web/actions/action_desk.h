@@ -29,6 +29,7 @@ public:
         : audit_(audit), allowed_cvars_(std::move(allowed_cvars)) {}
     // The consoles of the servers; without one every action is refused as rcon being unavailable.
     void set_console(Console *console) { console_ = console; }
+    const std::vector<std::string> &allowed_cvars() const { return allowed_cvars_; }
 
     // An action from a user of any role on a served server (`state` its current state).
     void act(const std::string &user, access::Role role, const std::string &server, const view::State &state,

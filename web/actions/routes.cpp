@@ -52,6 +52,12 @@ void session(const Gate &gate, const Asked &asked, const ReplyTo &reply) {
         answer["user"] = user->name;
         answer["role"] = access::role_name(user->role);
         answer["csrf"] = gate.csrf.value_for(*user);
+        if (user->role == access::Role::admin) {
+            json::array cvars;
+            for (const std::string &name : gate.desk.allowed_cvars())
+                cvars.push_back(json::string(name));
+            answer["cvars"] = std::move(cvars);
+        }
     } else {
         answer["user"] = nullptr;
         answer["role"] = asked.is_public ? "public" : (gate.has_users ? "none" : "viewer");

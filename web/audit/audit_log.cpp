@@ -71,7 +71,7 @@ bool AuditLog::open(std::string *error) {
 }
 
 bool AuditLog::reserve() {
-    if (reserved_ >= kQueueLines)
+    if (fd_ < 0 || reserved_ >= kQueueLines)
         return false;
     ++reserved_;
     return true;

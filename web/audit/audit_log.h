@@ -34,7 +34,8 @@ public:
     bool open(std::string *error);
     const std::string &path() const { return path_; }
 
-    // A place for one line, taken before the action is done; false when the disk is that far behind.
+    // A place for one line, taken before the action is done; false when the disk is that far behind
+    // (or the file was never opened).
     bool reserve();
     // The line (JSON, no line end) for a place reserved; `done(written)` runs on the event loop once
     // it is synced, or could not be written.

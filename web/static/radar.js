@@ -55,7 +55,7 @@ const Radar = (() => {
       const [px, py] = at(player.x, player.y);
       if (player.dead) { cross(g, px, py, teamColour(player.team)); ++dead; }
       else { dot(g, px, py, teamColour(player.team)); ++dots; }
-      hits.push({ x: px, y: py, label: player.name + (player.dead ? " (dead)" : "") });
+      hits.push({ x: px, y: py, label: player.name + (player.dead ? " (dead)" : ""), player });
     }
     canvas.dataset.dots = dots;
     canvas.dataset.dead = dead;
