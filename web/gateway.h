@@ -47,8 +47,7 @@ public:
     // Users: the users file's and --token's admin. Without any, every request sees the live view
     // and no action is taken.
     bool has_users() const { return !users_.empty(); }
-    access::Identity identify(std::string_view authorization, std::string_view cookies,
-                              std::string_view target) const {
+    access::Identity identify(std::string_view authorization, std::string_view cookies, std::string_view target) const {
         return access::identify(users_, authorization, cookies, target);
     }
     bool public_view() const { return options_.public_view; }

@@ -229,8 +229,8 @@ void HttpSession::answer() {
         refused->set(http::field::allow, "GET, HEAD");
         return send(refused);
     }
-    const access::Identity identity = gateway_.identify((*request)[http::field::authorization],
-                                                        (*request)[http::field::cookie], target);
+    const access::Identity identity =
+        gateway_.identify((*request)[http::field::authorization], (*request)[http::field::cookie], target);
     const bool is_public = gateway_.has_users() && !identity.user && gateway_.public_view();
     if (gateway_.has_users() && !identity.user && !is_public) {
         auto refused = post ? json(*request, http::status::unauthorized, actions::error_body("this needs a token"))

@@ -51,8 +51,8 @@ private:
     void read();
     void answer_error(boost::system::error_code error);
     void header_read();
-    void upgrade(boost::beast::http::request<boost::beast::http::string_body> request,
-                 const access::Identity &identity, bool is_public);
+    void upgrade(boost::beast::http::request<boost::beast::http::string_body> request, const access::Identity &identity,
+                 bool is_public);
     void answer();
     // The request's client: the peer, or for a trusted proxy the client it forwarded for.
     bool count_client(const boost::beast::http::request<boost::beast::http::string_body> &request);

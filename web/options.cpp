@@ -159,9 +159,9 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
         if (const std::string host_error = check_allowed_host(&name); !host_error.empty())
             return stop(2, "--allowed-host: " + host_error + "\n");
     for (const std::string &name : options->allowed_cvars)
-        if (name.empty() || name.size() > 64 || name.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
-                                                                        "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") !=
-                                                     std::string::npos)
+        if (name.empty() || name.size() > 64 ||
+            name.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                   "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") != std::string::npos)
             return stop(2, "--allowed-cvar: \"" + name + "\" is not a console variable's name\n");
     if (!token_file.empty()) {
         std::string text;

@@ -36,8 +36,7 @@ namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 using error_code = boost::system::error_code;
 
-Viewer::Viewer(beast::tcp_stream &&stream, Gateway &gateway, ClientLimits::Slot slot, access::User user,
-               bool is_public)
+Viewer::Viewer(beast::tcp_stream &&stream, Gateway &gateway, ClientLimits::Slot slot, access::User user, bool is_public)
     : socket_(std::move(stream)),
       gateway_(gateway),
       slot_(std::move(slot)),

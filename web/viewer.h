@@ -26,7 +26,7 @@ class Viewer final : public std::enable_shared_from_this<Viewer>, public Closabl
 public:
     static constexpr std::chrono::seconds kLongestStall{10};
     static constexpr std::chrono::seconds kCloseAnswerTime{1};  // after a withdrawal's close frame
-    static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"} or a replay control
+    static constexpr size_t kLongestMessage = 1024;             // a page sends {"watch":"NAME"} or a replay control
 
     // `slot` is its place among its client's WebSockets, given back as it ends. `user` is who opened
     // it (none when the gateway has no users); a public page sees the delayed view only.
@@ -70,8 +70,8 @@ private:
     ClientLimits::Slot slot_;
     access::User user_;
     bool public_ = false;
-    Message pushed_last_;      // of the public view
-    std::string withdrawn_;    // the reason, once withdrawn
+    Message pushed_last_;    // of the public view
+    std::string withdrawn_;  // the reason, once withdrawn
 };
 
 }  // namespace web

@@ -91,8 +91,9 @@ public:
         users_path_ = directory_ + "/users";
         audit_path_ = directory_ + "/audit.log";
         write_users(true);
-        std::vector<std::string> arguments{"--server",  "dust=" + plugin_.address(), "--users", users_path_,
-                                           "--audit",   audit_path_,                 "--listen", "127.0.0.1:0"};
+        std::vector<std::string> arguments{
+            "--server",   "dust=" + plugin_.address(), "--users", users_path_, "--audit", audit_path_, "--listen",
+            "127.0.0.1:0"};
         arguments.insert(arguments.end(), more.begin(), more.end());
         web::ParseResult parsed = web::parse_options(arguments, &options_);
         EXPECT_EQ(parsed.outcome, web::ParseResult::run) << parsed.output;
@@ -140,11 +141,10 @@ public:
     }
     // A POST of an action with exactly these extra headers.
     HttpReply post(const std::string &body, const std::string &headers, const std::string &server = "dust") {
-        return web_testing::http_exchange(port_, "POST /api/servers/" + server +
-                                                     "/actions HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
-                                                     "\r\nConnection: close\r\nContent-Type: application/json\r\n" +
-                                                     headers + "Content-Length: " + std::to_string(body.size()) +
-                                                     "\r\n\r\n" + body);
+        return web_testing::http_exchange(
+            port_, "POST /api/servers/" + server + "/actions HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
+                       "\r\nConnection: close\r\nContent-Type: application/json\r\n" + headers +
+                       "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
     }
     HttpReply act(const std::string &body, const std::string &token = kAdminToken) {
         return post(body, "Authorization: Bearer " + token + "\r\n");
@@ -168,9 +168,12 @@ public:
 };
 
 const char *const kEveryAction[] = {
-    R"({"action":"kick","user_id":5,"reason":"x"})", R"({"action":"ban","user_id":5,"minutes":5})",
-    R"({"action":"say","text":"hello"})",            R"({"action":"changelevel","map":"de_dust"})",
-    R"({"action":"restart"})",                       R"({"action":"set","name":"mp_timelimit","value":"30"})",
+    R"({"action":"kick","user_id":5,"reason":"x"})",
+    R"({"action":"ban","user_id":5,"minutes":5})",
+    R"({"action":"say","text":"hello"})",
+    R"({"action":"changelevel","map":"de_dust"})",
+    R"({"action":"restart"})",
+    R"({"action":"set","name":"mp_timelimit","value":"30"})",
 };
 
 TEST(WebAccessActions, AnAdminKicksAndTheAuditLineIsOnDiskBeforeTheAnswer) {
@@ -207,7 +210,7 @@ TEST(WebAccessActions, ViewersThePublicAndOtherOriginsAreRefusedEveryAction) {
     Dashboard dash({"--public", "--public-delay", "0"});
     for (const char *body : kEveryAction) {
         EXPECT_EQ(dash.act(body, kViewerToken).status, 403) << body;
-        EXPECT_EQ(dash.post(body, "").status, 403) << body;  // the public view
+        EXPECT_EQ(dash.post(body, "").status, 403) << body;            // the public view
         EXPECT_EQ(dash.act(body, "not-a-token").status, 403) << body;  // as public as no token
     }
     const std::string cookie = std::string("Cookie: orlex_token=") + kAdminToken + "\r\n";
@@ -225,11 +228,12 @@ TEST(WebAccessActions, ViewersThePublicAndOtherOriginsAreRefusedEveryAction) {
     EXPECT_TRUE(dash.console_.lines().empty());
     // A token in the URL lets the page in, never acts.
     EXPECT_EQ(dash.post(kick, "").status, 403);
-    EXPECT_EQ(web_testing::http_exchange(dash.port_, std::string("POST /api/servers/dust/actions?token=") +
-                                                         kAdminToken + " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                                         "Connection: close\r\nContent-Length: 2\r\n\r\n{}")
-                  .status,
-              403);
+    EXPECT_EQ(
+        web_testing::http_exchange(dash.port_, std::string("POST /api/servers/dust/actions?token=") + kAdminToken +
+                                                   " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                                   "Connection: close\r\nContent-Length: 2\r\n\r\n{}")
+            .status,
+        403);
     EXPECT_TRUE(dash.console_.lines().empty());
     const HttpReply page = dash.post(kick, cookie + origin + csrf);
     EXPECT_EQ(page.status, 200) << page.body;
@@ -315,8 +319,8 @@ TEST(WebAccessPublic, ShowsEachServerTheDelayLateAndNothingPrivate) {
     EXPECT_EQ(detail.status, 200);
     EXPECT_NE(detail.body.find("\"x\":4321"), std::string::npos);
     for (const std::string &json : {detail.body, list.body})
-        for (const std::string &secret : std::vector<std::string>{"STEAM_0", "10.0.0.5", "10.0.0.6", kJoinPassword,
-                                                                  dash.plugin_.address()})
+        for (const std::string &secret :
+             std::vector<std::string>{"STEAM_0", "10.0.0.5", "10.0.0.6", kJoinPassword, dash.plugin_.address()})
             EXPECT_EQ(json.find(secret), std::string::npos) << secret << " in " << json;
     EXPECT_EQ(dash.get("/metrics").status, 401);
     EXPECT_EQ(dash.get("/metrics", kViewerToken).status, 200);

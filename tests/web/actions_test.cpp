@@ -16,10 +16,11 @@ class Actions : public ::testing::Test {
 protected:
     Actions() : fold({"dust", "10.0.0.1", 40015}, 3) {
         web_testing::fold_into(fold, samples::server("de_dust2"));
-        web_testing::fold_into(fold, samples::players({"Alice", "Bot Bob", "Lan Lee", "Local"},
-                                                      {{"USER_ID", "5", "6", "7", "8"},
-                                                       {"STEAM_ID", "STEAM_0:1:5", "BOT", "STEAM_ID_LAN", "STEAM_0:0:9"},
-                                                       {"IP", "10.0.0.5:27005", "127.0.0.1", "192.168.1.7", "127.0.0.1"}}));
+        web_testing::fold_into(fold,
+                               samples::players({"Alice", "Bot Bob", "Lan Lee", "Local"},
+                                                {{"USER_ID", "5", "6", "7", "8"},
+                                                 {"STEAM_ID", "STEAM_0:1:5", "BOT", "STEAM_ID_LAN", "STEAM_0:0:9"},
+                                                 {"IP", "10.0.0.5:27005", "127.0.0.1", "192.168.1.7", "127.0.0.1"}}));
     }
     Plan plan(const std::string &body) {
         return web::actions::plan_action(body, {&fold.state.view(), &web::actions::default_allowed_cvars()});
@@ -37,8 +38,7 @@ using Lines = std::vector<std::string>;
 TEST_F(Actions, EachActionIsTheConsoleLinesTheEngineTakes) {
     EXPECT_EQ(lines(R"({"action":"kick","user_id":5,"reason":"wall hack"})"), Lines{"kick #5 \"wall hack\""});
     EXPECT_EQ(lines(R"({"action":"kick","user_id":5})"), Lines{"kick #5"});
-    EXPECT_EQ(lines(R"({"action":"ban","user_id":5,"minutes":30,"by":"auth_id"})"),
-              Lines{"banid 30 STEAM_0:1:5 kick"});
+    EXPECT_EQ(lines(R"({"action":"ban","user_id":5,"minutes":30,"by":"auth_id"})"), Lines{"banid 30 STEAM_0:1:5 kick"});
     EXPECT_EQ(lines(R"({"action":"ban","user_id":5,"minutes":0})"), (Lines{"banid 0 STEAM_0:1:5 kick", "writeid"}));
     EXPECT_EQ(lines(R"({"action":"ban","user_id":5,"minutes":10,"by":"address"})"),
               (Lines{"addip 10 10.0.0.5", "kick #5 \"banned\""}));
@@ -104,8 +104,9 @@ TEST_F(Actions, RestartOnlyWhereTheGameHasIt) {
 }
 
 TEST(MapsList, NamesFromTheConsolesAnswer) {
-    const std::string answer = "-------------\nde_dust2.bsp\ncs_office.bsp\nmaps/de_aztec.bsp\nbad;name.bsp\n"
-                               "de_dust2.bsp\nreadme.txt\n-------------\n";
+    const std::string answer =
+        "-------------\nde_dust2.bsp\ncs_office.bsp\nmaps/de_aztec.bsp\nbad;name.bsp\n"
+        "de_dust2.bsp\nreadme.txt\n-------------\n";
     EXPECT_EQ(web::actions::maps_in_answer(answer), (std::vector<std::string>{"cs_office", "de_aztec", "de_dust2"}));
     EXPECT_TRUE(web::actions::maps_in_answer("").empty());
 }

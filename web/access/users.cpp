@@ -46,12 +46,12 @@ Role parse_role(const std::string &text) {
 
 const char *role_name(Role role) {
     switch (role) {
-    case Role::viewer:
-        return "viewer";
-    case Role::admin:
-        return "admin";
-    case Role::none:
-        break;
+        case Role::viewer:
+            return "viewer";
+        case Role::admin:
+            return "admin";
+        case Role::none:
+            break;
     }
     return "none";
 }

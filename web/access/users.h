@@ -16,9 +16,7 @@ struct User {
     std::string name;
     Role role = Role::none;
     std::string hash;  // "sha256:" and 64 lower-case hex digits
-    bool operator==(const User &other) const {
-        return name == other.name && role == other.role && hash == other.hash;
-    }
+    bool operator==(const User &other) const { return name == other.name && role == other.role && hash == other.hash; }
 };
 
 // "sha256:" + the hex of the token's SHA-256: a users file line's last field.

@@ -32,8 +32,7 @@ bool text_field(const json::object &body, const char *key, std::string *value, b
     return true;
 }
 
-bool whole_field(const json::object &body, const char *key, std::int64_t low, std::int64_t high,
-                 std::int64_t *value) {
+bool whole_field(const json::object &body, const char *key, std::int64_t low, std::int64_t high, std::int64_t *value) {
     const json::value *field = body.if_contains(key);
     if (!field)
         return false;

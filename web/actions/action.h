@@ -22,13 +22,13 @@ struct Target {
 };
 
 struct Plan {
-    std::string action;                // "kick", "ban", ...: "" when the body was not understood
-    std::vector<std::string> lines;    // sent in this order, one at a time
+    std::string action;              // "kick", "ban", ...: "" when the body was not understood
+    std::vector<std::string> lines;  // sent in this order, one at a time
     bool has_target = false;
     Target target;
-    boost::json::object arguments;     // as given, for the audit trail (a password's value hidden)
-    std::string secret;                // a value the audit trail must not hold, even in the answer
-    std::string error;                 // why it is refused (400, or 404 with missing_player)
+    boost::json::object arguments;  // as given, for the audit trail (a password's value hidden)
+    std::string secret;             // a value the audit trail must not hold, even in the answer
+    std::string error;              // why it is refused (400, or 404 with missing_player)
     bool missing_player = false;
 };
 

@@ -21,21 +21,21 @@ namespace {
 const char *outcome_error(ConsoleAnswer::Outcome outcome, int *status) {
     *status = 409;
     switch (outcome) {
-    case ConsoleAnswer::Outcome::ok:
-        *status = 200;
-        return "";
-    case ConsoleAnswer::Outcome::timeout:
-        *status = 504;
-        return "the server's console did not answer in time";
-    case ConsoleAnswer::Outcome::queue_full:
-        *status = 503;
-        return "the server's console has too many commands waiting";
-    case ConsoleAnswer::Outcome::password_refused:
-        return "rcon password refused";
-    case ConsoleAnswer::Outcome::banned:
-        return "the server has banned the gateway's address";
-    case ConsoleAnswer::Outcome::stopped:
-        break;
+        case ConsoleAnswer::Outcome::ok:
+            *status = 200;
+            return "";
+        case ConsoleAnswer::Outcome::timeout:
+            *status = 504;
+            return "the server's console did not answer in time";
+        case ConsoleAnswer::Outcome::queue_full:
+            *status = 503;
+            return "the server's console has too many commands waiting";
+        case ConsoleAnswer::Outcome::password_refused:
+            return "rcon password refused";
+        case ConsoleAnswer::Outcome::banned:
+            return "the server has banned the gateway's address";
+        case ConsoleAnswer::Outcome::stopped:
+            break;
     }
     return "the server's rcon is stopped";
 }
@@ -125,16 +125,17 @@ void ActionDesk::finish(std::shared_ptr<Attempt> attempt, int status, const std:
     if (plan.has_target)
         target = json::object{
             {"name", plan.target.name}, {"user_id", plan.target.user_id}, {"auth_id", plan.target.auth_id}};
-    json::object line{{"time", audit::utc_now_text()},  {"user", attempt->user},
-                      {"server", attempt->server},      {"action", valid_utf8(plan.action)},
-                      {"target", std::move(target)},    {"arguments", plan.arguments},
+    json::object line{{"time", audit::utc_now_text()},     {"user", attempt->user},       {"server", attempt->server},
+                      {"action", valid_utf8(plan.action)}, {"target", std::move(target)}, {"arguments", plan.arguments},
                       {"result", std::move(result)}};
-    const std::string body = status == 200 ? json::serialize(json::object{{"ok", true}, {"output", valid_utf8(without(attempt->output, plan.secret))}})
-                                           : error_body(error);
+    const std::string body =
+        status == 200
+            ? json::serialize(json::object{{"ok", true}, {"output", valid_utf8(without(attempt->output, plan.secret))}})
+            : error_body(error);
     audit_.append(json::serialize(line), [attempt, status, body](bool written) {
         if (!written)
             return attempt->reply({500, error_body(status == 200 ? "done, but its audit line could not be written"
-                                                                  : "its audit line could not be written")});
+                                                                 : "its audit line could not be written")});
         attempt->reply({status, body});
     });
 }

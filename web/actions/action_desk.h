@@ -35,8 +35,7 @@ public:
     void act(const std::string &user, access::Role role, const std::string &server, const view::State &state,
              const std::string &body, ReplyTo reply);
     // An attempt refused before it could be read (another site's page, a missing CSRF value), audited.
-    void refuse(const std::string &user, const std::string &server, int status, const std::string &why,
-                ReplyTo reply);
+    void refuse(const std::string &user, const std::string &server, int status, const std::string &why, ReplyTo reply);
     // The maps the server offers (`maps *`), for an admin.
     void maps(const std::string &server, ReplyTo reply);
 

@@ -13,8 +13,7 @@ std::string check_console_text(const std::string &argument, const std::string &t
         return argument + " holds a NUL byte";
     if (text.find_first_of("\r\n") != std::string::npos)
         return argument + " holds a line end";
-    if (std::any_of(text.begin(), text.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+    if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
         return argument + " holds a control character";
     if (text.find(';') != std::string::npos)
         return argument + " holds a ';'";
@@ -28,9 +27,8 @@ std::string check_console_text(const std::string &argument, const std::string &t
 
 bool valid_map_name(const std::string &name) {
     return !name.empty() && name.size() <= 64 && name[0] != '.' &&
-           std::all_of(name.begin(), name.end(), [](unsigned char c) {
-               return std::isalnum(c) || c == '_' || c == '-' || c == '.';
-           });
+           std::all_of(name.begin(), name.end(),
+                       [](unsigned char c) { return std::isalnum(c) || c == '_' || c == '-' || c == '.'; });
 }
 
 bool valid_auth_id(const std::string &id) {
@@ -39,11 +37,10 @@ bool valid_auth_id(const std::string &id) {
 }
 
 bool auth_id_is_shared(const std::string &id) {
-    static const char *const kShared[] = {"BOT", "HLTV", "STEAM_ID_LAN", "VALVE_ID_LAN", "STEAM_ID_PENDING",
-                                          "VALVE_ID_PENDING", "UNKNOWN", "4294967295"};
-    return id.empty() || std::any_of(std::begin(kShared), std::end(kShared), [&](const char *shared) {
-               return id == shared;
-           });
+    static const char *const kShared[] = {
+        "BOT", "HLTV", "STEAM_ID_LAN", "VALVE_ID_LAN", "STEAM_ID_PENDING", "VALVE_ID_PENDING", "UNKNOWN", "4294967295"};
+    return id.empty() ||
+           std::any_of(std::begin(kShared), std::end(kShared), [&](const char *shared) { return id == shared; });
 }
 
 }  // namespace web::actions

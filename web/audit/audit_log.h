@@ -56,7 +56,7 @@ private:
     boost::asio::io_context &io_;
     std::string path_;
     int fd_ = -1;
-    size_t reserved_ = 0;          // places taken and not yet called back (event loop only)
+    size_t reserved_ = 0;           // places taken and not yet called back (event loop only)
     std::deque<std::string> kept_;  // newest last (event loop only)
 
     std::mutex mutex_;
