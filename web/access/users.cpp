@@ -79,7 +79,7 @@ bool parse_users(const std::string &text, std::vector<User> *users, std::string 
         std::string name, role, hash, extra;
         if (!(fields >> name))
             continue;
-        const std::string where = "line " + std::to_string(number) + ": ";
+        std::string where = "line " + std::to_string(number) + ": ";
         if (!(fields >> role >> hash) || (fields >> extra)) {
             *error = where + "must be NAME ROLE sha256:HEX";
             return false;
@@ -92,7 +92,7 @@ bool parse_users(const std::string &text, std::vector<User> *users, std::string 
         else if (!valid_hash(hash))
             *error = where + "the token's hash must be sha256: and 64 lower-case hex digits (orlex_web --hash-token)";
         else if (given_already(*users, name))
-            *error = where + "user " + name + " is given twice";
+            *error = where.append("user ").append(name).append(" is given twice");
         if (!error->empty())
             return false;
         users->push_back(std::move(user));

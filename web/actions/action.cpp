@@ -17,7 +17,7 @@ namespace {
 constexpr size_t kLongestReason = 128;
 constexpr size_t kLongestSay = 190;  // what the engine's say keeps of a line
 constexpr size_t kLongestValue = 128;
-constexpr std::int64_t kLongestBanMinutes = 60 * 24 * 366 * 10;
+constexpr std::int64_t kLongestBanMinutes = std::int64_t{60} * 24 * 366 * 10;
 
 // The secret-bearing console variables whose value never reaches the audit trail.
 bool hidden_cvar(const std::string &name) { return name == "sv_password" || name == "rcon_password"; }

@@ -14,7 +14,7 @@
 namespace web::audit {
 namespace {
 
-constexpr off_t kTailBytes = 4 * 1024 * 1024;  // read at start for the kept lines
+constexpr off_t kTailBytes = off_t{4} * 1024 * 1024;  // read at start for the kept lines
 
 std::string read_tail(int fd) {
     struct stat info {};
