@@ -5,6 +5,7 @@
 # free one) moves the dashboard; HOSTPORT (default 27015) is the game port, the plug-in's is 13000 above;
 # WEB_RECORD=DIR records what it shows into DIR (orlex_web --record; replay with orlex_web --replay FILE).
 # The plug-in listens on 127.0.0.1 only: --set orlex_mm_ip=0 among the options opens it to every interface.
+# LOGPORT (default the plug-in's port + 1) is where the gateway takes the server's log.
 # BUILD_DIR (default ./build) is the build folder whose programs run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +22,11 @@ args=(--set orlex_mm_ip=127.0.0.1 "${args[@]}")
 
 record=()
 [ -n "${WEB_RECORD:-}" ] && record=(--record "$WEB_RECORD")
+# The server's log goes to the gateway too, as an operator's logaddress_add sends it.
+logport=${LOGPORT:-$((hostport + 13001))}
+args=(--exec "logaddress_add 127.0.0.1 $logport" "${args[@]}")
 "$build"/orlex_web --server "simulated=127.0.0.1:$((hostport + 13000))" --listen "$listen" "${record[@]}" \
+  --log-listen "127.0.0.1:$logport" \
   > "$build"/orlex_web.log 2>&1 &
 web=$!
 trap 'kill "$web" 2>/dev/null; wait "$web" 2>/dev/null' EXIT

@@ -27,7 +27,7 @@ echo "== web end-to-end, hostile, replay and browser tests, the gateway under va
 # Serially: memcheck makes the gateway some twenty times slower, and the tests' bounds are for one
 # gateway on a loaded machine, not two.
 (cd "$build" && ORLEX_WEB_PROGRAM="$wrapper" ctest --output-on-failure --timeout 900 \
-   -R '^(WebLive|WebAccess|WebProgram|WebHostile|Replay|Prometheus|web_dashboard_browser)') || status=1
+   -R '^(WebLive|WebLog|WebAccess|WebProgram|WebHostile|Replay|Prometheus|web_dashboard_browser)') || status=1
 
 for log in "$logs"/*.log; do
   [ -s "$log" ] || continue

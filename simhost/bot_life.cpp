@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "simhost/game_log.h"
+
 namespace simhost {
 namespace {
 
@@ -60,6 +62,7 @@ void kill_bot(MatchState &state, Bot &victim, Bot *killer, const std::string &we
     else
         vars.frags -= 1.0f;
     state.server.death_message(killer ? killer->slot : 0, victim.slot, weapon, headshot);
+    log_kill(state, victim, killer, weapon);
     victim.respawn_at = state.game.respawn_seconds < 0 ? -1.0 : state.clock + state.game.respawn_seconds;
 }
 

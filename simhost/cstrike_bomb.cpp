@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "simhost/cstrike_sides.h"
+#include "simhost/game_log.h"
 #include "simhost/objectives.h"
 
 namespace simhost {
@@ -50,7 +51,7 @@ void CstrikeBomb::new_round(MatchState &state) {
     if (terrorists.empty())
         pack(state, base_of(state.box, TERRORISTS), false);
     else
-        give_to(state, terrorists[state.random.below(static_cast<int>(terrorists.size()))]);
+        give_to(state, terrorists[state.random.below(static_cast<int>(terrorists.size()))], "Spawned_With_The_Bomb");
 }
 
 void CstrikeBomb::remove_all(MatchState &state) {
@@ -59,7 +60,8 @@ void CstrikeBomb::remove_all(MatchState &state) {
     remove(state, planted_);
 }
 
-void CstrikeBomb::give_to(MatchState &state, int carrier) {
+void CstrikeBomb::give_to(MatchState &state, int carrier, const char *event) {
+    log_triggered(state, state.bots[carrier], event);
     remove(state, box_);
     carrier_ = carrier;
     weapon_->v.owner = state.bots[carrier].edict;
@@ -105,11 +107,13 @@ const Point &CstrikeBomb::nearest_site(const Point &at) const {
 
 void CstrikeBomb::carry(MatchState &state) {
     const Bot &carrier = state.bots[carrier_];
-    if (!alive(carrier))
+    if (!alive(carrier)) {
+        log_triggered(state, carrier, "Dropped_The_Bomb");
         return pack(state, position(carrier), true);
+    }
     set_origin(weapon_, position(carrier));
     if (flat_distance(position(carrier), nearest_site(position(carrier))) < PLANT_RADIUS)
-        plant(state, position(carrier));
+        plant(state, carrier);
 }
 
 // In flight, then on the ground until a terrorist comes by.
@@ -123,10 +127,12 @@ void CstrikeBomb::lie(MatchState &state) {
         return;
     const int taker = bot_index(state, nearest_bot(state, origin_of(box_), TERRORISTS, PICKUP_RADIUS));
     if (taker >= 0)
-        give_to(state, taker);
+        give_to(state, taker, "Got_The_Bomb");
 }
 
-void CstrikeBomb::plant(MatchState &state, const Point &at) {
+void CstrikeBomb::plant(MatchState &state, const Bot &planter) {
+    log_triggered(state, planter, "Planted_The_Bomb");
+    const Point at = position(planter);
     remove(state, weapon_);
     carrier_ = -1;
     planted_ = spawn_entity(state, "grenade", at, PLANTED_MODEL);
@@ -145,8 +151,13 @@ void CstrikeBomb::tick(MatchState &state) {
         return;
     }
     const bool defuser = bots_near(state, origin_of(planted_), COUNTER_TERRORISTS, DEFUSE_RADIUS) > 0;
+    if (defuser && defusing_ == 0.0)
+        if (const Bot *starting = nearest_bot(state, origin_of(planted_), COUNTER_TERRORISTS, DEFUSE_RADIUS))
+            log_triggered(state, *starting, "Begin_Bomb_Defuse_Without_Kit");
     defusing_ = defuser ? defusing_ + state.frame_time() : 0.0;
     if (defusing_ >= DEFUSE_TIME) {
+        if (const Bot *defuser_bot = nearest_bot(state, origin_of(planted_), COUNTER_TERRORISTS, DEFUSE_RADIUS))
+            log_triggered(state, *defuser_bot, "Defused_The_Bomb");
         state_ = DONE;
         winner_ = COUNTER_TERRORISTS;
     }

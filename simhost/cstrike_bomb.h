@@ -25,11 +25,12 @@ private:
 
     const Point &nearest_site(const Point &at) const;
     void remove_all(MatchState &state);
-    void give_to(MatchState &state, int carrier);
+    // `event`: the line the game logs for it.
+    void give_to(MatchState &state, int carrier, const char *event);
     void pack(MatchState &state, const Point &at, bool thrown);
     void carry(MatchState &state);
     void lie(MatchState &state);
-    void plant(MatchState &state, const Point &at);
+    void plant(MatchState &state, const Bot &planter);
     void tick(MatchState &state);
     Point where() const;
 

@@ -43,6 +43,19 @@ public:
         return bomb_.ticking() ? TERRORISTS : COUNTER_TERRORISTS;
     }
 
+    std::string round_event(int winner, bool timed_out) const override {
+        if (winner < 0)
+            return "Round_Draw";
+        const bool terrorists = winner == TERRORISTS;
+        if (rescue_map_ && hostages_.winner() == winner)
+            return "All_Hostages_Rescued";
+        if (!rescue_map_ && bomb_.winner() == winner)
+            return terrorists ? "Target_Bombed" : "Bomb_Defused";
+        if (timed_out)
+            return rescue_map_ ? "Hostages_Not_Rescued" : terrorists ? "Target_Bombed" : "Target_Saved";
+        return terrorists ? "Terrorists_Win" : "CTs_Win";
+    }
+
 private:
     CstrikeBomb bomb_;
     CstrikeHostages hostages_;

@@ -1,5 +1,6 @@
 // "dod": control points along the map, captured by standing at them unopposed; a team that holds
 // them all wins the round.
+#include "simhost/game_log.h"
 #include "simhost/objectives.h"
 
 #include <vector>
@@ -107,6 +108,7 @@ private:
         }
         point.progress += state.frame_time() * (side == 0 ? allies : axis);
         if (point.progress >= CAPTURE_TIME) {
+            log_game_line(state, "Team \"" + log_team(state, side) + "\" triggered \"dod_control_point\"");
             set_owner(state, point, state.team_of(side));
             point.capturer = -1;
             point.progress = 0.0;

@@ -1,5 +1,7 @@
 #include "simhost/game_server.h"
 
+#include <cstdint>
+
 namespace simhost {
 
 GameServer::GameServer(const ServerOptions &options)
@@ -23,6 +25,14 @@ bool GameServer::start(const std::string &plugin_path, std::string *error) {
     return true;
 }
 
+// The map file's check value a real server logs; here one made from its name, signed as printed.
+int GameServer::map_crc(const std::string &map) {
+    std::uint32_t crc = 2166136261u;
+    for (unsigned char c : map)
+        crc = (crc ^ c) * 16777619u;
+    return static_cast<int>(crc);
+}
+
 // A value set before the game loaded (the server's command line) is kept.
 void GameServer::register_game_variables() {
     if (engine_.config().game_dir != "cstrike")
@@ -35,12 +45,14 @@ void GameServer::register_game_variables() {
 
 void GameServer::change_map(const std::string &map) {
     map_ = map;
+    engine_.log().write("Loading map \"" + map + "\"\n");
     engine_.set_map(map);
     engine_.set_time(1.0);
     if (hooks_.spawn)
         hooks_.spawn(map);
     World &world = engine_.world();
     host_.server_activate(world.edicts(), world.edict_count(), world.max_clients());
+    engine_.log().write("Started map \"" + map + "\" (CRC \"" + std::to_string(map_crc(map)) + "\")\n");
     if (hooks_.activated)
         hooks_.activated();
 }

@@ -89,6 +89,7 @@ private:
     void register_game_variables();
     bool game_connects(edict_t *player);
     void death_message_extras(int victim, bool headshot);
+    static int map_crc(const std::string &map);
 
     ServerOptions options_;
     Engine engine_;

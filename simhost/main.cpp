@@ -116,6 +116,8 @@ int main(int argc, char **argv) {
     simhost::GameServer server(options.server);
     simhost::Match match(server, options.match);
     const bool echo_log = options.log && !options.quiet;
+    for (const std::string &command : options.commands)
+        server.engine().server_command((command + "\n").c_str());
     std::string error;
     if (!server.start(options.plugin, &error)) {
         if (echo_log)

@@ -7,6 +7,7 @@
 #include "simhost/bot_motion.h"
 #include "simhost/bot_roster.h"
 #include "simhost/combat.h"
+#include "simhost/game_log.h"
 
 namespace simhost {
 
@@ -40,6 +41,8 @@ void Match::join_bots() {
         bot.fake = plan.joining.bot;
         state_.bots.push_back(bot);
         spawn_bot(state_, state_.bots.back());
+        log_entered(state_, state_.bots.back());
+        log_joined_team(state_, state_.bots.back());
         schedule_first_chat(state_, state_.bots.back());
     }
 }
@@ -49,6 +52,7 @@ void Match::frame() {
     // The scoreboard goes out once the plug-in has seen the new map (it forgets teams then).
     if (scores_due_) {
         rounds_.send_scores(state_);
+        rounds_.log_round_start(state_);  // after the log's "Started map"
         scores_due_ = false;
     }
     respawn_due(state_);

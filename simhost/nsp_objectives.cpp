@@ -1,6 +1,7 @@
 // "nsp": the marines' command chair and resource towers against the aliens' hives and resource
 // towers. Enemies close by damage them; towers are rebuilt, hives heal; a team that loses its
 // command chair, or all its hives, loses the round.
+#include "simhost/game_log.h"
 #include "simhost/objectives.h"
 
 #include <algorithm>
@@ -125,6 +126,8 @@ private:
         if (vars.health > 0.0f)
             return;
         vars.health = 0.0f;
+        log_game_line(state, "Team \"" + log_team(state, 1 - structure.plan->side) +
+                                 "\" triggered \"structure_destroyed\" (type \"" + structure.plan->classname + "\")");
         if (structure.is("resourcetower") || structure.is("alienresourcetower")) {
             state.world().remove_entity(structure.entity);
             structure.entity = nullptr;

@@ -25,6 +25,9 @@ public:
     virtual int round_winner(const MatchState &state) const = 0;
     // The side that wins a round whose time is up; -1 for neither.
     virtual int timeout_winner(const MatchState &state) const = 0;
+    // What the game's log says ended the round (winner -1: nobody won); empty: the game writes no
+    // round lines.
+    virtual std::string round_event(int /*winner*/, bool /*timed_out*/) const { return ""; }
 };
 
 // The objectives of the game the state plays ("valve" deathmatch has none).

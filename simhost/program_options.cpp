@@ -83,6 +83,10 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
         ->check(SETTING)
         ->type_name("NAME=VALUE")
         ->allow_extra_args(false);
+    app.add_option("--exec", options->commands,
+                   "a console command run before the first map loads, e.g. \"logaddress_add 127.0.0.1 27500\" "
+                   "(repeatable)")
+        ->allow_extra_args(false);
     app.add_flag("--log", options->log, "print the server log");
     app.add_flag("--quiet", options->quiet, "print nothing but errors");
     try {

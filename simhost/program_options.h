@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "simhost/game_server.h"
 #include "simhost/match.h"
@@ -18,6 +19,9 @@ struct ProgramOptions {
     double speed = 1.0;      // else game seconds per second of real time
     bool log = false;
     bool quiet = false;
+    // Console commands run before the first map loads, as a server's configuration file runs them
+    // ("logaddress_add HOST PORT").
+    std::vector<std::string> commands;
 };
 
 enum class ParseOutcome { run, help, error };

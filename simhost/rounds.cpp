@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "simhost/bot_life.h"
+#include "simhost/game_log.h"
 
 namespace simhost {
 namespace {
@@ -59,9 +60,21 @@ void Rounds::update(MatchState &state, Objectives &objectives) {
     }
     bool over = false;
     const int winner = decided_winner(state, objectives, &over);
-    if (over)
+    if (over) {
         end_round(state, winner);
+        const std::string event = objectives.round_event(winner, state.clock - started_ >= state.game.round_seconds);
+        if (!event.empty())
+            log_round_end(state, winner, event);
+    }
 }
+
+// The game's line as freeze time ends (there is none here: as the round starts).
+void Rounds::log_round_start(MatchState &state) const {
+    if (writes_round_lines(state))
+        log_world(state, "Round_Start");
+}
+
+bool Rounds::writes_round_lines(const MatchState &state) { return state.game.game == "cstrike"; }
 
 int Rounds::decided_winner(const MatchState &state, const Objectives &objectives, bool *over) const {
     int winner = objectives.round_winner(state);
@@ -91,6 +104,7 @@ void Rounds::next_round(MatchState &state, Objectives &objectives) {
     started_ = state.clock;
     if (state.game.round_restarts)
         put_back(state, objectives);
+    log_round_start(state);
 }
 
 void Rounds::put_back(MatchState &state, Objectives &objectives) {
@@ -104,11 +118,18 @@ void Rounds::watch_restarts(MatchState &state) {
     if (!commenced_ && side_present(state, 0) && side_present(state, 1)) {
         commenced_ = true;
         restart_at_ = state.clock + COMMENCING_DELAY;
+        if (writes_round_lines(state)) {
+            log_world(state, "Game_Commencing");
+            log_game_line(state, "World triggered \"Game_Commencing\" (CT \"0\") (T \"0\")");
+            log_world(state, "Round_End");
+        }
     }
     CvarRegistry &cvars = state.server.engine().cvars();
     const cvar_t *request = cvars.find("sv_restart");
     if (request && request->value > 0.0f) {
         restart_at_ = state.clock + std::min(static_cast<double>(request->value), MAX_RESTART_DELAY);
+        if (writes_round_lines(state))
+            log_restart(state, request->value);
         cvars.set("sv_restart", "0");
     }
 }
@@ -124,6 +145,20 @@ void Rounds::restart_match(MatchState &state, Objectives &objectives) {
     next_at_ = -1.0;
     started_ = state.clock;
     put_back(state, objectives);
+    log_round_start(state);
+}
+
+// `World triggered "Restart_Round_(N_seconds)"` and each team's score so far, CT first.
+void Rounds::log_restart(MatchState &state, float seconds) const {
+    const int whole = static_cast<int>(seconds);
+    log_world(state, "Restart_Round_(" + std::to_string(whole) + (whole == 1 ? "_second)" : "_seconds)"));
+    for (int side : {1, 0}) {
+        int players = 0;
+        for (const Bot &bot : state.bots)
+            players += bot.side == side;
+        log_game_line(state, "Team \"" + log_team(state, side) + "\" scored \"" + std::to_string(state.scores[side]) +
+                                 "\" with \"" + std::to_string(players) + "\" players");
+    }
 }
 
 void Rounds::send_scores(MatchState &state) const {

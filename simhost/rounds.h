@@ -19,6 +19,8 @@ public:
     void update(MatchState &state, Objectives &objectives);
     // The game's TeamScore for each team, in team order (games without team names send none).
     void send_scores(MatchState &state) const;
+    // `World triggered "Round_Start"` in the games that write it.
+    void log_round_start(MatchState &state) const;
     // Rounds over and followed by the next.
     int played() const { return played_; }
 
@@ -28,6 +30,8 @@ private:
     int decided_winner(const MatchState &state, const Objectives &objectives, bool *over) const;
     void end_round(MatchState &state, int winner);
     void next_round(MatchState &state, Objectives &objectives);
+    void log_restart(MatchState &state, float seconds) const;
+    static bool writes_round_lines(const MatchState &state);
     // Every player and objective as the round starts them.
     void put_back(MatchState &state, Objectives &objectives);
 

@@ -1,5 +1,6 @@
 // "tfc": capture the flag (each team's flag is taken by the other, carried home for ten points,
 // dropped when its carrier dies and sent back after a while), and the engineers' buildings.
+#include "simhost/game_log.h"
 #include "simhost/objectives.h"
 #include "simhost/tfc_buildings.h"
 
@@ -71,14 +72,17 @@ private:
             if (flag.dropped_at >= 0.0 && state.clock - flag.dropped_at > RETURN_AFTER)
                 send_home(flag);
             flag.carrier = bot_index(state, nearest_bot(state, origin_of(flag.entity), 1 - flag.side, TAKE_RADIUS));
-            if (flag.carrier >= 0)
+            if (flag.carrier >= 0) {
                 flag.dropped_at = -1.0;
+                log_triggered(state, state.bots[flag.carrier], "Flag_Taken");
+            }
             return;
         }
         const Bot &carrier = state.bots[flag.carrier];
         set_origin(flag.entity, position(carrier));
         if (flat_distance(position(carrier), flags_[carrier.side].home) < CAPTURE_RADIUS) {
             state.scores[carrier.side] += CAPTURE_POINTS;
+            log_triggered(state, carrier, "Capture_Point");
             send_home(flag);
         }
     }

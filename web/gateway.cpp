@@ -101,6 +101,16 @@ bool Gateway::start(std::string *error) {
         if (!recorder_->prepare(error))
             return false;
     }
+    if (!options_.log_listen.empty()) {
+        log_receiver_ = std::make_unique<log::LogReceiver>(
+            io_, [this](const std::string &name, const std::string &text) { take_log(name, text); },
+            [this](const std::string &name) {
+                if (Source *source = registry_.find(name); source && source->log_fold())
+                    ++source->log_fold()->counters.log_malformed;
+            });
+        if (!log_receiver_->start(options_.log_listen, error))
+            return false;
+    }
     for (const ServerAddress &server : options_.servers)
         watch(server);
     if (!options_.config_path.empty()) {
@@ -133,6 +143,8 @@ void Gateway::stop() {
     if (users_watcher_)
         users_watcher_->stop();
     public_timer_.cancel();
+    if (log_receiver_)
+        log_receiver_->stop();
     registry_.clear();
     viewers_.clear();
     for (Closable *connection : std::vector<Closable *>(connections_.begin(), connections_.end()))
@@ -201,9 +213,21 @@ bool Gateway::watch(const ServerAddress &address) {
     if (registry_.has(address.name))
         return false;
     const std::string name = address.name;
-    return registry_.add(name,
-                         std::make_shared<Upstream>(
-                             io_, address, options_.chat_lines, [this, name] { changed(name); }, recorder_.get()));
+    if (!registry_.add(name, std::make_shared<Upstream>(
+                                 io_, address, options_.chat_lines, [this, name] { changed(name); }, recorder_.get())))
+        return false;
+    if (log_receiver_)
+        log_receiver_->watch(address);
+    return true;
+}
+
+void Gateway::take_log(const std::string &name, const std::string &text) {
+    Source *source = registry_.find(name);
+    ServerFold *fold = source ? source->log_fold() : nullptr;
+    if (!fold)
+        return;
+    fold->take_log(text);
+    changed(name);
 }
 
 bool Gateway::add_replay(const std::string &path, std::string *error) {
@@ -239,6 +263,8 @@ void Gateway::control_replay(const std::string &name, const ReplayControl &contr
 void Gateway::unwatch(const std::string &name) {
     if (!registry_.remove(name))
         return;
+    if (log_receiver_)
+        log_receiver_->forget(name);
     state_messages_.erase(name);
     public_.forget(name);
     public_messages_.erase(name);

@@ -19,6 +19,7 @@
 #include "web/audit/audit_log.h"
 #include "web/closable.h"
 #include "web/config_watcher.h"
+#include "web/log/log_receiver.h"
 #include "web/options.h"
 #include "web/recorder.h"
 #include "web/server_registry.h"
@@ -80,6 +81,10 @@ public:
     };
     void control_replay(const std::string &name, const ReplayControl &control);
 
+    // The log receiver's counters for /metrics; empty without --log-listen.
+    std::string log_metrics() const { return log_receiver_ ? log_receiver_->metrics_text() : std::string(); }
+    int log_port() const { return log_receiver_ ? log_receiver_->port() : 0; }
+
     void add_viewer(const std::shared_ptr<Viewer> &viewer) { viewers_.add(viewer); }
     void remove_viewer(const Viewer *viewer) { viewers_.remove(viewer); }
 
@@ -94,6 +99,7 @@ private:
     bool add_replay(const std::string &path, std::string *error);
     void unwatch(const std::string &name);
     void changed(const std::string &name);
+    void take_log(const std::string &name, const std::string &text);
     void list_changed();
     void push_list_later();
     bool start_access(std::string *error);
@@ -104,8 +110,9 @@ private:
     Options options_;
     ServerRegistry registry_;
     ViewerHub viewers_;
-    std::unique_ptr<ConfigWatcher> config_;  // with --config
-    std::unique_ptr<Recorder> recorder_;     // with --record
+    std::unique_ptr<ConfigWatcher> config_;           // with --config
+    std::unique_ptr<Recorder> recorder_;              // with --record
+    std::unique_ptr<log::LogReceiver> log_receiver_;  // with --log-listen
     RecordingFiles::WriteHook before_write_;
     std::map<std::string, std::shared_ptr<const std::string>> state_messages_;  // absent: to be rendered
     std::shared_ptr<const std::string> list_message_;

@@ -13,6 +13,7 @@
 #include "web/actions/routes.h"
 #include "web/gateway.h"
 #include "web/handshake.h"
+#include "web/log/event_json.h"
 #include "web/metrics.h"
 #include "web/options.h"
 #include "web/state_json.h"
@@ -71,17 +72,41 @@ bool same_origin(const Request &request) {
     return access::origin_is_host(origin->value(), request[http::field::host]);
 }
 
+// ?since=SEQ: a decimal number; absent or unreadable, every kept event.
+uint64_t since_seq(std::string_view target) {
+    std::string since;
+    if (!query_value(target, "since", &since) || since.empty() || since.size() > 19)
+        return 0;
+    uint64_t seq = 0;
+    for (char c : since) {
+        if (c < '0' || c > '9')
+            return 0;
+        seq = seq * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return seq;
+}
+
 std::shared_ptr<Response> api(const Request &request, std::string_view path, Gateway &gateway, bool is_public) {
     if (path == "/api/servers" || path == "/api/servers/")
         return json(request, http::status::ok,
                     is_public ? access::public_servers_text(gateway.servers()) : servers_text(gateway.servers()));
-    const std::string name(path.substr(sizeof(kApiPrefix) - 1));
-    const Source *server = gateway.find(name);
+    std::string_view name = path.substr(sizeof(kApiPrefix) - 1);
+    const std::string_view events_suffix = "/events";
+    const bool events =
+        name.size() > events_suffix.size() && name.substr(name.size() - events_suffix.size()) == events_suffix;
+    if (events)
+        name.remove_suffix(events_suffix.size());
+    const Source *server = gateway.find(std::string(name));
     if (!server)
         return json(request, http::status::not_found, "{\"error\":\"no such server\"}");
+    // The log's events are live and name players by auth id: no part of the public view.
+    if (events && is_public)
+        return json(request, http::status::forbidden, "{\"error\":\"the public view has no log events\"}");
+    if (events)
+        return json(request, http::status::ok, log::events_text(server->fold().events, since_seq(request.target())));
     if (!is_public)
         return json(request, http::status::ok, detail_text(*server));
-    const std::shared_ptr<const std::string> delayed = gateway.public_detail(name);
+    const std::shared_ptr<const std::string> delayed = gateway.public_detail(std::string(name));
     if (!delayed)
         return json(request, http::status::service_unavailable,
                     "{\"error\":\"the public view shows each server as it was a while ago: not yet\"}");
@@ -265,7 +290,8 @@ void HttpSession::answer() {
     else if (path == "/metrics" && is_public)
         answer = text(*request, http::status::unauthorized, "the metrics need a token");
     else if (path == "/metrics")
-        answer = response(*request, http::status::ok, kMetricsContentType, metrics_text(gateway_.live_servers()));
+        answer = response(*request, http::status::ok, kMetricsContentType,
+                          metrics_text(gateway_.live_servers()) + gateway_.log_metrics());
     else if (const StaticFile *file = find_static_file(std::string(path)))
         answer = static_file(*request, *file);
     else

@@ -105,6 +105,8 @@ int run(int argc, char **argv) {
     }
     listener.start();
     std::printf("orlex_web: dashboard at http://%s:%u/\n", options.listen_host.c_str(), listener.port());
+    if (gateway.log_port() > 0)
+        std::printf("orlex_web: taking the servers' logs on UDP port %d\n", gateway.log_port());
     std::fflush(stdout);
     io.run();
     return 0;

@@ -156,6 +156,13 @@ std::string metrics_text(const std::vector<const ServerFold *> &servers) {
                 "1 when the server has sent records over the limits of a genuine plug-in."},
                servers,
                [&](const ServerFold &f) { out.sample(server_label(f.state), f.counters.over_limits > 0 ? 1 : 0); });
+    out.family(
+        {"orlex_server_log_lines_total", "counter", "Lines of the server's log read into events."}, servers,
+        [&](const ServerFold &f) { out.sample(server_label(f.state), static_cast<double>(f.counters.log_lines)); });
+    out.family(
+        {"orlex_server_log_malformed_total", "counter", "Datagrams from the server's address that were not log lines."},
+        servers,
+        [&](const ServerFold &f) { out.sample(server_label(f.state), static_cast<double>(f.counters.log_malformed)); });
     out.family({"orlex_server_reconnects_total", "counter", "Connections to the plug-in made after the first."},
                servers, [&](const ServerFold &f) {
                    const ServerState &s = f.state;

@@ -105,6 +105,8 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
                    "a reverse proxy in front of the dashboard: the client address of its requests is the last "
                    "one in their X-Forwarded-For; repeatable")
         ->type_name("ADDR");
+    app.add_option("--log-listen", options->log_listen,
+                   "receive the watched servers' logs over UDP on ADDR:PORT (each server: logaddress_add ADDR PORT)");
     app.add_option("--allowed-host", options->allowed_hosts,
                    "without a token, requests are answered only when their Host is the listen address, localhost, "
                    "127.0.0.1, [::1] or a NAME given here; repeatable")

@@ -24,6 +24,7 @@ struct Options {
     size_t websockets_per_address = 16;        // open WebSockets one client address may hold
     std::vector<std::string> trusted_proxies;  // their X-Forwarded-For names the client
     std::vector<std::string> allowed_hosts;    // more Host names served without a token, lower case
+    std::string log_listen;                    // --log-listen ADDR:PORT: the servers' logs over UDP
     std::string users_path;                    // --users: NAME ROLE sha256:HEX lines, read again on change
     bool public_view = false;                  // --public: requests without a token see the delayed view
     int public_delay_seconds = 30;             // --public-delay

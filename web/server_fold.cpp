@@ -11,4 +11,11 @@ void ServerFold::take(const records::Record &record, Clock::time_point) {
     ++counters.records;
 }
 
+void ServerFold::take_log(const std::string &text) {
+    if (events.take_text(text))
+        ++counters.log_lines;
+    else
+        ++counters.log_malformed;
+}
+
 }  // namespace web

@@ -32,9 +32,11 @@ private:
 struct LinkCounters {
     size_t records = 0;
     size_t malformed = 0;
-    size_t reconnects = 0;   // connections made after the first
-    size_t overflows = 0;    // connections dropped for sending too much without a record end
-    size_t over_limits = 0;  // records dropped whole for breaking a limit of what a genuine plug-in sends
+    size_t reconnects = 0;     // connections made after the first
+    size_t overflows = 0;      // connections dropped for sending too much without a record end
+    size_t over_limits = 0;    // records dropped whole for breaking a limit of what a genuine plug-in sends
+    size_t log_lines = 0;      // log datagrams read into events
+    size_t log_malformed = 0;  // log datagrams from the server that were not log lines
 };
 
 // Where a replay stands (times in milliseconds).

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "stream/numbers.h"
+#include "web/log/event_json.h"
 #include "web/utf8_text.h"
 
 namespace web {
@@ -184,7 +185,8 @@ json::object server_detail(const ServerFold &fold, const ReplayPosition *replay)
                         {"server", std::move(info)},
                         {"players", players_array(server)},
                         {"objectives", objectives_array(server)},
-                        {"chat", chat_array(server)}};
+                        {"chat", chat_array(server)},
+                        {"log", log::log_object(fold.events)}};
     add_limits(detail, fold.counters);
     add_replay(detail, replay);
     return detail;

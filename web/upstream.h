@@ -32,6 +32,7 @@ public:
     // Closes the connection for good; the listener is not called again.
     void stop() override;
     const ServerFold &fold() const override { return fold_; }
+    ServerFold *log_fold() override { return &fold_; }
     // Where each record is looked at before it is folded or recorded.
     RecordPipeline &pipeline() { return pipeline_; }
 

@@ -167,7 +167,7 @@ Gateway::Gateway(const std::vector<std::string> &arguments, const std::string &p
     }
 }
 
-SimServer::SimServer(const std::string &game, int bots, int plugin_port)
+SimServer::SimServer(const std::string &game, int bots, int plugin_port, const std::vector<std::string> &more)
     : plugin_port_(plugin_port > 0 ? plugin_port : testing_support::free_port()) {
     arguments_ = {"--game",
                   game,
@@ -178,6 +178,7 @@ SimServer::SimServer(const std::string &game, int bots, int plugin_port)
                   "--quiet",
                   "--set",
                   "orlex_mm_port=" + std::to_string(plugin_port_)};
+    arguments_.insert(arguments_.end(), more.begin(), more.end());
     restart();
 }
 

@@ -73,7 +73,8 @@ private:
 // orlex_simhost with the built plug-in, its plug-in on a port of its own.
 class SimServer {
 public:
-    SimServer(const std::string &game, int bots, int plugin_port = 0);
+    // `more`: further options (a speed, console commands).
+    SimServer(const std::string &game, int bots, int plugin_port = 0, const std::vector<std::string> &more = {});
     int plugin_port() const { return plugin_port_; }
     std::string address() const { return "127.0.0.1:" + std::to_string(plugin_port_); }
     Process &process() { return *process_; }

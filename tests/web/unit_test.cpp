@@ -57,6 +57,8 @@ TEST(StateJson, RendersAKnownStateExactly) {
               "{\"kind\":\"BOMB\",\"items\":[{\"num\":0,\"x\":-577,\"y\":-929,\"z\":-115,\"planted\":1}]}],"
               "\"chat\":[{\"kind\":\"SAY_TEAM\",\"text\":\"(TEAM)Bo\\\"b: go\"},"
               "{\"kind\":\"SERVER_SAY\",\"text\":\"restart\"},{\"kind\":\"SAY\",\"text\":\"Ann: bye\"}],"
+              "\"log\":{\"received\":false,\"round\":{\"number\":0,\"in_round\":false,\"started\":\"\",\"seconds\":0},"
+              "\"results\":[],\"players\":{},\"events\":[]},"
               "\"over_limits\":false,\"records_over_limits\":0}");
     EXPECT_EQ(web::servers_text({&state}),
               "{\"servers\":[{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":true,\"problem\":\"\","

@@ -8,11 +8,28 @@ namespace web::access {
 namespace json = boost::json;
 namespace {
 
+// Whatever part names a player by auth id or an address (the log's events among them) loses it, and
+// a log line not understood keeps no text: it could hold either.
+void scrub(json::value &value) {
+    if (json::object *object = value.if_object()) {
+        object->erase("auth_id");
+        object->erase("address");
+        const json::value *kind = object->if_contains("kind");
+        if (kind && kind->is_string() && kind->get_string() == "other")
+            object->erase("text");
+        for (auto &entry : *object)
+            scrub(entry.value());
+    } else if (json::array *array = value.if_array()) {
+        for (json::value &item : *array)
+            scrub(item);
+    }
+}
+
 json::array public_summaries(const std::vector<const Source *> &servers) {
     json::array list;
     for (const Source *server : servers) {
-        json::object summary = server_summary(server->fold(), server->replay());
-        summary.erase("address");
+        json::value summary = server_summary(server->fold(), server->replay());
+        scrub(summary);
         list.push_back(std::move(summary));
     }
     return list;
@@ -21,8 +38,8 @@ json::array public_summaries(const std::vector<const Source *> &servers) {
 }  // namespace
 
 std::string public_detail_text(const Source &server) {
-    json::object detail = server_detail(server.fold(), server.replay());
-    detail.erase("address");
+    json::value detail = server_detail(server.fold(), server.replay());
+    scrub(detail);
     return json::serialize(detail);
 }
 

@@ -104,7 +104,9 @@ function takeState(state) {
   renderScoreboard(state);
   renderObjectives(state);
   renderChat(state);
+  KillFeed.render(state);
   page.hits = Radar.draw($("radar"), state);
+  KillFeed.drawMark($("radar"), state, Radar.project);
   Admin.takeState(state);
 }
 
@@ -143,7 +145,7 @@ function renderHeading(state) {
     teams.append(element("span", `${team.name} ${team.score}`, "t" + index));
 }
 
-const COLUMNS = ["name", "team", "frags", "deaths", "health", "armor", "ping", "loss", "time"];
+const COLUMNS = ["name", "team", "frags", "deaths", "health", "armor", "ping", "loss", "time", "log"];
 
 function renderScoreboard(state) {
   const { key, down } = page.sort;
@@ -156,7 +158,8 @@ function renderScoreboard(state) {
   for (const player of rows) {
     const row = element("tr", undefined, player.dead ? "dead" : "");
     for (const column of COLUMNS) {
-      const value = column === "time" ? duration(player.time) : column === "team" ? teamName(player.team) : player[column];
+      const value = column === "time" ? duration(player.time) : column === "team" ? teamName(player.team)
+        : column === "log" ? KillFeed.tally(state, player) : player[column];
       const cell = element("td", String(value), column === "name" || column === "team" ? "t" + player.team : "");
       if (column === "loss" || column === "time" || column === "armor") cell.classList.add("wide");
       row.append(cell);
@@ -222,6 +225,12 @@ function setUp() {
     tip.style.top = `${hit.y / scale - 8}px`;
   };
   canvas.onmouseleave = () => { tip.hidden = true; };
+  // A clicked event's mark shows at once and goes when it lapses, between states too.
+  $("killfeed").addEventListener("killfeed-mark", () => {
+    if (!page.state) return;
+    takeState(page.state);
+    setTimeout(() => { if (page.state) takeState(page.state); }, 4100);
+  });
   canvas.onclick = (event) => {
     const box = canvas.getBoundingClientRect();
     const scale = canvas.width / box.width;

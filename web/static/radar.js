@@ -35,10 +35,7 @@ const Radar = (() => {
     const g = canvas.getContext("2d");
     g.clearRect(0, 0, size, size);
     grid(g, size);
-    const box = worldBox(state);
-    const scale = (size - 16) / Math.max(box.x, box.y);
-    // Reported coordinates are centred on the map; y grows upwards.
-    const at = (x, y) => [size / 2 + x * scale, size / 2 - y * scale];
+    const at = (x, y) => project(canvas, state, x, y);
     const hits = [];
     let objectives = 0;
     for (const objective of state.objectives) {
@@ -113,5 +110,14 @@ const Radar = (() => {
     return best;
   }
 
-  return { draw, nearest, teamColour };
+  // A map position as a point on the canvas. Reported coordinates are centred on the map; y grows
+  // upwards.
+  function project(canvas, state, x, y) {
+    const size = canvas.width;
+    const box = worldBox(state);
+    const scale = (size - 16) / Math.max(box.x, box.y);
+    return [size / 2 + x * scale, size / 2 - y * scale];
+  }
+
+  return { draw, nearest, teamColour, project };
 })();

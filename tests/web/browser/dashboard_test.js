@@ -80,12 +80,13 @@ async function main() {
   } catch (error) {
     cannotRun("playwright-core is not installed (scripts/install-deps.sh web runs npm ci in tests/web/browser)");
   }
-  const pluginPort = await freePort(), webPort = await freePort();
+  const pluginPort = await freePort(), webPort = await freePort(), logPort = await freePort();
   const recordings = fs.mkdtempSync(path.join(os.tmpdir(), "orlex-browser-"));
   const webArgs = ["--server", `live=127.0.0.1:${pluginPort}`, "--listen", `127.0.0.1:${webPort}`,
-                   "--record", recordings];
+                   "--record", recordings, "--log-listen", `127.0.0.1:${logPort}`];
   const simhost = start(argument("--simhost"),
-    ["--game", "cstrike", "--bots", "8", "--fps", "50", "--quiet", "--set", `orlex_mm_port=${pluginPort}`]);
+    ["--game", "cstrike", "--bots", "8", "--fps", "50", "--quiet", "--set", `orlex_mm_port=${pluginPort}`,
+     "--exec", `logaddress_add 127.0.0.1 ${logPort}`]);
   let gateway = start(gatewayProgram(), webArgs);
   let browser;
   try {
@@ -124,6 +125,11 @@ async function main() {
     simhost.stdin.write("say hello from the console\n");
     await until("the console's say in the chat",
       () => page.evaluate(() => document.getElementById("chat").textContent.includes("hello from the console")), 10000);
+    // The kill feed shows the log's kills as they happen; a click rings where the victim was.
+    await until("a kill in the kill feed", () => page.evaluate(() =>
+      document.querySelector("#killfeed li.k-kill") !== null && document.getElementById("log-state").hidden), 20000);
+    await page.click("#killfeed li.k-kill");
+    await until("the victim's spot marked", () => page.evaluate(() => document.getElementById("radar").dataset.mark === "1"));
     await page.waitForTimeout(300);
     await page.screenshot({ path: argument("--screenshot") });
 

@@ -1,0 +1,197 @@
+// The servers' logs end to end: the simulated server's log sent to the gateway as logaddress_add
+// sends it, read into the kill feed and the round panel beside the plug-in's own records; datagrams
+// from elsewhere dropped, a flood taken in its stride.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <boost/json/parse.hpp>
+#include <boost/json/serialize.hpp>
+
+#include <map>
+#include <string>
+
+#include "support/sockets.h"
+#include "web/harness.h"
+
+using web_testing::Gateway;
+using web_testing::kWait;
+using web_testing::SimServer;
+
+namespace {
+
+namespace json = boost::json;
+
+json::object api(int port, const std::string &target) {
+    boost::system::error_code error;
+    const json::value parsed = json::parse(web_testing::http_get(port, target).body, error);
+    return !error && parsed.is_object() ? parsed.as_object() : json::object();
+}
+
+// Deaths per user id: from the plug-in's latest PLAYER record and from the log's kill lines.
+struct Deaths {
+    std::map<int64_t, int64_t> recorded, logged;
+};
+
+Deaths deaths_of(const json::object &detail) {
+    Deaths deaths;
+    if (detail.contains("players"))
+        for (const json::value &player : detail.at("players").as_array())
+            deaths.recorded[player.at("user_id").as_int64()] = player.at("deaths").as_int64();
+    if (detail.contains("log"))
+        for (const auto &tally : detail.at("log").at("players").as_object())
+            deaths.logged[std::stoll(std::string(tally.key()))] = tally.value().at("deaths").as_int64();
+    return deaths;
+}
+
+class UdpSender {
+public:
+    // Sending from `source` (any 127.x.y.z address is loopback).
+    explicit UdpSender(const char *source) : socket_(::socket(AF_INET, SOCK_DGRAM, 0)) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        inet_pton(AF_INET, source, &from.sin_addr);
+        bind(socket_, reinterpret_cast<sockaddr *>(&from), sizeof(from));
+    }
+    ~UdpSender() { ::close(socket_); }
+    void send(int port, const std::string &bytes) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(port));
+        inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+        sendto(socket_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof(to));
+    }
+
+private:
+    int socket_;
+};
+
+std::string log_datagram(const std::string &body) {
+    return std::string("\xFF\xFF\xFF\xFFlog L 09/25/2024 - 21:20:31: ") + body + "\n" + std::string(1, '\0');
+}
+
+}  // namespace
+
+// valve deathmatch: no restarts, so the plug-in's deaths and the log's run from the same start. The
+// record lags the log: every death the record has, the log has; every death the log had, a later
+// record has.
+TEST(WebLog, TheKillFeedAgreesWithThePlayerRecordsDeaths) {
+    const int log_port = testing_support::free_port();
+    SimServer server("valve", 8, 0, {"--speed", "4", "--exec", "logaddress_add 127.0.0.1 " + std::to_string(log_port)});
+    Gateway gateway({"--server", "sim=" + server.address(), "--log-listen", "127.0.0.1:" + std::to_string(log_port)});
+    ASSERT_GT(gateway.port(), 0);
+    Deaths first;
+    ASSERT_TRUE(testing_support::wait_until(
+        [&] {
+            first = deaths_of(api(gateway.port(), "/api/servers/sim"));
+            int64_t total = 0;
+            for (const auto &logged : first.logged)
+                total += logged.second;
+            return total >= 5;
+        },
+        kWait))
+        << "no kills in the log";
+    bool caught_up = false;
+    ASSERT_TRUE(testing_support::wait_until(
+        [&] {
+            const Deaths now = deaths_of(api(gateway.port(), "/api/servers/sim"));
+            for (const auto &recorded : now.recorded) {
+                const auto logged = now.logged.find(recorded.first);
+                EXPECT_GE(logged == now.logged.end() ? 0 : logged->second, recorded.second)
+                    << "a death without its kill line, user " << recorded.first;
+            }
+            caught_up = true;
+            for (const auto &logged : first.logged)
+                caught_up =
+                    caught_up && now.recorded.count(logged.first) && now.recorded.at(logged.first) >= logged.second;
+            return caught_up || ::testing::Test::HasFailure();
+        },
+        kWait));
+    EXPECT_TRUE(caught_up) << "kill lines without a death in the records";
+
+    // Every kill event names both players, with their user ids, and the weapon.
+    const json::object events = api(gateway.port(), "/api/servers/sim/events?since=0");
+    int kills = 0;
+    for (const json::value &event : events.at("events").as_array()) {
+        if (event.at("kind") != "kill")
+            continue;
+        ++kills;
+        EXPECT_GT(event.at("killer").at("user_id").as_int64(), 0);
+        EXPECT_FALSE(event.at("weapon").as_string().empty());
+        EXPECT_FALSE(event.as_object().contains("headshot")) << "valve writes no headshot marker";
+    }
+    EXPECT_GE(kills, 5);
+}
+
+// cstrike: the round panel's latest result carries the scores the plug-in reports for the teams.
+TEST(WebLog, RoundResultsAgreeWithTheTeamScores) {
+    const int log_port = testing_support::free_port();
+    SimServer server("cstrike", 10, 0,
+                     {"--speed", "8", "--exec", "logaddress_add 127.0.0.1 " + std::to_string(log_port)});
+    Gateway gateway({"--server", "sim=" + server.address(), "--log-listen", "127.0.0.1:" + std::to_string(log_port)});
+    ASSERT_GT(gateway.port(), 0);
+    std::string seen;
+    EXPECT_TRUE(testing_support::wait_until(
+        [&] {
+            const json::object detail = api(gateway.port(), "/api/servers/sim");
+            if (!detail.contains("log") || !detail.at("server").is_object())
+                return false;
+            const json::array &results = detail.at("log").at("results").as_array();
+            if (results.size() < 2)
+                return false;
+            std::map<std::string, int64_t> logged, reported;
+            for (const json::value &score : results.back().at("scores").as_array())
+                logged[std::string(score.at("team").as_string())] = score.at("score").as_int64();
+            for (const json::value &team : detail.at("server").at("teams").as_array())
+                reported[std::string(team.at("name").as_string())] = team.at("score").as_int64();
+            seen = json::serialize(results.back()) + " / " + json::serialize(detail.at("server").at("teams"));
+            return !logged.empty() && logged == reported;
+        },
+        kWait))
+        << seen;
+}
+
+// Datagrams from an address no watched server has are dropped whatever they hold; a flood of valid,
+// garbage and foreign datagrams leaves the gateway answering, with its memory bounded.
+TEST(WebLog, ForeignDatagramsAreDroppedAndAFloodIsTakenInItsStride) {
+    const int log_port = testing_support::free_port();
+    Gateway gateway({"--server", "sim=127.0.0.1:" + std::to_string(testing_support::free_port()), "--log-listen",
+                     "127.0.0.1:" + std::to_string(log_port)});
+    ASSERT_GT(gateway.port(), 0);
+    UdpSender watched("127.0.0.1"), foreign("127.0.0.2");
+    const std::string valid = log_datagram(R"("A<1><BOT><CT>" killed "B<2><BOT><TERRORIST>" with "m4a1")");
+    const std::string stranger = log_datagram(R"("Forged<3><BOT><CT>" killed "B<2><BOT><TERRORIST>" with "awp")");
+    watched.send(log_port, valid);
+    ASSERT_TRUE(testing_support::wait_until(
+        [&] { return api(gateway.port(), "/api/servers/sim/events").at("events").as_array().size() == 1; }, kWait));
+    const long before_kb = gateway.process().resident_kb();
+    for (int i = 0; i < 100000; ++i) {
+        if (i % 3 == 0)
+            watched.send(log_port, valid);
+        else if (i % 3 == 1)
+            watched.send(log_port, std::string("\xFF\xFF\xFF\xFFgarbage ") + std::to_string(i));
+        else
+            foreign.send(log_port, stranger);
+    }
+    EXPECT_EQ(web_testing::http_get(gateway.port(), "/api/servers").status, 200);
+    std::string metrics;
+    EXPECT_TRUE(testing_support::wait_until(
+        [&] {
+            metrics = web_testing::http_get(gateway.port(), "/metrics").body;
+            return metrics.find("orlex_log_foreign_datagrams_total 0") == std::string::npos &&
+                   metrics.find("orlex_log_malformed_datagrams_total 0") == std::string::npos;
+        },
+        kWait))
+        << metrics;
+    const json::array events = api(gateway.port(), "/api/servers/sim/events").at("events").as_array();
+    EXPECT_LE(events.size(), 1000u);
+    EXPECT_GT(events.size(), 1u);
+    for (const json::value &event : events)
+        ASSERT_NE(event.at("killer").at("name"), "Forged");
+    EXPECT_LT(gateway.process().resident_kb() - before_kb, 64 * 1024);
+    EXPECT_TRUE(gateway.process().err().find("log datagrams from addresses no watched server has") !=
+                std::string::npos);
+}
