@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-30}
 build=build-fuzz
 status=0
-for target in fuzz_request fuzz_log_line fuzz_cstrings fuzz_map_file fuzz_game_text fuzz_allow_list fuzz_number_text fuzz_web_stream fuzz_web_config fuzz_web_loading fuzz_web_log fuzz_recording fuzz_map_picture fuzz_rcon; do
+for target in fuzz_request fuzz_log_line fuzz_cstrings fuzz_map_file fuzz_game_text fuzz_allow_list fuzz_number_text fuzz_web_stream fuzz_web_config fuzz_web_loading fuzz_web_log fuzz_web_actions fuzz_recording fuzz_map_picture fuzz_rcon; do
   scratch=$build/corpus/$target
   mkdir -p "$scratch"
   log=$build/$target.log

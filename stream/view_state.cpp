@@ -76,8 +76,11 @@ struct PlayerColumns {
           y(record, "Y_COORD"),
           z(record, "Z_COORD"),
           dead(record, "DEAD"),
-          slot(record, "INDEX_NUM") {}
-    Column user_id, names, team, kills, deaths, health, armor, pings, loss, times, x, y, z, dead, slot;
+          slot(record, "INDEX_NUM"),
+          auth_id(record, "STEAM_ID"),
+          address(record, "IP") {}
+    Column user_id, names, team, kills, deaths, health, armor, pings, loss, times, x, y, z, dead, slot, auth_id,
+        address;
 };
 
 Player player(const PlayerColumns &columns, size_t entity) {
@@ -100,6 +103,8 @@ Player player(const PlayerColumns &columns, size_t entity) {
     found.y = columns.y.number(entity);
     found.z = columns.z.number(entity);
     found.dead = columns.dead.whole(entity, 0) != 0;
+    found.auth_id = columns.auth_id.text(entity);
+    found.address = columns.address.text(entity);
     return found;
 }
 

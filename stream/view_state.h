@@ -44,6 +44,9 @@ struct Player {
     double connected = 0;  // seconds
     double x = 0, y = 0, z = 0;
     bool dead = false;
+    // Kept for the gateway's admin actions (a ban by auth id or address); never shown to a page.
+    std::string auth_id;
+    std::string address;
 };
 
 struct ChatLine {

@@ -62,19 +62,27 @@ bool same_secret(std::string_view expected, std::string_view given) {
     return difference == 0 && !expected.empty();
 }
 
+std::vector<PresentedToken> presented_tokens(std::string_view authorization, std::string_view cookies,
+                                             std::string_view target) {
+    std::vector<PresentedToken> tokens;
+    const std::string_view bearer = "Bearer ";
+    if (authorization.substr(0, bearer.size()) == bearer)
+        tokens.push_back({TokenVia::header, std::string(trimmed(authorization.substr(bearer.size())))});
+    std::string given;
+    if (cookie_value(cookies, &given))
+        tokens.push_back({TokenVia::cookie, given});
+    if (query_value(target, "token", &given))
+        tokens.push_back({TokenVia::query, given});
+    return tokens;
+}
+
 Access check_access(const std::string &token, std::string_view authorization, std::string_view cookies,
                     std::string_view target) {
     if (token.empty())
         return {true, false};
-    const std::string_view bearer = "Bearer ";
-    if (authorization.substr(0, bearer.size()) == bearer &&
-        same_secret(token, trimmed(authorization.substr(bearer.size()))))
-        return {true, false};
-    std::string given;
-    if (cookie_value(cookies, &given) && same_secret(token, given))
-        return {true, false};
-    if (query_value(target, "token", &given) && same_secret(token, given))
-        return {true, true};
+    for (const PresentedToken &given : presented_tokens(authorization, cookies, target))
+        if (same_secret(token, given.token))
+            return {true, given.via == TokenVia::query};
     return {false, false};
 }
 

@@ -20,6 +20,15 @@ struct Access {
     bool from_query = false;  // came as ?token=: answer with the cookie, so the page keeps access
 };
 
+// The tokens a request carries, in the order they are tried: bearer header, cookie, ?token=.
+enum class TokenVia { header, cookie, query };
+struct PresentedToken {
+    TokenVia via;
+    std::string token;
+};
+std::vector<PresentedToken> presented_tokens(std::string_view authorization, std::string_view cookies,
+                                             std::string_view target);
+
 // With an empty token every request is allowed.
 Access check_access(const std::string &token, std::string_view authorization, std::string_view cookies,
                     std::string_view target);

@@ -6,6 +6,8 @@
 #include <boost/json/serialize.hpp>
 
 #include "recording/format.h"
+#include "web/access/public_json.h"
+#include "web/actions/action.h"
 #include "web/replay.h"
 #include "web/state_json.h"
 #include "web/upstream.h"
@@ -62,9 +64,56 @@ Gateway::Gateway(boost::asio::io_context &io, const Options &options, RecordingF
       before_write_(std::move(before_write)),
       list_timer_(io),
       maps_(std::make_unique<maps::MapLibrary>(io, [this] { pictures_changed(); })),
-      rcon_(io) {}
+      rcon_(io),
+      public_(std::chrono::seconds(options.public_delay_seconds)),
+      public_timer_(io) {}
 
+// The users, the audit trail and the desk that takes actions: ready before anything is served.
+bool Gateway::start_access(std::string *error) {
+    std::string audit_path = options_.audit_path;
+    if (audit_path.empty())
+        audit_path = options_.record_dir.empty() ? "orlex_web.audit" : options_.record_dir + "/orlex_web.audit";
+    audit_ = std::make_unique<audit::AuditLog>(io_, audit_path);
+    // Without a user no action can be taken, so there is nothing to audit: no file is made.
+    const bool users_possible = !options_.users_path.empty() || !options_.token.empty();
+    if ((users_possible || !options_.audit_path.empty()) && !audit_->open(error))
+        return false;
+    desk_ = std::make_unique<actions::ActionDesk>(
+        *audit_, options_.allowed_cvars.empty() ? actions::default_allowed_cvars() : options_.allowed_cvars);
+    desk_->set_console(&rcon_console_);
+    if (options_.users_path.empty()) {
+        users_changed({});
+        return true;
+    }
+    users_watcher_ = std::make_unique<access::UsersWatcher>(
+        io_, options_.users_path, [this](std::vector<access::User> users) { users_changed(std::move(users)); });
+    if (users_watcher_->start(error))
+        return true;
+    *error = "--users: " + *error;
+    return false;
+}
+
+// --token is one more user, admin, unless the file names an admin of its own.
+void Gateway::users_changed(std::vector<access::User> users) {
+    if (!options_.token.empty()) {
+        access::User admin{"admin", access::Role::admin, access::token_hash(options_.token)};
+        bool named = false;
+        for (const access::User &user : users)
+            named = named || user.name == admin.name;
+        if (!named)
+            users.push_back(std::move(admin));
+    }
+    users_.set(std::move(users));
+    for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot())
+        if (!viewer->is_public() && has_users()) {
+            const access::User *now = users_.find_name(viewer->user().name);
+            if (!now || !(*now == viewer->user()))
+                viewer->withdraw(now ? "your role or token changed: reload the page" : "your access was withdrawn");
+        }
+}
 bool Gateway::start(std::string *error) {
+    if (!start_access(error))
+        return false;
     if (!options_.record_dir.empty()) {
         recorder_ = std::make_unique<Recorder>(options_.record_dir, options_.record_max_mb * 1024 * 1024,
                                                Recorder::kQueueBytes, before_write_);
@@ -110,12 +159,17 @@ bool Gateway::start(std::string *error) {
     for (const std::string &path : options_.replay_files)
         if (!add_replay(path, error))
             return false;
+    if (options_.public_view)
+        push_public_later();
     return true;
 }
 
 void Gateway::stop() {
     if (config_)
         config_->stop();
+    if (users_watcher_)
+        users_watcher_->stop();
+    public_timer_.cancel();
     if (log_receiver_)
         log_receiver_->stop();
     registry_.clear();
@@ -142,6 +196,39 @@ std::shared_ptr<const maps::MapPicture> Gateway::map_picture(const Source &sourc
 void Gateway::pictures_changed() {
     for (const Source *source : registry_.in_order())
         changed(source->state().address().name);
+}
+
+std::shared_ptr<const std::string> Gateway::public_servers_message() {
+    return std::make_shared<const std::string>(access::public_servers_message(servers()));
+}
+
+std::shared_ptr<const std::string> Gateway::public_detail(const std::string &name) {
+    return public_.at(name, access::PublicDelay::Clock::now());
+}
+
+std::shared_ptr<const std::string> Gateway::public_state_message(const std::string &name) {
+    const std::shared_ptr<const std::string> detail = public_detail(name);
+    if (!detail)
+        return nullptr;
+    auto &[rendered_from, message] = public_messages_[name];
+    if (rendered_from != detail) {
+        rendered_from = detail;
+        message = std::make_shared<const std::string>(access::public_state_message(*detail));
+    }
+    return message;
+}
+
+// Public pages are pushed from a clock, each state once it is the delay old.
+void Gateway::push_public_later() {
+    public_timer_.expires_after(access::PublicDelay::kSpacing);
+    public_timer_.async_wait([this](boost::system::error_code error) {
+        if (error)
+            return;
+        for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot())
+            if (viewer->is_public() && !viewer->watching().empty())
+                viewer->push_state_once(public_state_message(viewer->watching()));
+        push_public_later();
+    });
 }
 
 std::vector<const ServerFold *> Gateway::live_servers() const {
@@ -245,6 +332,8 @@ void Gateway::unwatch(const std::string &name) {
         log_receiver_->forget(name);
     state_messages_.erase(name);
     alert_taps_.erase(name);  // the stopped link feeds no more records
+    public_.forget(name);
+    public_messages_.erase(name);
     if (recorder_)
         recorder_->forget(name);
     if (watched_.erase(name))
@@ -256,9 +345,13 @@ void Gateway::changed(const std::string &name) {
     state_messages_.erase(name);
     if (const Source *source = watched_.count(name) ? registry_.find(name) : nullptr)
         rcon_.set_game_port(name, source->fold().state.view().server.game_port);
+    if (options_.public_view)
+        if (const Source *source = registry_.find(name))
+            public_.add(name, std::make_shared<const std::string>(access::public_detail_text(*source, map_picture(*source).get())),
+                        access::PublicDelay::Clock::now());
     std::shared_ptr<const std::string> message;
     for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot()) {
-        if (viewer->watching() != name)
+        if (viewer->watching() != name || viewer->is_public())
             continue;
         if (!message)
             message = state_message(name);
@@ -283,8 +376,12 @@ void Gateway::push_list_later() {
         if (viewers_.empty())
             return;
         const std::shared_ptr<const std::string> message = servers_message();
-        for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot())
-            viewer->push_list(message);
+        std::shared_ptr<const std::string> public_message;
+        for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot()) {
+            if (viewer->is_public() && !public_message)
+                public_message = public_servers_message();
+            viewer->push_list(viewer->is_public() ? public_message : message);
+        }
     });
 }
 

@@ -12,11 +12,18 @@
 #include <vector>
 
 #include "web/alerts/alerts.h"
+#include "web/access/csrf.h"
+#include "web/access/identity.h"
+#include "web/access/public_delay.h"
+#include "web/access/users_watcher.h"
+#include "web/actions/action_desk.h"
+#include "web/audit/audit_log.h"
 #include "web/closable.h"
 #include "web/config_watcher.h"
 #include "web/log/log_receiver.h"
 #include "web/maps/map_library.h"
 #include "web/options.h"
+#include "web/rcon/links_console.h"
 #include "web/rcon/rcon_link.h"
 #include "web/recorder.h"
 #include "web/server_registry.h"
@@ -42,10 +49,22 @@ public:
     // Stops watching and ends every connection, so that the event loop runs out of work.
     void stop();
 
-    const std::string &token() const { return options_.token; }
     bool metrics_players() const { return options_.metrics_players; }
     // The alerts' own counters for /metrics; empty without --alerts.
     std::string alert_metrics() const { return alerts_ ? alerts_->metrics_text() : ""; }
+    // Users: the users file's and --token's admin. Without any, every request sees the live view
+    // and no action is taken.
+    bool has_users() const { return !users_.empty(); }
+    access::Identity identify(std::string_view authorization, std::string_view cookies, std::string_view target) const {
+        return access::identify(users_, authorization, cookies, target);
+    }
+    bool public_view() const { return options_.public_view; }
+    const Options &options() const { return options_; }
+    const access::CsrfKey &csrf() const { return csrf_; }
+    actions::ActionDesk &desk() { return *desk_; }
+    audit::AuditLog &audit() { return *audit_; }
+    // The consoles actions go to (the rcon links); not owned.
+    void set_console(actions::Console *console) { desk_->set_console(console); }
     // Every served server, in the list's order; the live ones only (what the metrics describe).
     std::vector<const Source *> servers() const { return registry_.in_order(); }
     std::vector<const ServerFold *> live_servers() const;
@@ -56,6 +75,11 @@ public:
     // The messages pushed to viewers, rendered once for all of them.
     std::shared_ptr<const std::string> servers_message();
     std::shared_ptr<const std::string> state_message(const std::string &name);
+    // What the public view shows: the list live, each state as it was the delay ago (null while
+    // the gateway has run for less than that).
+    std::shared_ptr<const std::string> public_servers_message();
+    std::shared_ptr<const std::string> public_state_message(const std::string &name);
+    std::shared_ptr<const std::string> public_detail(const std::string &name);
 
     // A viewer's request for a source's controls; anything else (another server, a bad number) is
     // ignored.
@@ -92,6 +116,9 @@ private:
     void list_changed();
     void pictures_changed();
     void push_list_later();
+    bool start_access(std::string *error);
+    void users_changed(std::vector<access::User> from_file);
+    void push_public_later();
 
     boost::asio::io_context &io_;
     Options options_;
@@ -111,6 +138,17 @@ private:
     std::unique_ptr<maps::MapLibrary> maps_;
     std::map<std::string, ServerAddress> watched_;  // what the rcon links are made from
     rcon::Links rcon_;
+    rcon::LinksConsole rcon_console_{rcon_};  // what actions are sent through
+
+    access::Users users_;
+    std::unique_ptr<access::UsersWatcher> users_watcher_;  // with --users
+    access::CsrfKey csrf_;
+    std::unique_ptr<audit::AuditLog> audit_;
+    std::unique_ptr<actions::ActionDesk> desk_;
+    access::PublicDelay public_;
+    std::map<std::string, std::pair<std::shared_ptr<const std::string>, std::shared_ptr<const std::string>>>
+        public_messages_;  // each server's delayed detail and the message made of it
+    boost::asio::steady_timer public_timer_;
 };
 
 }  // namespace web

@@ -8,6 +8,9 @@
 #include <algorithm>
 
 #include "web/access.h"
+#include "web/access/csrf.h"
+#include "web/access/public_json.h"
+#include "web/actions/routes.h"
 #include "web/gateway.h"
 #include "web/handshake.h"
 #include "web/log/event_json.h"
@@ -22,7 +25,7 @@ namespace web {
 namespace beast = boost::beast;
 namespace http = beast::http;
 using error_code = boost::system::error_code;
-using Request = http::request<http::empty_body>;
+using Request = http::request<http::string_body>;
 using Response = http::response<http::string_body>;
 
 namespace {
@@ -79,11 +82,7 @@ bool same_origin(const Request &request) {
     const auto origin = request.find(http::field::origin);
     if (origin == request.end())
         return true;  // not a browser
-    std::string_view from = origin->value();
-    for (std::string_view scheme : {"http://", "https://"})
-        if (from.substr(0, scheme.size()) == scheme)
-            return from.substr(scheme.size()) == request[http::field::host];
-    return false;
+    return access::origin_is_host(origin->value(), request[http::field::host]);
 }
 
 // ?since=SEQ: a decimal number; absent or unreadable, every kept event.
@@ -100,9 +99,10 @@ uint64_t since_seq(std::string_view target) {
     return seq;
 }
 
-std::shared_ptr<Response> api(const Request &request, std::string_view path, Gateway &gateway) {
+std::shared_ptr<Response> api(const Request &request, std::string_view path, Gateway &gateway, bool is_public) {
     if (path == "/api/servers" || path == "/api/servers/")
-        return json(request, http::status::ok, servers_text(gateway.servers()));
+        return json(request, http::status::ok,
+                    is_public ? access::public_servers_text(gateway.servers()) : servers_text(gateway.servers()));
     std::string_view name = path.substr(sizeof(kApiPrefix) - 1);
     const std::string_view events_suffix = "/events";
     const bool events =
@@ -116,12 +116,35 @@ std::shared_ptr<Response> api(const Request &request, std::string_view path, Gat
     const Source *server = gateway.find(std::string(name));
     if (!server)
         return json(request, http::status::not_found, "{\"error\":\"no such server\"}");
+    // The log's events are live and name players by auth id: no part of the public view.
+    if (events && is_public)
+        return json(request, http::status::forbidden, "{\"error\":\"the public view has no log events\"}");
     if (events)
         return json(request, http::status::ok, log::events_text(server->fold().events, since_seq(request.target())));
     const std::shared_ptr<const maps::MapPicture> picture = gateway.map_picture(*server);
     if (picture_asked)
         return map_image(request, picture.get());
-    return json(request, http::status::ok, detail_text(*server, picture.get()));
+    if (!is_public)
+        return json(request, http::status::ok, detail_text(*server, picture.get()));
+    const std::shared_ptr<const std::string> delayed = gateway.public_detail(std::string(name));
+    if (!delayed)
+        return json(request, http::status::service_unavailable,
+                    "{\"error\":\"the public view shows each server as it was a while ago: not yet\"}");
+    return json(request, http::status::ok, *delayed);
+}
+
+// The gateway's parts the user and action routes need.
+actions::Gate gate_of(Gateway &gateway, const Options &options) {
+    return {gateway.desk(),
+            gateway.audit(),
+            gateway.csrf(),
+            [&gateway](const std::string &name) -> const view::State * {
+                const Source *source = gateway.find(name);
+                return source ? &source->state().view() : nullptr;
+            },
+            gateway.has_users(),
+            gateway.public_view(),
+            options.public_delay_seconds};
 }
 
 // An IPv4 client of a dual-stack socket arrives as ::ffff:a.b.c.d: the IPv4 address it is.
@@ -200,8 +223,22 @@ void HttpSession::close_now() {
 void HttpSession::read() {
     parser_.emplace();
     parser_->header_limit(kLongestHeader);
-    parser_->body_limit(0);
+    parser_->body_limit(kLongestBody);
     stream_.expires_after(kRequestTime);
+    http::async_read_header(stream_, buffer_, *parser_, [self = shared_from_this()](error_code error, size_t) {
+        if (error)
+            return self->answer_error(error);
+        self->header_read();
+    });
+}
+
+// Only an action's POST has a body; any other request with one is refused.
+void HttpSession::header_read() {
+    if (parser_->is_done())
+        return answer();
+    const auto &header = parser_->get();
+    if (header.method() != http::verb::post || !actions::takes_body(target_path(header.target())))
+        return answer_error(http::error::body_limit);
     http::async_read(stream_, buffer_, *parser_, [self = shared_from_this()](error_code error, size_t) {
         if (error)
             return self->answer_error(error);
@@ -221,53 +258,83 @@ void HttpSession::answer_error(error_code error) {
 }
 
 void HttpSession::answer() {
-    Request request = parser_->release();
-    const std::string_view target = request.target();
+    auto request = std::make_shared<Request>(parser_->release());
+    const std::string_view target = request->target();
     const std::string_view path = target_path(target);
-    if (!count_client(request))
-        return send(too_many(request, "connections"));
-    // Without a token, a page of another site could reach us under its own name pointed here.
-    if (gateway_.token().empty() && !own_host(request[http::field::host]))
-        return send(text(request, http::status::misdirected_request,
+    if (!count_client(*request))
+        return send(too_many(*request, "connections"));
+    // Without users, a page of another site could reach us under its own name pointed here.
+    if (!gateway_.has_users() && !own_host((*request)[http::field::host]))
+        return send(text(*request, http::status::misdirected_request,
                          "this dashboard answers only for its own names (orlex_web --allowed-host NAME)"));
-    if (request.method() != http::verb::get && request.method() != http::verb::head) {
-        auto refused = text(request, http::status::method_not_allowed, "only GET and HEAD");
+    const bool post = request->method() == http::verb::post;
+    if (request->method() != http::verb::get && request->method() != http::verb::head &&
+        !(post && actions::takes_body(path))) {
+        auto refused = text(*request, http::status::method_not_allowed, "only GET and HEAD");
         refused->set(http::field::allow, "GET, HEAD");
         return send(refused);
     }
-    const Access access =
-        check_access(gateway_.token(), request[http::field::authorization], request[http::field::cookie], target);
-    if (!access.allowed) {
-        auto refused = text(request, http::status::unauthorized, "this dashboard needs its token");
+    const access::Identity identity =
+        gateway_.identify((*request)[http::field::authorization], (*request)[http::field::cookie], target);
+    const bool is_public = gateway_.has_users() && !identity.user && gateway_.public_view();
+    if (gateway_.has_users() && !identity.user && !is_public) {
+        auto refused = post ? json(*request, http::status::unauthorized, actions::error_body("this needs a token"))
+                            : text(*request, http::status::unauthorized, "this dashboard needs its token");
         refused->set(http::field::www_authenticate, "Bearer");
         return send(refused);
     }
-    if (path == "/ws" && beast::websocket::is_upgrade(request)) {
-        if (!valid_websocket_key(request[http::field::sec_websocket_key]))
-            return send(text(request, http::status::bad_request, "Sec-WebSocket-Key must be 16 bytes in base64"));
-        if (!same_origin(request))
-            return send(text(request, http::status::forbidden, "WebSocket from another origin"));
-        ClientLimits::Slot viewer_slot = door_.limits.take(slot_.client(), ClientLimits::Kind::websocket);
-        if (!viewer_slot)
-            return send(too_many(request, "dashboard pages"));
-        gateway_.closed(this);  // the viewer counts the connection from here on
-        slot_.release();
-        return std::make_shared<Viewer>(std::move(stream_), gateway_, std::move(viewer_slot))->run(std::move(request));
-    }
+    if (path == "/ws" && beast::websocket::is_upgrade(*request))
+        return upgrade(std::move(*request), identity, is_public);
+    actions::Gate gate = gate_of(gateway_, gateway_.options());
+    const actions::Asked asked{post,
+                               target,
+                               path,
+                               identity,
+                               is_public,
+                               (*request)[http::field::origin],
+                               (*request)[http::field::host],
+                               (*request)["X-CSRF-Token"],
+                               request->body()};
+    const std::string cookie = identity.via == TokenVia::query ? token_cookie(identity.token) : "";
+    const bool routed = actions::route(gate, asked, [self = shared_from_this(), request, cookie](actions::Reply reply) {
+        auto answer = json(*request, static_cast<http::status>(reply.status), std::move(reply.body));
+        if (!cookie.empty())
+            answer->set(http::field::set_cookie, cookie);
+        self->send(answer);
+    });
+    if (routed)
+        return;
     std::shared_ptr<Response> answer;
     if (path == "/api/servers" || path.substr(0, sizeof(kApiPrefix) - 1) == kApiPrefix)
-        answer = api(request, path, gateway_);
+        answer = api(*request, path, gateway_, is_public);
+    else if (path == "/metrics" && is_public)
+        answer = text(*request, http::status::unauthorized, "the metrics need a token");
     else if (path == "/metrics")
-        answer = response(request, http::status::ok, kMetricsContentType,
-                          metrics_text(gateway_.live_servers(), gateway_.metrics_players()) + gateway_.alert_metrics() +
-                              gateway_.log_metrics());
+        answer = response(*request, http::status::ok, kMetricsContentType,
+                           metrics_text(gateway_.live_servers(), gateway_.metrics_players()) + gateway_.alert_metrics() +
+                               gateway_.log_metrics());
     else if (const StaticFile *file = find_static_file(std::string(path)))
-        answer = static_file(request, *file);
+        answer = static_file(*request, *file);
     else
-        answer = text(request, http::status::not_found, "not found");
-    if (access.from_query)
-        answer->set(http::field::set_cookie, token_cookie(gateway_.token()));
+        answer = text(*request, http::status::not_found, "not found");
+    if (!cookie.empty())
+        answer->set(http::field::set_cookie, cookie);
     send(answer);
+}
+
+void HttpSession::upgrade(Request request, const access::Identity &identity, bool is_public) {
+    if (!valid_websocket_key(request[http::field::sec_websocket_key]))
+        return send(text(request, http::status::bad_request, "Sec-WebSocket-Key must be 16 bytes in base64"));
+    if (!same_origin(request))
+        return send(text(request, http::status::forbidden, "WebSocket from another origin"));
+    ClientLimits::Slot viewer_slot = door_.limits.take(slot_.client(), ClientLimits::Kind::websocket);
+    if (!viewer_slot)
+        return send(too_many(request, "dashboard pages"));
+    gateway_.closed(this);  // the viewer counts the connection from here on
+    slot_.release();
+    auto viewer = std::make_shared<Viewer>(std::move(stream_), gateway_, std::move(viewer_slot),
+                                           identity.user ? *identity.user : access::User{}, is_public);
+    viewer->run(http::request<http::empty_body>(std::move(request.base())));
 }
 
 template <class Message>

@@ -8,6 +8,7 @@
 #include <exception>
 #include <thread>
 
+#include "web/access/users.h"
 #include "web/gateway.h"
 #include "web/listener.h"
 #include "web/options.h"
@@ -48,6 +49,26 @@ bool check_config(const std::string &path) {
     return true;
 }
 
+// --hash-token: the token on standard input (its first line, without surrounding blanks, as
+// --token-file reads it) into the hash a users file line ends with.
+int print_token_hash() {
+    char line[4096];
+    if (!std::fgets(line, sizeof(line), stdin)) {
+        std::fputs("orlex_web: --hash-token: give the token on standard input\n", stderr);
+        return 2;
+    }
+    std::string token(line);
+    token = token.substr(0, token.find('\n'));
+    const size_t start = token.find_first_not_of(" \t\r");
+    token = start == std::string::npos ? "" : token.substr(start, token.find_last_not_of(" \t\r") - start + 1);
+    if (token.empty()) {
+        std::fputs("orlex_web: --hash-token: the token must not be empty\n", stderr);
+        return 2;
+    }
+    std::printf("%s\n", web::access::token_hash(token).c_str());
+    return 0;
+}
+
 int run(int argc, char **argv) {
     web::Options options;
     const web::ParseResult parsed = web::parse_options(std::vector<std::string>(argv + 1, argv + argc), &options);
@@ -55,6 +76,8 @@ int run(int argc, char **argv) {
         std::fputs(parsed.output.c_str(), parsed.exit_code == 0 ? stdout : stderr);
         return parsed.exit_code;
     }
+    if (parsed.outcome == web::ParseResult::hash_token)
+        return print_token_hash();
     if (!options.config_path.empty() && !check_config(options.config_path))
         return 2;
     raise_descriptor_limit();

@@ -132,6 +132,26 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
                    "certificates (PEM) the webhooks' HTTPS is verified against, instead of the system's")
         ->type_name("FILE")
         ->check(CLI::ExistingFile);
+    app.add_option("--users", options->users_path,
+                   "users and their roles, one \"NAME ROLE sha256:HEX\" per line (ROLE viewer or admin; the hash "
+                   "from --hash-token); read again whenever it changes")
+        ->type_name("FILE")
+        ->check(CLI::ExistingFile);
+    auto *hash_token = app.add_flag("--hash-token", "read a token on standard input and print its users file hash");
+    app.add_flag("--public", options->public_view,
+                 "answer requests without a token with the public view: each server delayed, no player's address "
+                 "or auth id");
+    app.add_option("--public-delay", options->public_delay_seconds, "how far behind the public view is, in seconds")
+        ->check(CLI::Range(0, 300))
+        ->capture_default_str();
+    app.add_option("--audit", options->audit_path,
+                   "the audit trail, one JSON line per action attempted (default: orlex_web.audit in the recording "
+                   "directory, or in the working directory)")
+        ->type_name("FILE");
+    app.add_option("--allowed-cvar", options->allowed_cvars,
+                   "a console variable admins may set (default: mp_timelimit, mp_friendlyfire, sv_password, "
+                   "mp_roundtime); repeatable")
+        ->type_name("NAME");
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);
@@ -140,6 +160,8 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
     } catch (const CLI::ParseError &error) {
         return stop(2, std::string(error.what()) + "\nRun with --help for more information.\n");
     }
+    if (hash_token->count() > 0)
+        return {ParseResult::hash_token, 0, ""};
     std::string error;
     for (const std::string &text : server_texts) {
         ServerAddress server;
@@ -159,6 +181,11 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
     for (std::string &name : options->allowed_hosts)
         if (const std::string host_error = check_allowed_host(&name); !host_error.empty())
             return stop(2, "--allowed-host: " + host_error + "\n");
+    for (const std::string &name : options->allowed_cvars)
+        if (name.empty() || name.size() > 64 ||
+            name.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
+                                   "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") != std::string::npos)
+            return stop(2, "--allowed-cvar: \"" + name + "\" is not a console variable's name\n");
     if (!token_file.empty()) {
         std::string text;
         if (!read_text_file(token_file, &text))

@@ -30,10 +30,15 @@ struct Options {
     std::string alerts_path;                   // --alerts: webhooks and their rules, read again as it changes
     std::string alerts_ca;                     // --alerts-ca: a private CA for the webhooks' HTTPS
     std::string log_listen;                    // --log-listen ADDR:PORT: the servers' logs over UDP
+    std::string users_path;                    // --users: NAME ROLE sha256:HEX lines, read again on change
+    bool public_view = false;                  // --public: requests without a token see the delayed view
+    int public_delay_seconds = 30;             // --public-delay
+    std::string audit_path;                    // --audit; empty: beside the recordings, or orlex_web.audit
+    std::vector<std::string> allowed_cvars;    // --allowed-cvar: what the set action may change
 };
 
 struct ParseResult {
-    enum Outcome { run, exit } outcome = run;
+    enum Outcome { run, exit, hash_token } outcome = run;
     int exit_code = 0;
     std::string output;  // --help text, or the mistake and a hint, for the caller to print
 };

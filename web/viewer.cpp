@@ -2,6 +2,7 @@
 
 #include <boost/asio/buffer.hpp>
 #include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/json/parse.hpp>
 #include <boost/json/value.hpp>
@@ -35,8 +36,12 @@ namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 using error_code = boost::system::error_code;
 
-Viewer::Viewer(beast::tcp_stream &&stream, Gateway &gateway, ClientLimits::Slot slot)
-    : socket_(std::move(stream)), gateway_(gateway), slot_(std::move(slot)) {
+Viewer::Viewer(beast::tcp_stream &&stream, Gateway &gateway, ClientLimits::Slot slot, access::User user, bool is_public)
+    : socket_(std::move(stream)),
+      gateway_(gateway),
+      slot_(std::move(slot)),
+      user_(std::move(user)),
+      public_(is_public) {
     gateway_.opened(this);
 }
 
@@ -65,7 +70,7 @@ void Viewer::run(beast::http::request<beast::http::empty_body> request) {
             return;
         self->open_ = true;
         self->gateway_.add_viewer(self);
-        self->push_list(self->gateway_.servers_message());
+        self->push_list(self->public_ ? self->gateway_.public_servers_message() : self->gateway_.servers_message());
         self->read();
     });
 }
@@ -90,7 +95,7 @@ void Viewer::take(const std::string &text) {
     const boost::json::value message = boost::json::parse(text, error);
     const boost::json::object *object = error ? nullptr : message.if_object();
     const boost::json::value *replay = object ? object->if_contains("replay") : nullptr;
-    if (replay && replay->is_string())
+    if (replay && replay->is_string() && !public_)  // the public may not steer what others see
         return gateway_.control_replay(std::string(replay->get_string()), replay_control(*object));
     const boost::json::value *watch = object ? object->if_contains("watch") : nullptr;
     if (!watch || !watch->is_string())
@@ -99,7 +104,28 @@ void Viewer::take(const std::string &text) {
     if (!gateway_.find(name))
         return;
     watching_ = name;
+    if (public_)
+        return push_state_once(gateway_.public_state_message(name));
     push_state(gateway_.state_message(name));
+}
+
+void Viewer::push_state_once(Message message) {
+    if (!message || message == pushed_last_)
+        return;
+    pushed_last_ = message;
+    push_state(std::move(message));
+}
+
+void Viewer::withdraw(const std::string &reason) {
+    if (!withdrawn_.empty() || closing_)
+        return;
+    withdrawn_ = reason.empty() ? "closed" : reason;
+    list_ = state_ = nullptr;
+    if (!open_)
+        return close_now();
+    open_ = false;
+    if (!writing_)
+        write_next();  // nothing waits: the close frame goes now
 }
 
 void Viewer::push_list(Message message) { push(list_, std::move(message)); }
@@ -135,6 +161,15 @@ void Viewer::push(Message &slot, Message message) {
 }
 
 void Viewer::write_next() {
+    if (!withdrawn_.empty() && !closing_) {
+        closing_ = true;
+        websocket::close_reason reason(websocket::close_code::policy_error, withdrawn_);
+        socket_.async_close(reason, [self = shared_from_this()](error_code) { self->close_socket(); });
+        // A page that does not answer the close frame keeps no hold on what it may no longer see.
+        auto deadline = std::make_shared<boost::asio::steady_timer>(socket_.get_executor(), kCloseAnswerTime);
+        deadline->async_wait([self = shared_from_this(), deadline](error_code) { self->close_socket(); });
+        return;
+    }
     Message &next = list_ ? list_ : state_;
     if (!next)
         return;

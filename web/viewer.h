@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "web/access/users.h"
 #include "web/client_limits.h"
 #include "web/closable.h"
 
@@ -33,15 +34,25 @@ public:
     // Asked of the kernel for each viewer's socket (Linux doubles it for its bookkeeping): a state
     // in flight, some 150 kB/s to a page across the world: several states a second.
     static constexpr int kSendBuffer = 16 * 1024;
+    static constexpr std::chrono::seconds kCloseAnswerTime{1};  // after a withdrawal's close frame
     static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"} or a replay control
 
-    // `slot` is its place among its client's WebSockets, given back as it ends.
-    Viewer(boost::beast::tcp_stream &&stream, Gateway &gateway, ClientLimits::Slot slot);
+    // `slot` is its place among its client's WebSockets, given back as it ends. `user` is who opened
+    // it (none when the gateway has no users); a public page sees the delayed view only.
+    Viewer(boost::beast::tcp_stream &&stream, Gateway &gateway, ClientLimits::Slot slot, access::User user = {},
+           bool is_public = false);
     ~Viewer();
     // Completes the upgrade the request asks for, then pushes the server list.
     void run(boost::beast::http::request<boost::beast::http::empty_body> request);
 
     const std::string &watching() const { return watching_; }
+    const access::User &user() const { return user_; }
+    bool is_public() const { return public_; }
+    // A state of the public view: pushed unless it is the one pushed last.
+    void push_state_once(std::shared_ptr<const std::string> message);
+    // Its user lost this access: closed with the reason in the close frame (after the write under
+    // way, if any), so that the page can say why.
+    void withdraw(const std::string &reason);
     void push_list(std::shared_ptr<const std::string> message);
     void push_state(std::shared_ptr<const std::string> message);
     // Ends the connection (too far behind, or the gateway stops): at once for new pushes, the
@@ -70,6 +81,10 @@ private:
     bool closing_ = false;
     bool abandoned_ = false;  // cut off for taking too little
     ClientLimits::Slot slot_;
+    access::User user_;
+    bool public_ = false;
+    Message pushed_last_;    // of the public view
+    std::string withdrawn_;  // the reason, once withdrawn
 };
 
 }  // namespace web

@@ -42,8 +42,8 @@ function connect() {
     if (message.type === "servers") takeServers(message.servers);
     else if (message.type === "state" && message.state.name === page.chosen) takeState(message.state);
   };
-  socket.onclose = () => {
-    showLink(false);
+  socket.onclose = (event) => {
+    showLink(false, event.reason);
     setTimeout(connect, page.retry);
     page.retry = Math.min(page.retry * 2, 5000);
   };
@@ -73,9 +73,9 @@ function renderReplay(state) {
                                  `${duration(Math.floor(replay.length_ms / 1000))} (${started} UTC)`;
 }
 
-function showLink(up) {
+function showLink(up, reason) {
   const link = $("link");
-  link.textContent = up ? "live" : "gateway unreachable: reconnecting…";
+  link.textContent = up ? "live" : reason ? `closed: ${reason}` : "gateway unreachable: reconnecting…";
   link.className = "link " + (up ? "up" : "down");
 }
 
@@ -108,6 +108,7 @@ function takeState(state) {
   KillFeed.render(state);
   redraw();
   $("map-note").hidden = !!state.map;
+  Admin.takeState(state);
 }
 
 function redraw() {
@@ -185,6 +186,7 @@ function renderScoreboard(state) {
       if (column === "loss" || column === "time" || column === "armor") cell.classList.add("wide");
       row.append(cell);
     }
+    Admin.decorateRow(row, player);
     body.append(row);
   }
   for (const th of document.querySelectorAll("#scoreboard th")) {
@@ -260,6 +262,7 @@ function setUp() {
     const scale = canvas.width / box.width;
     const hit = Radar.nearest(page.hits, (event.clientX - box.left) * scale, (event.clientY - box.top) * scale);
     if (hit && hit.user_id !== undefined) follow(hit.user_id);
+    if (hit && hit.player) Admin.pickPlayer(hit.player);
   };
   $("radar-names").onchange = (event) => { MapLayer.view.names = event.target.checked; redraw(); };
   $("replay-play").onclick = () => replayControl({ play: !(page.state && page.state.replay && page.state.replay.playing) });
@@ -267,6 +270,7 @@ function setUp() {
   const seek = $("replay-seek");
   seek.oninput = () => { page.seeking = true; };
   seek.onchange = () => { page.seeking = false; replayControl({ seek: Number(seek.value) }); };
+  Admin.setUp().then(() => { $("admin-column").hidden = !Admin.isAdmin(); });
   connect();
 }
 

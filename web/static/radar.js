@@ -66,7 +66,9 @@ const Radar = (() => {
     const size = canvas.width;
     const g = canvas.getContext("2d");
     g.clearRect(0, 0, size, size);
-    const at = projector(state, size);
+    const at = projector(state, size);  // drops a follow of a player who left
+    const view = MapLayer.view;
+    const followed = state.players.find((p) => p.user_id === view.follow) || null;
     if (MapLayer.projector(state, size)) MapLayer.drawUnder(g, state, size);
     else grid(g, size);
     canvas.dataset.map = MapLayer.projector(state, size) ? state.map.source : state.map ? "loading" : "none";
@@ -91,7 +93,7 @@ const Radar = (() => {
       else { dot(g, px, py, colour, player === followed); ++dots; }
       if (view.names) label(g, px, py, player.name);
       g.globalAlpha = 1;
-      hits.push({ x: px, y: py, label: player.name + (player.dead ? " (dead)" : ""), user_id: player.user_id });
+      hits.push({ x: px, y: py, label: player.name + (player.dead ? " (dead)" : ""), user_id: player.user_id, player });
     }
     canvas.dataset.dots = dots;
     canvas.dataset.dead = dead;
