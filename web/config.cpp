@@ -129,8 +129,7 @@ bool read_text_file(const std::string &path, std::string *text, size_t longest) 
     text->clear();
     char chunk[4096];
     while (text->size() < longest && file.read(chunk, sizeof(chunk)).gcount() > 0)
-        text->append(chunk, static_cast<size_t>(std::min<std::streamsize>(
-                                file.gcount(), static_cast<std::streamsize>(longest - text->size()))));
+        text->append(chunk, std::min(static_cast<size_t>(file.gcount()), longest - text->size()));
     return true;
 }
 

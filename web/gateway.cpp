@@ -347,8 +347,10 @@ void Gateway::changed(const std::string &name) {
         rcon_.set_game_port(name, source->fold().state.view().server.game_port);
     if (options_.public_view)
         if (const Source *source = registry_.find(name))
-            public_.add(name, std::make_shared<const std::string>(access::public_detail_text(*source, map_picture(*source).get())),
-                        access::PublicDelay::Clock::now());
+            public_.add(
+                name,
+                std::make_shared<const std::string>(access::public_detail_text(*source, map_picture(*source).get())),
+                access::PublicDelay::Clock::now());
     std::shared_ptr<const std::string> message;
     for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot()) {
         if (viewer->watching() != name || viewer->is_public())

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "web/alerts/alerts.h"
 #include "web/access/csrf.h"
 #include "web/access/identity.h"
 #include "web/access/public_delay.h"
 #include "web/access/users_watcher.h"
 #include "web/actions/action_desk.h"
+#include "web/alerts/alerts.h"
 #include "web/audit/audit_log.h"
 #include "web/closable.h"
 #include "web/config_watcher.h"

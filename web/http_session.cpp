@@ -311,8 +311,8 @@ void HttpSession::answer() {
         answer = text(*request, http::status::unauthorized, "the metrics need a token");
     else if (path == "/metrics")
         answer = response(*request, http::status::ok, kMetricsContentType,
-                           metrics_text(gateway_.live_servers(), gateway_.metrics_players()) + gateway_.alert_metrics() +
-                               gateway_.log_metrics());
+                          metrics_text(gateway_.live_servers(), gateway_.metrics_players()) + gateway_.alert_metrics() +
+                              gateway_.log_metrics());
     else if (const StaticFile *file = find_static_file(std::string(path)))
         answer = static_file(*request, *file);
     else

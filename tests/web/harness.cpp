@@ -205,6 +205,23 @@ bool whole_answer(const std::string &bytes, bool head_only) {
     return head_only || (length < end && bytes.size() - end - 4 >= std::stoul(bytes.substr(length + 18)));
 }
 
+// A chunked body as its bytes; what does not parse ends it.
+std::string unchunked(const std::string &body) {
+    std::string whole;
+    size_t at = 0;
+    while (at < body.size()) {
+        const size_t line_end = body.find("\r\n", at);
+        if (line_end == std::string::npos)
+            break;
+        const size_t size = std::strtoul(body.c_str() + at, nullptr, 16);
+        if (size == 0 || line_end + 2 + size > body.size())
+            break;
+        whole.append(body, line_end + 2, size);
+        at = line_end + 2 + size + 2;
+    }
+    return whole;
+}
+
 HttpReply http_exchange(int port, const std::string &request) {
     HttpReply reply;
     const int fd = connect_loopback(port, 0);
@@ -223,6 +240,8 @@ HttpReply http_exchange(int port, const std::string &request) {
     reply.status = std::atoi(bytes.c_str() + 9);
     reply.head = bytes.substr(0, end + 2);
     reply.body = bytes.substr(end + 4);
+    if (reply.head.find("\r\nTransfer-Encoding: chunked\r\n") != std::string::npos)
+        reply.body = unchunked(reply.body);
     return reply;
 }
 

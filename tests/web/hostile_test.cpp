@@ -217,8 +217,10 @@ TEST(WebHostile, ASlowDiskStopsTheRecordingNotTheViewers) {
     char directory[] = "/tmp/orlex_slow_disk_XXXXXX";
     ASSERT_NE(mkdtemp(directory), nullptr);
     FakePlugin server;
-    Gateway gateway({"--server", "busy=" + server.address(), "--record", directory, "--chat", "2"},
-                    ORLEX_WEB_SLOW_DISK_PATH);
+    // The rate cap raised out of the way: the disk, not the server's rate, is what stops the recording.
+    Gateway gateway(
+        {"--server", "busy=" + server.address(), "--record", directory, "--chat", "2", "--record-rate-kb", "1048576"},
+        ORLEX_WEB_SLOW_DISK_PATH);
     ASSERT_TRUE(server.accept_gateway());
     Viewer viewer(gateway.port());
     ASSERT_TRUE(viewer.open());

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "web/maps/map_picture.h"
 #include "web/source.h"
 
 namespace web::access {

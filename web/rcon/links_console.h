@@ -11,8 +11,7 @@ class LinksConsole final : public actions::Console {
 public:
     explicit LinksConsole(Links &links) : links_(links) {}
     bool ready(const std::string &server, std::string *why) const override;
-    void send(const std::string &server, std::string line,
-              std::function<void(actions::ConsoleAnswer)> done) override;
+    void send(const std::string &server, std::string line, std::function<void(actions::ConsoleAnswer)> done) override;
 
 private:
     Links &links_;
