@@ -35,7 +35,7 @@ public:
     // in flight, some 150 kB/s to a page across the world: several states a second.
     static constexpr int kSendBuffer = 16 * 1024;
     static constexpr std::chrono::seconds kCloseAnswerTime{1};  // after a withdrawal's close frame
-    static constexpr size_t kLongestMessage = 1024;  // a page sends {"watch":"NAME"} or a replay control
+    static constexpr size_t kLongestMessage = 1024;             // a page sends {"watch":"NAME"} or a replay control
 
     // `slot` is its place among its client's WebSockets, given back as it ends. `user` is who opened
     // it (none when the gateway has no users); a public page sees the delayed view only.
