@@ -63,7 +63,8 @@ Point MapLayout::towards(const Point &from, const Point &goal) const {
     if (here < 0 || there < 0 || here == there)
         return goal;
     const FloorArea &a = areas[static_cast<size_t>(here)];
-    const FloorArea &b = areas[static_cast<size_t>(here + (there > here ? 1 : -1))];
+    const size_t next = there > here ? static_cast<size_t>(here) + 1 : static_cast<size_t>(here) - 1;
+    const FloorArea &b = areas[next];
     const float x = (std::max(a.mins[0], b.mins[0]) + std::min(a.maxs[0], b.maxs[0])) / 2;
     const float y = (std::max(a.mins[1], b.mins[1]) + std::min(a.maxs[1], b.maxs[1])) / 2;
     return {x, y, b.floor + STANDING_HEIGHT};

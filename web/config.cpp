@@ -115,7 +115,7 @@ bool parse_config(const std::string &text, std::vector<ServerAddress> *servers, 
             return fail(error, at + reason);
         while (words >> word)
             if (!parse_setting(word, &server, &reason))
-                return fail(error, at + "server " + name + ": " + reason);
+                return fail(error, std::string(at).append("server ").append(name).append(": ").append(reason));
         if (!add_servers({server}, servers, &reason))
             return fail(error, at + reason);
     }

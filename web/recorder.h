@@ -34,7 +34,7 @@ public:
     static constexpr std::chrono::seconds kDrainTime{5};
     // A full 32-player match on the simulated server sends some 1.2 kB a second: over thirteen
     // times that, a server is not sending a match.
-    static constexpr size_t kRateCap = 16 * 1024;
+    static constexpr size_t kRateCap = size_t{16} * 1024;
 
     Recorder(std::string directory, uint64_t max_bytes, size_t queue_bytes = kQueueBytes,
              RecordingFiles::WriteHook before_write = {});

@@ -40,7 +40,7 @@ struct AlertRule {
 };
 
 struct AlertsConfig {
-    static constexpr size_t kLargestFile = 64 * 1024;
+    static constexpr size_t kLargestFile = size_t{64} * 1024;
     static constexpr size_t kMostWebhooks = 16;
     static constexpr size_t kMostRules = 64;
     static constexpr double kDefaultCooldown = 300;

@@ -21,7 +21,7 @@ public:
     // Lines waiting for the disk at most; an action finding no room is refused before it is done.
     static constexpr size_t kQueueLines = 256;
     static constexpr size_t kKeptLines = 1000;
-    static constexpr size_t kLongestLine = 16 * 1024;
+    static constexpr size_t kLongestLine = size_t{16} * 1024;
 
     AuditLog(boost::asio::io_context &io, std::string path);
     // Writes what is queued, then ends the thread.

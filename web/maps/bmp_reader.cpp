@@ -40,7 +40,7 @@ bool read_bmp(const std::string &bytes, Image *image, std::string *error) {
     if (colours == 0 || colours > 256)
         colours = 256;
     const size_t palette_at = 14 + static_cast<size_t>(info_size);
-    if (bits == 8 && (palette_at > bytes.size() || bytes.size() - palette_at < colours * 4))
+    if (bits == 8 && (palette_at > bytes.size() || bytes.size() - palette_at < size_t{colours} * 4))
         return fail(error, "BMP shorter than its palette");
     *image = Image(width, static_cast<int>(height), 0, 0, 0);
     for (int y = 0; y < image->height; ++y) {
@@ -51,7 +51,7 @@ bool read_bmp(const std::string &bytes, Image *image, std::string *error) {
                 const auto index = static_cast<unsigned char>(bytes[row + static_cast<size_t>(x)]);
                 if (index >= colours)
                     return fail(error, "BMP pixel outside its palette");
-                source = palette_at + index * 4u;
+                source = palette_at + size_t{index} * 4;
             }
             std::uint8_t *out = image->pixel(x, y);
             out[0] = static_cast<std::uint8_t>(bytes[source + 2]);

@@ -37,7 +37,8 @@ bool fail(std::string *error, const std::string &why) {
 
 bool lump(const std::string &bytes, int index, size_t record, Lump *out, std::string *error) {
     const auto *file = reinterpret_cast<const unsigned char *>(bytes.data());
-    const std::int64_t offset = i32(file + 4 + 8 * index), length = i32(file + 8 + 8 * index);
+    const std::int64_t offset = i32(file + 4 + 8 * static_cast<std::ptrdiff_t>(index)),
+                       length = i32(file + 8 + 8 * static_cast<std::ptrdiff_t>(index));
     if (offset < 0 || length < 0 || static_cast<std::uint64_t>(offset + length) > bytes.size())
         return fail(error, "lump " + std::to_string(index) + " lies outside the file");
     out->data = file + offset;
@@ -60,7 +61,7 @@ bool add_corners(const Lump &vertices, const Lump &edges, const Lump &surfedges,
         if (vertex >= vertices.count)
             return false;
         for (int axis = 0; axis < 3; ++axis) {
-            const float value = f32(vertices.data + kVertexSize * vertex + 4 * axis);
+            const float value = f32(vertices.data + kVertexSize * vertex + 4 * static_cast<size_t>(axis));
             if (!std::isfinite(value))
                 return false;
             world->corners.push_back(value);
@@ -86,8 +87,8 @@ bool read_bsp_world(const std::string &bytes, BspWorld *world, std::string *erro
     if (models.count == 0)
         return fail(error, "no world model");
     for (int axis = 0; axis < 3; ++axis) {
-        world->mins[axis] = f32(models.data + 4 * axis);
-        world->maxs[axis] = f32(models.data + 12 + 4 * axis);
+        world->mins[axis] = f32(models.data + 4 * static_cast<size_t>(axis));
+        world->maxs[axis] = f32(models.data + 12 + 4 * static_cast<size_t>(axis));
         if (!std::isfinite(world->mins[axis]) || !std::isfinite(world->maxs[axis]))
             return fail(error, "world model's box is not finite");
     }

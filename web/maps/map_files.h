@@ -7,7 +7,7 @@
 
 namespace web::maps {
 
-constexpr std::uintmax_t kLargestMapFile = 64u * 1024 * 1024;
+constexpr std::uintmax_t kLargestMapFile = std::uintmax_t{64} * 1024 * 1024;
 
 // A map name as the files are named: letters, digits, '_', '-' and '.', no "..", at most 64.
 bool valid_map_name(const std::string &name);

@@ -14,7 +14,7 @@
 namespace web::maps {
 namespace {
 
-const std::uintmax_t kLargestOverviewText = 64 * 1024;
+const std::uintmax_t kLargestOverviewText = std::uintmax_t{64} * 1024;
 
 void note(std::string *problems, const std::string &line) { *problems += line + "\n"; }
 

@@ -21,7 +21,7 @@ struct LinkLimits {
     std::chrono::milliseconds wait{2000};    // for a challenge, and for a whole answer
     std::chrono::milliseconds quiet{300};    // without a datagram ends an answer
     std::chrono::milliseconds window{1000};  // in which at most two datagrams go out
-    size_t largest_answer = 64 * 1024;
+    size_t largest_answer = size_t{64} * 1024;
     size_t queue = 16;
 };
 
