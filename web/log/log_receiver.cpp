@@ -93,6 +93,13 @@ void LogReceiver::forget(const std::string &name) {
 }
 
 void LogReceiver::add_source(const std::string &name, const std::string &host, const std::string &port, bool exact) {
+    // A numeric address is taken at once: the resolver's round trip would drop the first datagrams.
+    error_code not_numeric;
+    const boost::asio::ip::address numeric = boost::asio::ip::make_address(host, not_numeric);
+    if (!not_numeric) {
+        remember_source(name, plain_address(numeric), port, exact);
+        return;
+    }
     const uint64_t generation = generation_[name];
     resolver_.async_resolve(
         host, port, [this, name, generation, exact](error_code error, const udp::resolver::results_type &results) {
@@ -101,13 +108,17 @@ void LogReceiver::add_source(const std::string &name, const std::string &host, c
                 return;
             for (const auto &entry : results) {
                 const udp::endpoint endpoint = entry.endpoint();
-                const std::string address = plain_address(endpoint.address());
-                if (exact)
-                    exact_[address + ":" + std::to_string(endpoint.port())] = name;
-                else
-                    by_host_[address] = name;
+                remember_source(name, plain_address(endpoint.address()), std::to_string(endpoint.port()), exact);
             }
         });
+}
+
+void LogReceiver::remember_source(const std::string &name, const std::string &address, const std::string &port,
+                                  bool exact) {
+    if (exact)
+        exact_[address + ":" + port] = name;
+    else
+        by_host_[address] = name;
 }
 
 void LogReceiver::receive() {

@@ -51,6 +51,7 @@ private:
     void received(size_t size);
     const std::string *sender_name() const;
     void add_source(const std::string &name, const std::string &host, const std::string &port, bool exact);
+    void remember_source(const std::string &name, const std::string &address, const std::string &port, bool exact);
     void note_foreign();
 
     boost::asio::ip::udp::socket socket_;
