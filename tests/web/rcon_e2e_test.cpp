@@ -146,6 +146,7 @@ public:
                                               bearer() + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
                                               body);
     }
+    std::string rcon_state() { return web_testing::http_get(gateway_->port(), "/api/servers/sim/rcon", bearer()).body; }
     std::string audit() const { return read_file(folder_ + "/audit"); }
     static std::string bearer() { return std::string("Authorization: Bearer ") + kAdminToken + "\r\n"; }
 
@@ -208,6 +209,7 @@ TEST(WebAccessRcon, ArgumentsThatCouldBreakTheConsoleLineReachNothing) {
 TEST(WebAccessRcon, AWrongPasswordIsSentOnceAndNothingMoreUntilItsFileChanges) {
     Administered match("wrong-pw-77");
     const int64_t target = match.user_ids().at(0);
+    EXPECT_EQ(match.rcon_state(), R"({"ok":true,"state":"ready"})");
     const std::string kick = R"({"action":"kick","user_id":)" + std::to_string(target) + "}";
     const HttpReply first = match.act(kick);
     EXPECT_EQ(first.status, 409) << first.body;
@@ -224,6 +226,7 @@ TEST(WebAccessRcon, AWrongPasswordIsSentOnceAndNothingMoreUntilItsFileChanges) {
     EXPECT_TRUE(testing_support::wait_until([&] { return match.log_.count("Bad Rcon: ") == 1; }, kWait));
     EXPECT_NE(match.audit().find("rcon password refused"), std::string::npos);
     EXPECT_TRUE(match.present(target));
+    EXPECT_EQ(match.rcon_state(), R"({"ok":true,"state":"rcon password refused"})");
 
     // Someone fixes the file: the next action goes through, and the server saw one wrong password.
     match.write_password(kServerPassword);
@@ -232,6 +235,7 @@ TEST(WebAccessRcon, AWrongPasswordIsSentOnceAndNothingMoreUntilItsFileChanges) {
     const HttpReply fixed = match.act(R"({"action":"say","text":"fixed now"})");
     EXPECT_EQ(fixed.status, 200) << fixed.body;
     EXPECT_TRUE(testing_support::wait_until([&] { return match.log_.count("say fixed now") == 1; }, kWait));
+    EXPECT_EQ(match.rcon_state(), R"({"ok":true,"state":"ready"})");
     EXPECT_EQ(match.log_.count("Bad Rcon: "), 1u);
     EXPECT_EQ(match.log_.count("Rcon: \"rcon "), 2u);  // the refused one and this one
     EXPECT_EQ(match.gateway_->process().err().find("wrong-pw-77"), std::string::npos);

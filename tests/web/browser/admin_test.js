@@ -106,6 +106,8 @@ async function main() {
       const buttons = await page.locator("#scoreboard td.admin button", { hasText: "kick" }).count();
       return seen.length >= 6 && buttons === seen.length ? seen : null;
     });
+    await until("the server's console shown ready", () =>
+      page.evaluate(() => document.getElementById("admin-rcon").textContent === "rcon: ready"));
     const victim = names[0];
     const row = page.locator("#scoreboard tbody tr", { has: page.locator("td:first-child", { hasText: victim }) });
     await row.locator("td.admin button", { hasText: "kick" }).first().click();
