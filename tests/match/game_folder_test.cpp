@@ -75,10 +75,15 @@ TEST(GameFolder, ThePluginListNamesThisSystemsLibraryByAPathRelativeToTheFolder)
 // executes: quoted, empty, with comments and Windows line ends.
 TEST(GameFolder, ServerCfgExecutesThePluginsFileAndItsValuesReachThePlugin) {
     simhost::TempFolder folder("orlex_game_folder-");
-    const fs::path library = fs::path(folder.path()) / "addons/orlex_mm/dlls/orlex_mm_i386.so";
+#if defined(_WIN32)
+    const std::string system = "win32", relative = "addons/orlex_mm/dlls/orlex_mm.dll";
+#else
+    const std::string system = "linux", relative = "addons/orlex_mm/dlls/orlex_mm_i386.so";
+#endif
+    const fs::path library = fs::path(folder.path()) / relative;
     fs::create_directories(library.parent_path());
     fs::copy_file(ORLEX_PLUGIN_PATH, library);
-    write(folder.path(), "addons/metamod/plugins.ini", "linux addons/orlex_mm/dlls/orlex_mm_i386.so\n");
+    write(folder.path(), "addons/metamod/plugins.ini", system + " " + relative + "\n");
     write(folder.path(), "server.cfg",
           "hostname \"a server\"\n// the plug-in's settings\nexec addons/orlex_mm/orlex_mm.cfg\norlex_mm_rate 6 // "
           "after it\n");
