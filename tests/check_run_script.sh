@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What make run starts (scripts/run.sh) tells the truth: the dashboard's address is its first line
 # and answers, the plug-in listens on 127.0.0.1 only and the start line says so; a dashboard port
-# already taken stops it with the WEB_LISTEN hint, before any simulated server starts.
+# already taken stops it with the WEB_LISTEN hint, before any simulated server starts; the radar has
+# the server's map.
 # Usage: check_run_script.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 source_dir=$1
@@ -44,6 +45,15 @@ else
   for ((tenths = 0; tenths < 600 && $(listeners_on "$plugin_port" | wc -l) == 0; tenths++)); do sleep 0.1; done
   bound_to_loopback_only "$plugin_port" ||
     fail "the plug-in's port $plugin_port is not bound to 127.0.0.1 only: $(listeners_on "$plugin_port" | tr '\n' ' ')(hex)"
+  # The radar's map: the server's map files where the dashboard reads them.
+  state() { http_get 127.0.0.1 "$dashboard" /api/servers/simulated 2>/dev/null | tail -n 1; }
+  for ((tenths = 0; tenths < 600; tenths++)); do
+    state | grep -q '"map":{"image":"/api/servers/simulated/map.png"' && break
+    sleep 0.1
+  done
+  [ "$tenths" -lt 600 ] || fail "the dashboard has no map picture: $(state | head -c 300)"
+  http_get 127.0.0.1 "$dashboard" /api/servers/simulated/map.png 2>/dev/null | head -c 400 |
+    grep -aqi '^content-type: image/png' || fail "the map picture is not served"
 fi
 
 # A port held by another dashboard.
