@@ -113,7 +113,7 @@ json::array objectives_array(const ServerState &server) {
 json::array chat_array(const ServerState &server) {
     json::array chat;
     for (const view::ChatLine &line : server.view().chat)
-        chat.push_back({{"kind", line.kind}, {"text", valid_utf8(line.text)}});
+        chat.push_back({{"kind", line.kind}, {"text", valid_utf8(line.text)}, {"time_ms", line.at_ms}});
     return chat;
 }
 

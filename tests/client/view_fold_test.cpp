@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <regex>
+#include <sstream>
 
 #include "client/render.h"
 #include "client/sample_records.h"
@@ -124,5 +126,14 @@ TEST(ClientChat, KeepsTheLastLinesInOrder) {
     feed.add(samples::say("a: 1") + samples::say_team("b: 2") + samples::server_say("3"));
     feed.add(samples::say("a: 4") + samples::say("a: 5"));
     const std::string shown = view::render(feed.state(), 80);
-    EXPECT_EQ(shown.substr(shown.find("Chat\n")), "Chat\n[server] 3\na: 4\na: 5\n");
+    // Each line after the time it arrived, HH:MM:SS.
+    const std::regex timed("[0-2][0-9]:[0-5][0-9]:[0-6][0-9] (.*)");
+    std::istringstream lines(shown.substr(shown.find("Chat\n") + 5));
+    std::vector<std::string> texts;
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch parts;
+        ASSERT_TRUE(std::regex_match(line, parts, timed)) << line;
+        texts.push_back(parts[1]);
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"[server] 3", "a: 4", "a: 5"}));
 }
