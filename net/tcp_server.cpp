@@ -64,7 +64,7 @@ int tcp_server::init(int port, const char *ip) {
     }
     UTIL_LogPrintf("[ORLEX] socket assigned to port %i", port);
     if (net::set_nonblocking(_sd) < 0)
-        return -1;
+        return abandon_listener();
     net::claim_listener_port(_sd);
 
     memset(&_localAddr, 0, sizeof(_localAddr));
@@ -77,17 +77,24 @@ int tcp_server::init(int port, const char *ip) {
     if (_rc < 0) {
         UTIL_LogPrintf("[ORLEX] Error binding socket");
         net::print_socket_error("two");
-        return -1;
+        return abandon_listener();
     }
     UTIL_LogPrintf("[ORLEX] Success binding socket");
     _rc = listen(_sd, portpool);
     if (_rc < 0) {
         UTIL_LogPrintf("[ORLEX] Error establishing listener %i", _rc);
         net::print_socket_error("three");
-        return -1;
+        return abandon_listener();
     }
     UTIL_LogPrintf("[ORLEX] Success establishing listener");
     return 0;
+}
+
+// A listener that failed to start is closed, not left open and unlistened until the plug-in unloads.
+int tcp_server::abandon_listener() {
+    net::close_socket(_sd);
+    _sd = net::NO_SOCKET;
+    return -1;
 }
 
 void tcp_server::update_connections() {

@@ -59,6 +59,7 @@ private:
     void drop(int conn_num, int reason);
     // The next waiting connection that may take a slot (others are closed on the way), or -1.
     int accept_admitted(uint32_t *address);
+    int abandon_listener();
 
     int _sd = net::NO_SOCKET;
     int _rc = 0;

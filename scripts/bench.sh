@@ -65,3 +65,7 @@ echo "== the radar's floor plan, drawn once per map"
 echo
 echo "== recordings"
 "$build/orlex_recording_bench" "$build/orlex_web"
+
+echo
+echo "== administering over rcon (the simulated server on loopback, its default report period of 5 s)"
+"$build/orlex_rcon_bench" --round-trips "${BENCH_RCON_ROUND_TRIPS:-100}" --kicks "${BENCH_RCON_KICKS:-8}"

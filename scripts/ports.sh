@@ -42,12 +42,3 @@ http_answers() {
   exec 3<&-
   [[ "$status" == HTTP/1.?\ 200* ]]
 }
-
-# The whole answer (status line, headers, body) to GET PATH at HOST PORT, within 10 seconds.
-http_get() {
-  local host=$1 port=$2 path=$3
-  exec 3<> "/dev/tcp/$host/$port" || return 1
-  printf 'GET %s HTTP/1.0\r\nHost: %s\r\n\r\n' "$path" "$host" >&3
-  timeout 10 cat <&3
-  exec 3<&-
-}

@@ -12,6 +12,9 @@
 # gateway is given as its --game-dir: the radar shows the map under the players.
 # BUILD_DIR (default ./build) is the build folder whose programs run. The simulated server's rcon
 # password is in BUILD_DIR/rcon_password (made at the first run), which orlex_web reads too.
+# Each run makes a new admin token, printed second (BUILD_DIR/orlex_web.users holds only its hash);
+# requests without it see the public view (each server 30 s late); the audit trail is
+# BUILD_DIR/orlex_web.audit.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-./build}
@@ -41,6 +44,12 @@ servers="$build"/orlex_web.servers
 echo "simulated 127.0.0.1:$((hostport + 13000)) rcon-password-file=$password_file" > "$servers"
 args=(--rcon-password-file "$password_file" "${args[@]}")
 
+# An admin for this run: the token is printed, never given on a command line; the file has its hash.
+users="$build"/orlex_web.users
+token=$(head -c 16 /dev/urandom | od -An -tx1 | tr -d ' \n')
+hash=$(printf '%s\n' "$token" | "$build"/orlex_web --hash-token) || exit 1
+(umask 077 && rm -f "$users" && echo "admin admin $hash" > "$users")
+
 record=()
 [ -n "${WEB_RECORD:-}" ] && record=(--record "$WEB_RECORD")
 alerts=()
@@ -64,7 +73,8 @@ fi
 logport=${LOGPORT:-$((hostport + 13001))}
 args=(--exec "logaddress_add 127.0.0.1 $logport" "${args[@]}")
 "$build"/orlex_web --config "$servers" --listen "$listen" "${record[@]}" "${alerts[@]}" \
-  --log-listen "127.0.0.1:$logport" --game-dir "$game_dir" \
+  --log-listen "127.0.0.1:$logport" --users "$users" --audit "$build"/orlex_web.audit --public \
+  --game-dir "$game_dir" \
   > "$build"/orlex_web.log 2>&1 &
 web=$!
 trap 'kill "$web" $receiver 2>/dev/null; wait "$web" 2>/dev/null' EXIT
@@ -86,5 +96,7 @@ if [ -z "$address" ]; then
   exit 1
 fi
 echo "orlex_web: the dashboard is at $address (log: $build/orlex_web.log)"
+echo "orlex_web: admin token for this run: $token (log in once at ${address}?token=$token; without it: the public view, 30 s late)"
+echo "orlex_web: every action is audited in $build/orlex_web.audit"
 [ -n "${WEB_RECORD:-}" ] && echo "orlex_web: recording into $WEB_RECORD (replay: $build/orlex_web --replay $WEB_RECORD/FILE)"
 "$build"/orlex_simhost "${args[@]}"

@@ -29,7 +29,7 @@ echo "== web end-to-end, hostile, replay and browser tests, the gateway under va
 # since a gateway that slow reads its UDP socket too late and the kernel drops log datagrams (the
 # same paths run under memcheck in the log's flood test).
 (cd "$build" && ORLEX_WEB_PROGRAM="$wrapper" ctest --output-on-failure --timeout 900 \
-   -R '^(WebLive|WebLog|WebAccess|WebProgram|WebHostile|WebFrontDoor|Replay|Prometheus|WebAlerts|web_dashboard_browser)' \
+   -R '^(WebLive|WebLog|WebAccess|WebProgram|WebHostile|WebFrontDoor|Replay|Prometheus|WebAlerts|web_dashboard_browser|web_admin_browser)' \
    -E '^WebLog\.TheKillFeedAgreesWithThePlayerRecordsDeaths$') || status=1
 
 for log in "$logs"/*.log; do

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # What make run starts (scripts/run.sh) tells the truth: the dashboard's address is its first line
 # and answers, the plug-in listens on 127.0.0.1 only and the start line says so; a dashboard port
-# already taken stops it with the WEB_LISTEN hint, before any simulated server starts; the radar has
-# the server's map.
+# already taken stops it with the WEB_LISTEN hint, before any simulated server starts. The second
+# line is this run's admin token: it acts (a say over rcon), while a request without it gets the
+# public view; the users file holds only its hash, readable by its owner only; no command line holds it;
+# the radar has the server's map.
 # Usage: check_run_script.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 source_dir=$1
@@ -28,6 +30,41 @@ wait_for() {
   return 1
 }
 
+# One HTTP exchange with bash's /dev/tcp (no token on a command line): the answer on standard output.
+# http_exchange PORT METHOD PATH [TOKEN [BODY]]
+http_exchange() {
+  local port=$1 method=$2 target=$3 token=${4:-} body=${5:-} auth=""
+  [ -n "$token" ] && auth="Authorization: Bearer $token"$'\r\n'
+  exec 3<> "/dev/tcp/127.0.0.1/$port" || return 1
+  printf '%s %s HTTP/1.0\r\nHost: 127.0.0.1\r\n%sContent-Type: application/json\r\nContent-Length: %d\r\n\r\n%s' \
+    "$method" "$target" "$auth" "${#body}" "$body" >&3
+  timeout 10 cat <&3
+  exec 3<&-
+}
+
+# The admin of the run (second line), the public view without a token, the files, a say over rcon.
+check_admin() {
+  local port=$1 token
+  sed -n 2p "$work/run.log" | grep -q '^orlex_web: admin token for this run: [0-9a-f]\{32\} ' ||
+    fail "the second line is not the admin token: $(sed -n 2p "$work/run.log")"
+  token=$(sed -n 's|^orlex_web: admin token for this run: \([0-9a-f]*\) .*|\1|p' "$work/run.log")
+  [ -n "$token" ] || return
+  printf '%s\n' "$token" > "$work/token"
+  http_exchange "$port" GET /api/session "$token" | grep -q '"role":"admin"' || fail "the token is not an admin's"
+  http_exchange "$port" GET /api/session | grep -q '"public":true' || fail "no public view without a token"
+  [ "$(stat -c %a "$BUILD_DIR/orlex_web.users")" = 600 ] || fail "the users file is not mode 0600"
+  grep -qF -f "$work/token" "$BUILD_DIR/orlex_web.users" && fail "the users file holds the token itself"
+  grep -lsF -f "$work/token" /proc/[0-9]*/cmdline > "$work/holders" && fail "a command line holds the token"
+  # rcon goes to the game port of the SERVER record: once the gateway has it, the say is done.
+  for ((tenths = 0; tenths < 600; tenths++)); do
+    http_exchange "$port" GET /api/servers/simulated "$token" | grep -q '"server":{' && break
+    sleep 0.1
+  done
+  http_exchange "$port" POST /api/servers/simulated/actions "$token" '{"action":"say","text":"make run"}' |
+    grep -q '"ok":true' || fail "an admin's say over rcon was not done: $(tail -n 3 "$BUILD_DIR/orlex_web.log")"
+  grep -q '"action":"say"' "$BUILD_DIR/orlex_web.audit" || fail "the say is not in $BUILD_DIR/orlex_web.audit"
+}
+
 hostport=$(pick_hostport) || { echo "FAILED: no free game port"; exit 1; }
 plugin_port=$((hostport + 13000))
 WEB_LISTEN=127.0.0.1:0 HOSTPORT=$hostport setsid "$source_dir/scripts/run.sh" --duration 120 \
@@ -45,14 +82,16 @@ else
   for ((tenths = 0; tenths < 600 && $(listeners_on "$plugin_port" | wc -l) == 0; tenths++)); do sleep 0.1; done
   bound_to_loopback_only "$plugin_port" ||
     fail "the plug-in's port $plugin_port is not bound to 127.0.0.1 only: $(listeners_on "$plugin_port" | tr '\n' ' ')(hex)"
+  check_admin "${dashboard:-0}"
   # The radar's map: the server's map files where the dashboard reads them.
-  state() { http_get 127.0.0.1 "$dashboard" /api/servers/simulated 2>/dev/null | tail -n 1; }
+  token=$(cat "$work/token" 2>/dev/null)
+  state() { http_exchange "$dashboard" GET /api/servers/simulated "$token" 2>/dev/null | tail -n 1; }
   for ((tenths = 0; tenths < 600; tenths++)); do
     state | grep -q '"map":{"image":"/api/servers/simulated/map.png"' && break
     sleep 0.1
   done
   [ "$tenths" -lt 600 ] || fail "the dashboard has no map picture: $(state | head -c 300)"
-  http_get 127.0.0.1 "$dashboard" /api/servers/simulated/map.png 2>/dev/null | head -c 400 |
+  http_exchange "$dashboard" GET /api/servers/simulated/map.png "$token" 2>/dev/null | head -c 400 |
     grep -aqi '^content-type: image/png' || fail "the map picture is not served"
 fi
 

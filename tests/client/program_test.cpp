@@ -95,6 +95,24 @@ TEST(ClientSend, CommandsArriveOneLineAtATimeSpacedApart) {
     EXPECT_EQ(program.exit_code(), 0) << program.err();
 }
 
+// A server that never ends a record would grow the client without bound: past 64 KB without a
+// record end the client says so and leaves, though the server keeps the connection open.
+TEST(ClientLive, AServerThatNeverEndsARecordIsLeftPast64KB) {
+    FakeServer server;
+    Program program({"127.0.0.1", port_of(server)});
+    ASSERT_TRUE(server.accept_client(kWait)) << program.err();
+    server.send(samples::server("de_first", "Endless host"));
+    ASSERT_TRUE(program.wait_for_output("Waiting for the player report\n", kWait)) << program.err();
+    const std::string endless = "TYPE\tSAY\nCHAT\t" + std::string(80 * 1024, 'x');
+    for (size_t at = 0; at < endless.size(); at += 4096)
+        server.send(endless.substr(at, 4096));
+    ASSERT_TRUE(program.wait_for_exit(kWait));
+    EXPECT_EQ(program.exit_code(), 1);
+    EXPECT_NE(program.err().find("the server sent more than 64 KB without a record end; disconnected"),
+              std::string::npos)
+        << program.err();
+}
+
 TEST(ClientLive, SnapshotsFollowTheStreamUntilTheServerCloses) {
     FakeServer server;
     Program program({"127.0.0.1", port_of(server)});

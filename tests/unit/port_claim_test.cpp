@@ -67,3 +67,12 @@ TEST_F(PortClaimTest, NoOtherSocketSharesTheLogPort) {
     EXPECT_NE(bind(other, reinterpret_cast<const sockaddr *>(&address), sizeof(address)), 0);
     net::close_socket(other);
 }
+
+TEST_F(PortClaimTest, AListenerThatCannotBindHoldsNoSocket) {
+    testing_support::TcpClient::Listener squatter(port);
+    ASSERT_TRUE(squatter.listening());
+    tcp_server listener;
+    EXPECT_EQ(listener.init(port, "127.0.0.1"), -1);
+    EXPECT_EQ(listener.listening_socket(), net::NO_SOCKET);
+    listener.update_connections();  // nothing to accept from: no call on a closed descriptor
+}

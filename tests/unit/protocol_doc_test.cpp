@@ -90,4 +90,5 @@ TEST_P(ProtocolDocument, NamesEveryKindAndItsKeysInOrder) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryGame, ProtocolDocument, ::testing::Values("valve", "cstrike", "tfc", "dod", "nsp"));
+INSTANTIATE_TEST_SUITE_P(EveryGame, ProtocolDocument, ::testing::Values("valve", "cstrike", "tfc", "dod", "nsp"),
+                         [](const ::testing::TestParamInfo<const char *> &info) { return std::string(info.param); });

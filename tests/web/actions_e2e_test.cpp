@@ -200,6 +200,9 @@ TEST(WebAccessActions, AnAdminKicksAndTheAuditLineIsOnDiskBeforeTheAnswer) {
     const HttpReply maps = dash.get("/api/servers/dust/maps", kAdminToken);
     EXPECT_EQ(maps.body, R"({"ok":true,"maps":["cs_office","de_dust2"]})");
     EXPECT_EQ(dash.get("/api/servers/dust/maps", kViewerToken).status, 403);
+    EXPECT_EQ(dash.get("/api/servers/dust/rcon", kAdminToken).body, R"({"ok":true,"state":"ready"})");
+    EXPECT_EQ(dash.get("/api/servers/dust/rcon", kViewerToken).status, 403);
+    EXPECT_EQ(dash.get("/api/servers/nosuch/rcon", kAdminToken).status, 404);
     // A password set is done, and kept out of the trail.
     EXPECT_EQ(dash.act(R"({"action":"set","name":"sv_password","value":"hush-77"})").status, 200);
     EXPECT_EQ(dash.read_audit().find("hush-77"), std::string::npos);
@@ -274,6 +277,7 @@ TEST(WebAccessActions, BadArgumentsAStoppedConsoleAndTheRateReachNothing) {
     const HttpReply stopped = dash.act(R"({"action":"say","text":"y"})");
     EXPECT_EQ(stopped.status, 409);
     EXPECT_EQ(stopped.body, R"({"ok":false,"error":"rcon password refused"})");
+    EXPECT_EQ(dash.get("/api/servers/dust/rcon", kAdminToken).body, R"({"ok":true,"state":"rcon password refused"})");
     EXPECT_EQ(dash.console_.lines(), std::vector<std::string>{"say x"});
     // Over the rate: every attempt of the minute counts, refused ones included.
     int last = 200;

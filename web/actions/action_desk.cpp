@@ -69,6 +69,11 @@ bool ActionDesk::console_ready(const std::string &server, std::string *why) cons
     return console_->ready(server, why);
 }
 
+std::string ActionDesk::console_state(const std::string &server) const {
+    std::string why;
+    return console_ready(server, &why) ? "ready" : why;
+}
+
 void ActionDesk::act(const std::string &user, access::Role role, const std::string &server, const view::State &state,
                      const std::string &body, ReplyTo reply) {
     if (!audit_.reserve())

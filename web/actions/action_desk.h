@@ -38,6 +38,8 @@ public:
     void refuse(const std::string &user, const std::string &server, int status, const std::string &why, ReplyTo reply);
     // The maps the server offers (`maps *`), for an admin.
     void maps(const std::string &server, ReplyTo reply);
+    // Whether the server's console takes commands now: "ready", or why not ("rcon password refused").
+    std::string console_state(const std::string &server) const;
 
 private:
     struct Attempt;

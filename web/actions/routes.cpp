@@ -119,16 +119,21 @@ bool route(Gate &gate, const Asked &asked, ReplyTo reply) {
     }
     const bool actions = server_route(asked.path, "actions", &server);
     const bool maps = !actions && server_route(asked.path, "maps", &server);
-    if (!actions && !maps)
+    const bool rcon = !actions && !maps && server_route(asked.path, "rcon", &server);
+    if (!actions && !maps && !rcon)
         return false;
     const view::State *state = gate.find_state(server);
     if (actions != asked.post)
-        reply(refusal(405, actions ? "actions are POSTed" : "the maps are read with GET"));
+        reply(refusal(405, actions ? "actions are POSTed" : "this is read with GET"));
     else if (!state)
         reply(refusal(404, "no such server"));
     else if (actions)
         act(gate, asked, server, *state, std::move(reply));
-    else if (admin_or_refuse(asked, gate, reply))
+    else if (!admin_or_refuse(asked, gate, reply))
+        return true;
+    else if (rcon)
+        reply({200, json::serialize(json::object{{"ok", true}, {"state", gate.desk.console_state(server)}})});
+    else
         gate.desk.maps(server, std::move(reply));
     return true;
 }

@@ -1,5 +1,6 @@
 // The API of users and actions: GET /api/session (who the page is, its CSRF value), POST
-// /api/servers/NAME/actions, GET /api/servers/NAME/maps and GET /api/audit. Who may: admins act and
+// /api/servers/NAME/actions, GET /api/servers/NAME/maps, GET /api/servers/NAME/rcon (whether its
+// console takes commands, or why not) and GET /api/audit. Who may: admins act and
 // read the audit trail; a POST with the cookie must come from the gateway's own origin with the
 // session's CSRF value in X-CSRF-Token (a bearer header needs neither: another site cannot set it).
 #pragma once

@@ -53,6 +53,20 @@ const Admin = (() => {
       show(`no answer: ${error}`);
     }
     refreshAudit();
+    refreshRcon();
+  }
+
+  // Whether the server's console takes commands (a refused password stops it until its file changes).
+  async function refreshRcon() {
+    if (!isAdmin() || !state.server) return;
+    const shown = $("admin-rcon");
+    try {
+      const answer = await fetch(`/api/servers/${encodeURIComponent(state.server)}/rcon`, { cache: "no-store" });
+      const reply = await answer.json();
+      const text = reply.ok ? reply.state : reply.error;
+      shown.textContent = text === "ready" ? "rcon: ready" : `rcon stopped: ${text}`;
+      shown.className = text === "ready" ? "result" : "result refused";
+    } catch (error) { /* shown again at the next look */ }
   }
 
   function playerAction(player, body) {
@@ -120,7 +134,7 @@ const Admin = (() => {
     state.game = server.server ? server.server.game : "";
     if (!isAdmin()) return;
     $("admin-restart").disabled = !["cstrike", "czero"].includes(state.game);
-    if (changed) { state.results.clear(); state.maps = []; renderMaps(); }
+    if (changed) { state.results.clear(); state.maps = []; renderMaps(); refreshRcon(); }
   }
 
   function renderMaps() {
@@ -172,7 +186,7 @@ const Admin = (() => {
     };
     $("admin-set").onclick = () =>
       act({ action: "set", name: $("admin-cvar").value, value: $("admin-cvar-value").value }, shower("admin-set-result"));
-    setInterval(refreshAudit, 10000);
+    setInterval(() => { refreshAudit(); refreshRcon(); }, 10000);
     return load();
   }
 
