@@ -16,6 +16,10 @@ trap 'kill -TERM -- "-$group" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXI
 for _ in $(seq 600); do grep -q "dashboard is at" "$work/run.log" && break; sleep 0.1; done
 address=$(sed -n 's|^orlex_web: the dashboard is at \(http://[^ ]*\) .*|\1|p' "$work/run.log")
 [ -n "$address" ] || { echo "screenshot: the dashboard did not start:" >&2; cat "$work/run.log" >&2; exit 1; }
+# The admin's view (the live one, not the public one 30 s late); the token stays off command lines.
+for _ in $(seq 100); do grep -q "admin token for this run" "$work/run.log" && break; sleep 0.1; done
+ORLEX_TOKEN=$(sed -n 's|^orlex_web: admin token for this run: \([0-9a-f]*\) .*|\1|p' "$work/run.log")
+export ORLEX_TOKEN
 NODE_PATH=tests/web/browser/node_modules node - "$address" "$output" <<'JS'
 "use strict";
 const { chromium } = require("playwright-core");
@@ -24,7 +28,7 @@ const [address, output] = process.argv.slice(2);
   const browser = await chromium.launch({ executablePath: "/usr/bin/chromium", args: ["--no-sandbox", "--disable-gpu"] });
   try {
     const page = await browser.newPage({ viewport: { width: 1200, height: 900 } });
-    await page.goto(`${address}#simulated`);
+    await page.goto(`${address}?token=${process.env.ORLEX_TOKEN}#simulated`);
     const ready = () => page.evaluate(() => {
       const radar = document.getElementById("radar");
       return radar.dataset.map === "plan" && Number(radar.dataset.dots) >= 6 &&
