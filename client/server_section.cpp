@@ -1,4 +1,7 @@
 // The server's lines and the chat feed.
+#include <cstdint>
+#include <ctime>
+
 #include "client/sections.h"
 #include "stream/numbers.h"
 
@@ -10,6 +13,23 @@ std::string team_scores(const std::vector<Team> &teams) {
     for (const Team &team : teams)
         text += (text.empty() ? "" : " | ") + team.name + " " + team.score;
     return text;
+}
+
+// HH:MM:SS of the local time a chat line arrived, and a space; nothing when that is not known.
+std::string arrival_time(std::int64_t at_ms) {
+    if (at_ms <= 0)
+        return "";
+    const std::time_t seconds = static_cast<std::time_t>(at_ms / 1000);
+    std::tm local{};
+#ifdef _WIN32
+    if (localtime_s(&local, &seconds) != 0)
+        return "";
+#else
+    if (!localtime_r(&seconds, &local))
+        return "";
+#endif
+    char text[16];
+    return std::strftime(text, sizeof(text), "%H:%M:%S ", &local) ? text : "";
 }
 
 std::string player_count(const State &state) {
@@ -37,7 +57,7 @@ Lines chat_lines(const State &state) {
         return {};
     Lines lines = {"Chat"};
     for (const ChatLine &line : state.chat)
-        lines.push_back(line.kind == "SERVER_SAY" ? "[server] " + line.text : line.text);
+        lines.push_back(arrival_time(line.at_ms) + (line.kind == "SERVER_SAY" ? "[server] " + line.text : line.text));
     return lines;
 }
 

@@ -59,6 +59,10 @@ echo "== the servers' logs in the gateway"
 "$build/orlex_log_bench" --share "$build/orlex_web"
 
 echo
+echo "== the radar's floor plan, drawn once per map"
+"$build/orlex_map_bench"
+
+echo
 echo "== recordings"
 "$build/orlex_recording_bench" "$build/orlex_web"
 

@@ -8,6 +8,8 @@
 # ALERTS=FILE gives orlex_web that alerts file; ALERTS=demo writes one whose rules (an admin call in
 # chat, the server down 10 s) post to a local receiver started here, which prints what it gets.
 # LOGPORT (default the plug-in's port + 1) is where the gateway takes the server's log.
+# The server's map files are generated into BUILD_DIR/run-game (or --files DIR is read), which the
+# gateway is given as its --game-dir: the radar shows the map under the players.
 # BUILD_DIR (default ./build) is the build folder whose programs run. The simulated server's rcon
 # password is in BUILD_DIR/rcon_password (made at the first run), which orlex_web reads too.
 # Each run makes a new admin token, printed second (BUILD_DIR/orlex_web.users holds only its hash);
@@ -20,10 +22,17 @@ listen=${WEB_LISTEN:-127.0.0.1:8080}
 hostport=${HOSTPORT:-27015}
 args=("$@")
 given=no
+game_dir=""
 for ((i = 0; i < ${#args[@]}; i++)); do
   [ "${args[$i]}" = "--hostport" ] && hostport=${args[$((i + 1))]:-27015} && given=yes
+  [ "${args[$i]}" = "--files" ] && game_dir=${args[$((i + 1))]:-}
 done
 [ "$given" = yes ] || args=(--hostport "$hostport" "${args[@]}")
+# The map files the server plays are kept where the dashboard reads them, to draw its radar's map.
+if [ -z "$game_dir" ]; then
+  game_dir="$build"/run-game
+  args=(--write-files "$game_dir" "${args[@]}")
+fi
 args=(--set orlex_mm_ip=127.0.0.1 "${args[@]}")
 
 # The remote console's password: made once, readable by this user only, and never on a command line.
@@ -65,6 +74,7 @@ logport=${LOGPORT:-$((hostport + 13001))}
 args=(--exec "logaddress_add 127.0.0.1 $logport" "${args[@]}")
 "$build"/orlex_web --config "$servers" --listen "$listen" "${record[@]}" "${alerts[@]}" \
   --log-listen "127.0.0.1:$logport" --users "$users" --audit "$build"/orlex_web.audit --public \
+  --game-dir "$game_dir" \
   > "$build"/orlex_web.log 2>&1 &
 web=$!
 trap 'kill "$web" $receiver 2>/dev/null; wait "$web" 2>/dev/null' EXIT

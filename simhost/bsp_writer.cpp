@@ -3,9 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
+
+#include "simhost/file_output.h"
 
 namespace simhost {
 namespace {
@@ -127,16 +127,6 @@ std::string assemble(const std::string (&lumps)[BSP_LUMP_COUNT]) {
     return header + body;
 }
 
-bool write_file(const std::string &path, const std::string &bytes) {
-    const std::filesystem::path file(path);
-    std::error_code error;
-    if (file.has_parent_path())
-        std::filesystem::create_directories(file.parent_path(), error);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
-}
-
 }  // namespace
 
 std::string make_bsp(const float mins[3], const float maxs[3], int model_count) {
@@ -170,11 +160,11 @@ std::string make_bsp(const float mins[3], const float maxs[3], const std::vector
 }
 
 bool write_bsp(const std::string &path, const float mins[3], const float maxs[3], int model_count) {
-    return write_file(path, make_bsp(mins, maxs, model_count));
+    return write_whole_file(path, make_bsp(mins, maxs, model_count));
 }
 
 bool write_bsp(const std::string &path, const float mins[3], const float maxs[3], const std::vector<FloorArea> &areas) {
-    return write_file(path, make_bsp(mins, maxs, areas));
+    return write_whole_file(path, make_bsp(mins, maxs, areas));
 }
 
 }  // namespace simhost

@@ -62,11 +62,20 @@ std::string client_program(const char *argv0) {
     return self.find_first_of("\\/") == std::string::npos ? name : folder_of(self) + "/" + name;
 }
 
-// Gives the server a files folder of its own holding every map it may play, when none was named.
+// Gives the server a files folder holding every map it may play, when none was named: the one
+// --write-files names, else a temporary one of its own.
 void provide_files(std::unique_ptr<simhost::TempFolder> &folder, simhost::ProgramOptions &options) {
     simhost::EngineConfig &engine = options.server.engine;
     if (!engine.files_root.empty())
         return;
+    if (!options.write_files.empty()) {
+        if (simhost::write_map_files(options.write_files, engine.game_dir, options.server.map))
+            engine.files_root = options.write_files;
+        else
+            std::fprintf(stderr, "orlex_simhost: cannot write the map files into %s; running without files\n",
+                         options.write_files.c_str());
+        return;
+    }
     folder = std::make_unique<simhost::TempFolder>("orlex_simhost-");
     if (!folder->path().empty() && simhost::write_map_files(folder->path(), engine.game_dir, options.server.map))
         engine.files_root = folder->path();

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+
+#include "simhost/file_output.h"
 
 namespace simhost {
 namespace {
@@ -20,14 +21,6 @@ void put16(std::string &out, unsigned value) {
 void put32(std::string &out, std::uint32_t value) {
     put16(out, value & 0xFFFF);
     put16(out, value >> 16);
-}
-
-bool write_file(const std::filesystem::path &path, const std::string &bytes) {
-    std::error_code error;
-    std::filesystem::create_directories(path.parent_path(), error);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
 }
 
 // Bottom-up rows, as BMP files hold them; the palette's unused entries black.
@@ -81,7 +74,8 @@ bool write_overview(const std::string &root, const std::string &map, const MapBo
                   "\tIMAGE\t\"overviews/%s.bmp\"\n\tHEIGHT\t%.0f\n}\n",
                   map.c_str(), zoom, ox, oy, box.mins[2], map.c_str(), box.mins[2]);
     const std::filesystem::path folder = std::filesystem::path(root) / "overviews";
-    return write_file(folder / (map + ".txt"), text) && write_file(folder / (map + ".bmp"), bitmap(pixels));
+    return write_whole_file((folder / (map + ".txt")).string(), text) &&
+           write_whole_file((folder / (map + ".bmp")).string(), bitmap(pixels));
 }
 
 }  // namespace simhost

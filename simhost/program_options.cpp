@@ -74,10 +74,15 @@ ParseOutcome parse_program_options(int argc, const char *const *argv, ProgramOpt
         ->type_name("MINUTES")
         ->check(cmdline::at_least(0))
         ->capture_default_str();
-    app.add_option("--files", engine.files_root,
-                   "folder holding the game directory's files (maps/NAME.bsp) (default: a temporary folder with "
-                   "every map generated, removed at exit)")
-        ->type_name("DIR");
+    CLI::Option *files = app.add_option("--files", engine.files_root,
+                                        "folder holding the game directory's files (maps/NAME.bsp) (default: a "
+                                        "temporary folder with every map generated, removed at exit)")
+                             ->type_name("DIR");
+    app.add_option("--write-files", options->write_files,
+                   "generate every map file (maps/NAME.bsp, overviews/NAME.txt and .bmp) into this folder, made "
+                   "when missing and kept at exit, and play from it: the gateway's --game-dir can show them")
+        ->type_name("DIR")
+        ->excludes(files);
     app.add_option("--hostport", engine.hostport, "the server's game port")
         ->type_name("N")
         ->transform(cmdline::whole_between(0, 65535))

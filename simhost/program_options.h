@@ -12,11 +12,12 @@ namespace simhost {
 struct ProgramOptions {
     ServerOptions server;
     MatchOptions match;
-    std::string plugin;      // empty: the plug-in built beside the program
-    bool map_given = false;  // else the game's first map of the rotation
-    double duration = -1.0;  // seconds of server time; negative: until quit
-    bool fast = false;       // frames as fast as possible
-    double speed = 1.0;      // else game seconds per second of real time
+    std::string plugin;       // empty: the plug-in built beside the program
+    bool map_given = false;   // else the game's first map of the rotation
+    std::string write_files;  // a folder the map files are generated into and kept in; empty: none
+    double duration = -1.0;   // seconds of server time; negative: until quit
+    bool fast = false;        // frames as fast as possible
+    double speed = 1.0;       // else game seconds per second of real time
     bool log = false;
     bool quiet = false;
     // Console commands run before the first map loads, as a server's configuration file runs them

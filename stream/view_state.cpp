@@ -1,6 +1,7 @@
 #include "stream/view_state.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "stream/numbers.h"
@@ -117,7 +118,7 @@ void fold_players(State &state, const records::Record &record) {
 }
 
 void fold_chat(State &state, const records::Record &record) {
-    state.chat.push_back({record.type, record.value("CHAT")});
+    state.chat.push_back({record.type, record.value("CHAT"), state.now_ms});
     while (state.chat.size() > state.chat_limit)
         state.chat.pop_front();
 }
@@ -151,6 +152,9 @@ bool fold(State &state, const records::Record &record) {
 
 std::vector<std::string> Feed::add(const char *data, size_t size, const Each &each) {
     stream_.feed(data, size);
+    state_.now_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     std::vector<std::string> kinds;
     records::Record record;
     while (stream_.next_any(&record)) {

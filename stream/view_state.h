@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -52,6 +53,7 @@ struct Player {
 struct ChatLine {
     std::string kind;  // SAY, SAY_TEAM or SERVER_SAY
     std::string text;
+    std::int64_t at_ms = 0;  // when it arrived (Unix time, milliseconds); 0: not known
 };
 
 struct State {
@@ -63,6 +65,9 @@ struct State {
     std::map<std::string, records::Record> objectives;
     std::deque<ChatLine> chat;  // oldest first
     size_t chat_limit = 10;
+    // When the records being folded arrived (Unix time, milliseconds): chat records carry no time
+    // of their own, so each chat line keeps this one.
+    std::int64_t now_ms = 0;
 };
 
 // The objective kinds, in the order they are shown.
@@ -80,7 +85,7 @@ public:
     using Each = std::function<void(const records::Record &)>;
 
     explicit Feed(size_t chat_limit = 10) { state_.chat_limit = chat_limit; }
-    // Folds every record the bytes complete; returns the kinds folded, in order.
+    // Folds every record the bytes complete, as arrived now; returns the kinds folded, in order.
     std::vector<std::string> add(const char *data, size_t size, const Each &each = {});
     std::vector<std::string> add(const std::string &data, const Each &each = {}) {
         return add(data.data(), data.size(), each);

@@ -3,7 +3,8 @@
 # and answers, the plug-in listens on 127.0.0.1 only and the start line says so; a dashboard port
 # already taken stops it with the WEB_LISTEN hint, before any simulated server starts. The second
 # line is this run's admin token: it acts (a say over rcon), while a request without it gets the
-# public view; the users file holds only its hash, readable by its owner only; no command line holds it.
+# public view; the users file holds only its hash, readable by its owner only; no command line holds it;
+# the radar has the server's map.
 # Usage: check_run_script.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 source_dir=$1
@@ -82,6 +83,16 @@ else
   bound_to_loopback_only "$plugin_port" ||
     fail "the plug-in's port $plugin_port is not bound to 127.0.0.1 only: $(listeners_on "$plugin_port" | tr '\n' ' ')(hex)"
   check_admin "${dashboard:-0}"
+  # The radar's map: the server's map files where the dashboard reads them.
+  token=$(cat "$work/token" 2>/dev/null)
+  state() { http_exchange "$dashboard" GET /api/servers/simulated "$token" 2>/dev/null | tail -n 1; }
+  for ((tenths = 0; tenths < 600; tenths++)); do
+    state | grep -q '"map":{"image":"/api/servers/simulated/map.png"' && break
+    sleep 0.1
+  done
+  [ "$tenths" -lt 600 ] || fail "the dashboard has no map picture: $(state | head -c 300)"
+  http_exchange "$dashboard" GET /api/servers/simulated/map.png "$token" 2>/dev/null | head -c 400 |
+    grep -aqi '^content-type: image/png' || fail "the map picture is not served"
 fi
 
 # A port held by another dashboard.

@@ -35,7 +35,7 @@ ServerFold ReplayTimeline::state_after(size_t count) const {
 void ReplayTimeline::fold(ServerFold &state, size_t index) const {
     records::Record record;
     records::parse_record(std::string(recorded_.record(index)), &record);  // a malformed one counts as such
-    state.take(record);
+    state.take_at(record, recorded_.header.start_ms + recorded_.entries[index].arrival_ms);
 }
 
 }  // namespace web

@@ -73,12 +73,14 @@ std::string field_name(const std::string &key, const std::string &prefix) {
     return valid_utf8(name);
 }
 
-json::value field_value(const std::string &name, const std::string &text) {
+// Health in percent: a ratio in every objective record but the hostages', whose HEALTH is the
+// entity's health itself (out of 100).
+json::value field_value(const std::string &kind, const std::string &name, const std::string &text) {
     char *end = nullptr;
     const double number = std::strtod(text.c_str(), &end);
     if (text.empty() || *end != '\0' || !std::isfinite(number))
         return json::string(valid_utf8(text));
-    return name == "health" ? percent(number) : whole(number);
+    return name == "health" && kind != "HOSTAGE" ? percent(number) : whole(number);
 }
 
 json::object objective_object(const std::string &kind, const records::Record &record) {
@@ -93,7 +95,7 @@ json::object objective_object(const std::string &kind, const records::Record &re
         json::object item;
         for (size_t key = 0; key < record.lines.size(); ++key) {
             const std::vector<std::string> &fields = record.lines[key].second;
-            item[names[key]] = field_value(names[key], entity < fields.size() ? fields[entity] : "");
+            item[names[key]] = field_value(kind, names[key], entity < fields.size() ? fields[entity] : "");
         }
         items.push_back(std::move(item));
     }
@@ -113,7 +115,7 @@ json::array objectives_array(const ServerState &server) {
 json::array chat_array(const ServerState &server) {
     json::array chat;
     for (const view::ChatLine &line : server.view().chat)
-        chat.push_back({{"kind", line.kind}, {"text", valid_utf8(line.text)}});
+        chat.push_back({{"kind", line.kind}, {"text", valid_utf8(line.text)}, {"time_ms", line.at_ms}});
     return chat;
 }
 

@@ -63,6 +63,21 @@ TEST(ClientPlayerTable, LongNamesAreCutAndColumnsStayAligned) {
     }
 }
 
+// Team names as the page shows them, cut to their column: in 80 columns a 12-character player name
+// is whole. A team the server's record does not list keeps its number.
+TEST(ClientPlayerTable, TeamNamesFitBesideWholeNamesIn80Columns) {
+    const std::string stream =
+        samples::server() + samples::players({"TwelveLetter", "S", "X"}, {{"TEAM", "0", "1", "5"}});
+    const std::string shown = render(stream, 80);
+    std::istringstream lines(shown);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_LE(view::columns(line), 80u) << line;
+    EXPECT_EQ(words_of_line(shown, "TwelveLetter").at(1), "TERROR") << shown;
+    EXPECT_EQ(words_of_line(shown, "S ").at(1), "CT") << shown;
+    EXPECT_EQ(words_of_line(shown, "X ").at(1), "5") << shown;
+    EXPECT_EQ(words_of_line(shown, "Name").at(1), "Team") << shown;
+}
+
 TEST(ClientText, GameTextCannotReachTheTerminalAsControls) {
     const std::string stream = samples::server("de_\x1b]0;x\x07", "host\x7f\x1b[H") +
                                samples::players({"\x1b[2JEvil\x07\x9b"
@@ -76,7 +91,7 @@ TEST(ClientText, GameTextCannotReachTheTerminalAsControls) {
 
 TEST(ClientText, MultibyteNamesAreCountedAndCutByCharacter) {
     const std::string shown = render(samples::players({"Жérôme ★★★★★★"}), 40);  // names get 6 columns
-    EXPECT_NE(shown.find("\nЖérôme    0 "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\nЖérôme 0          0 "), std::string::npos) << shown;
 }
 
 TEST(ClientServerLines, MapHostTimeAndTeamScores) {

@@ -42,6 +42,8 @@ TEST(StateJson, RendersAKnownStateExactly) {
                kBomb + samples::flags(0) + samples::say("Ann: hi") + samples::say_team("Bo\"b: go") +
                samples::server_say("restart") + samples::say("Ann: bye") + "garbage\n\n");
     state.state.connected = true;
+    for (view::ChatLine &line : state.state.view().chat)
+        line.at_ms = 1000;  // they arrived now
     EXPECT_EQ(web::detail_text(state),
               "{\"name\":\"dust\",\"address\":\"10.0.0.1:40015\",\"connected\":true,\"stale\":false,\"problem\":\"\","
               "\"records\":8,"
@@ -56,8 +58,9 @@ TEST(StateJson, RendersAKnownStateExactly) {
               "\"ping\":25,\"loss\":0,\"time\":60,\"x\":13,\"y\":0,\"z\":0,\"dead\":true}],"
               "\"objectives\":[{\"kind\":\"FLAG\",\"items\":[]},"
               "{\"kind\":\"BOMB\",\"items\":[{\"num\":0,\"x\":-577,\"y\":-929,\"z\":-115,\"planted\":1}]}],"
-              "\"chat\":[{\"kind\":\"SAY_TEAM\",\"text\":\"(TEAM)Bo\\\"b: go\"},"
-              "{\"kind\":\"SERVER_SAY\",\"text\":\"restart\"},{\"kind\":\"SAY\",\"text\":\"Ann: bye\"}],"
+              "\"chat\":[{\"kind\":\"SAY_TEAM\",\"text\":\"(TEAM)Bo\\\"b: go\",\"time_ms\":1000},"
+              "{\"kind\":\"SERVER_SAY\",\"text\":\"restart\",\"time_ms\":1000},"
+              "{\"kind\":\"SAY\",\"text\":\"Ann: bye\",\"time_ms\":1000}],"
               "\"log\":{\"received\":false,\"round\":{\"number\":0,\"in_round\":false,\"started\":\"\",\"seconds\":0},"
               "\"results\":[],\"players\":{},\"events\":[]},"
               "\"over_limits\":false,\"records_over_limits\":0}");
@@ -66,6 +69,25 @@ TEST(StateJson, RendersAKnownStateExactly) {
               "\"problem\":\"\","
               "\"host_name\":\"Friday night\",\"game\":\"cstrike\",\"map\":\"de_dust2\",\"players\":2,"
               "\"max_players\":32,\"time_left\":755,\"over_limits\":false,\"records_over_limits\":0}]}");
+}
+
+// A chat line keeps when it arrived (a replay's recorded time); a hostage's health is out of 100,
+// a building's a ratio.
+TEST(StateJson, ChatTimesAndObjectiveHealth) {
+    web::ServerFold state = folded(samples::server());
+    const auto record = [](const std::string &text) {
+        records::Record parsed;
+        records::parse_record(text, &parsed);
+        return parsed;
+    };
+    state.take_at(record(samples::say("Ann: hi")), 1700000000123);
+    state.take(record(samples::table("HOSTAGE", {{"HOSTAGE_NUM", "0"}, {"HEALTH", "65.000000"}})));
+    state.take(record(samples::table("SENTRY", {{"SG_NUM", "0"}, {"SG_HEALTH", "0.650000"}})));
+    const std::string text = web::detail_text(state);
+    EXPECT_NE(text.find("{\"kind\":\"SAY\",\"text\":\"Ann: hi\",\"time_ms\":1700000000123}"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("{\"kind\":\"HOSTAGE\",\"items\":[{\"num\":0,\"health\":65}]}"), std::string::npos) << text;
+    EXPECT_NE(text.find("{\"kind\":\"SENTRY\",\"items\":[{\"num\":0,\"health\":65}]}"), std::string::npos) << text;
 }
 
 TEST(StateJson, BeforeAnyRecordAndWithoutATimeLimit) {

@@ -215,13 +215,22 @@ function renderObjectives(state) {
   if (!state.objectives.length) list.append(element("li", "none reported"));
 }
 
+// HH:MM:SS in the viewer's time zone.
+function clockTime(ms) {
+  const at = new Date(ms), two = (n) => String(n).padStart(2, "0");
+  return `${two(at.getHours())}:${two(at.getMinutes())}:${two(at.getSeconds())}`;
+}
+
 function renderChat(state) {
   const chat = $("chat");
   const atEnd = chat.scrollTop + chat.clientHeight >= chat.scrollHeight - 4;
   chat.replaceChildren();
-  for (const line of state.chat)
-    chat.append(element("li", (line.kind === "SERVER_SAY" ? "[server] " : "") + line.text,
-      line.kind + (line.alert ? " admin-call" : "")));
+  for (const line of state.chat) {
+    const item = element("li", (line.kind === "SERVER_SAY" ? "[server] " : "") + line.text,
+      line.kind + (line.alert ? " admin-call" : ""));
+    if (line.time_ms > 0) item.prepend(element("time", clockTime(line.time_ms) + " ", "at"));
+    chat.append(item);
+  }
   if (atEnd) chat.scrollTop = chat.scrollHeight;
 }
 

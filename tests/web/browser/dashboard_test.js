@@ -1,6 +1,7 @@
 // The dashboard in a real browser: the system's chromium, headless, driven by playwright-core,
 // against orlex_web watching the simulated server with the built plug-in.
-// The gateway records what it watches; that recording is then replayed in the page.
+// The gateway records what it watches; that recording is then replayed in the page. The servers'
+// map files are where the gateway reads them: the radar draws the map under the dots.
 // node dashboard_test.js --web PATH --simhost PATH --screenshot FILE
 "use strict";
 
@@ -81,12 +82,21 @@ async function main() {
     cannotRun("playwright-core is not installed (scripts/install-deps.sh web runs npm ci in tests/web/browser)");
   }
   const pluginPort = await freePort(), webPort = await freePort(), logPort = await freePort();
+  // The second server on an address of its own: a log from a watched server's host is that server's.
+  const tfcPort = await freePort(), gamePort = await freePort(), tfcGamePort = await freePort();
   const recordings = fs.mkdtempSync(path.join(os.tmpdir(), "orlex-browser-"));
-  const webArgs = ["--server", `live=127.0.0.1:${pluginPort}`, "--listen", `127.0.0.1:${webPort}`,
-                   "--record", recordings, "--log-listen", `127.0.0.1:${logPort}`];
+  const gameDir = fs.mkdtempSync(path.join(os.tmpdir(), "orlex-browser-game-"));
+  const webArgs = ["--server", `live=127.0.0.1:${pluginPort}`, "--server", `tfc=127.0.0.2:${tfcPort}`,
+                   "--listen", `127.0.0.1:${webPort}`, "--record", recordings, "--log-listen", `127.0.0.1:${logPort}`,
+                   "--game-dir", gameDir];
+  // cs_office has no overview: its radar is the floor plan drawn from the map file.
   const simhost = start(argument("--simhost"),
-    ["--game", "cstrike", "--bots", "8", "--fps", "50", "--quiet", "--set", `orlex_mm_port=${pluginPort}`,
-     "--exec", `logaddress_add 127.0.0.1 ${logPort}`]);
+    ["--game", "cstrike", "--map", "cs_office", "--bots", "8", "--fps", "50", "--quiet", "--hostport", String(gamePort),
+     "--set", `orlex_mm_port=${pluginPort}`, "--exec", `logaddress_add 127.0.0.1 ${logPort}`, "--write-files", gameDir]);
+  const tfc = start(argument("--simhost"),
+    ["--game", "tfc", "--bots", "4", "--fps", "20", "--quiet", "--hostport", String(tfcGamePort), "--set", `orlex_mm_port=${tfcPort}`,
+     "--set", "orlex_mm_ip=127.0.0.2",
+     "--write-files", gameDir]);
   let gateway = start(gatewayProgram(), webArgs);
   let browser;
   try {
@@ -113,6 +123,7 @@ async function main() {
     const names = view.state.players.map((p) => p.name);
     assertEqual([...view.rows].sort(), [...names].sort(), "scoreboard rows");
     assertEqual(view.dots, view.state.players.filter((p) => !p.dead).length, "radar dots");
+    await theMapUnderTheRadar(page);
     // ...and they are the gateway's, as its API tells them.
     await until("the page and the API to agree", async () => {
       const api = await getJson(webPort, "/api/servers/live");
@@ -125,6 +136,11 @@ async function main() {
     simhost.stdin.write("say hello from the console\n");
     await until("the console's say in the chat",
       () => page.evaluate(() => document.getElementById("chat").textContent.includes("hello from the console")), 10000);
+    // ...after the time it arrived.
+    const said = await page.evaluate(() => [...document.querySelectorAll("#chat li")].map((li) => li.textContent)
+      .find((text) => text.includes("hello from the console")));
+    if (!/^\d\d:\d\d:\d\d \[server\] /.test(said)) throw new Error(`a chat line without its time: ${said}`);
+    await teamColoursByName(browser, webPort);
     // The kill feed shows the log's kills as they happen; a click rings where the victim was.
     await until("a kill in the kill feed", () => page.evaluate(() =>
       document.querySelector("#killfeed li.k-kill") !== null && document.getElementById("log-state").hidden), 20000);
@@ -161,14 +177,17 @@ async function main() {
     if (browser) await browser.close();
     await stop(gateway);
     simhost.stdin.end("quit\n");
+    tfc.stdin.end("quit\n");
     await stop(simhost);
+    await stop(tfc);
     fs.rmSync(recordings, { recursive: true, force: true });
+    fs.rmSync(gameDir, { recursive: true, force: true });
   }
 }
 
-// The gateway wrote a file per run (it was restarted once); their names sort by time.
+// The gateway wrote a file per server and run (it was restarted once); their names sort by time.
 function latestRecording(directory) {
-  const files = fs.readdirSync(directory).sort();
+  const files = fs.readdirSync(directory).filter((name) => name.includes("_live_")).sort();
   if (files.length === 0) throw new Error(`nothing was recorded in ${directory}`);
   return path.join(directory, files[files.length - 1]);
 }
@@ -190,7 +209,7 @@ async function replayInThePage(browser, file) {
     const replayState = () => page.evaluate(() => page.state && page.state.replay);
     const radar = () => page.evaluate(() => document.getElementById("radar").toDataURL());
     const started = await until("the replay's controls", async () => {
-      const shown = await page.evaluate(() => !document.getElementById("replay").hidden);
+      const shown = await page.evaluate(() => getComputedStyle(document.getElementById("replay")).display !== "none");
       const state = await replayState();
       return shown && state && state.playing && state.position_ms > 0 ? state : null;
     });
@@ -240,6 +259,88 @@ async function replayInThePage(browser, file) {
     await page.close();
   } finally {
     await stop(replay);
+  }
+}
+
+// The canvas's colour at a point, and the map picture's pixels (the PNG the state names) as the page
+// reads them: [r, g, b] at the picture's pixel x, y.
+const PIXEL_HELPERS = `
+  window.canvasPixel = (x, y) => [...document.getElementById("radar").getContext("2d")
+    .getImageData(Math.round(x), Math.round(y), 1, 1).data];
+  window.picturePixels = async (url) => {
+    const image = new Image();
+    image.src = url;
+    await image.decode();
+    const canvas = document.createElement("canvas");
+    canvas.width = image.width; canvas.height = image.height;
+    const g = canvas.getContext("2d");
+    g.drawImage(image, 0, 0);
+    const data = g.getImageData(0, 0, image.width, image.height).data;
+    return (x, y) => { const at = (Math.floor(y) * image.width + Math.floor(x)) * 4; return [data[at], data[at + 1], data[at + 2]]; };
+  };`;
+const PLAN_BACKGROUND = [11, 14, 18];
+
+// The floor plan under the dots: drawn, every live player on a floor pixel of it, a followed
+// player's dot kept in the middle of the radar as they move; the replay bar is not shown live.
+async function theMapUnderTheRadar(page) {
+  await page.evaluate(PIXEL_HELPERS);
+  await until("the floor plan drawn", () => page.evaluate(() => document.getElementById("radar").dataset.map === "plan"));
+  const drawn = await page.evaluate(() => {
+    const canvas = document.getElementById("radar"), size = canvas.width;
+    let opaque = 0, looked = 0;
+    for (let x = 4; x < size; x += 16) for (let y = 4; y < size; y += 16, ++looked) if (canvasPixel(x, y)[3] === 255) ++opaque;
+    return opaque / looked;
+  });
+  if (drawn < 0.5) throw new Error(`the map picture covers ${drawn} of the radar`);
+  const offFloor = await page.evaluate(async (background) => {
+    const map = page.state.map, pixel = await picturePixels(map.image);
+    return page.state.players.filter((p) => !p.dead).map((p) => {
+      const [px, py] = MapLayer.toImage(map, p.x, p.y);
+      return { name: p.name, px, py, colour: pixel(px, py) };
+    }).filter((p) => p.px < 0 || p.py < 0 || p.px >= map.width || p.py >= map.height ||
+                     JSON.stringify(p.colour) === JSON.stringify(background));
+  }, PLAN_BACKGROUND);
+  assertEqual(offFloor, [], "live players off the floor plan");
+
+  const live = await page.evaluate(() => page.state.players.find((p) => !p.dead));
+  await page.locator("#scoreboard tbody tr").filter({ has: page.getByText(live.name, { exact: true }) }).first().click();
+  const centred = async () => page.evaluate((id) => {
+    const size = document.getElementById("radar").width, hit = page.hits.find((h) => h.user_id === id);
+    return hit ? { x: hit.x - size / 2, y: hit.y - size / 2, records: page.state.records } : null;
+  }, live.user_id);
+  const first = await until("the followed player", centred);
+  const later = await until("the next state", async () => {
+    const now = await centred();
+    return now && now.records > first.records ? now : null;
+  });
+  for (const at of [first, later])
+    if (Math.abs(at.x) > 1 || Math.abs(at.y) > 1) throw new Error(`the followed player is off centre: ${JSON.stringify(at)}`);
+  const middle = await page.evaluate(() => { const size = document.getElementById("radar").width; return canvasPixel(size / 2, size / 2); });
+  if (middle[3] !== 255 || JSON.stringify(middle.slice(0, 3)) === JSON.stringify(PLAN_BACKGROUND))
+    throw new Error(`no dot in the middle of the radar: ${middle}`);
+  await page.evaluate((id) => follow(id), live.user_id);  // unfollow: the rest sees the whole map
+
+  const replayBar = await page.evaluate(() => getComputedStyle(document.getElementById("replay")).display);
+  assertEqual(replayBar, "none", "the replay bar on a live server");
+}
+
+// In Team Fortress Classic team 0 is "Blue": its players' dots are blue, whatever its number.
+async function teamColoursByName(browser, port) {
+  const page = await browser.newPage({ viewport: { width: 1200, height: 900 } });
+  page.on("pageerror", (error) => { throw error; });
+  try {
+    await page.goto(`http://127.0.0.1:${port}/#tfc`);
+    await page.evaluate(PIXEL_HELPERS);
+    const colour = await until("a Blue player's dot apart from the others", () => page.evaluate(() => {
+      if (!page.state || !page.state.server || page.state.server.game !== "tfc") return null;
+      const teams = page.state.server.teams.map((t) => t.name);
+      const blue = page.hits.find((hit) => hit.player && !hit.player.dead && teams[hit.player.team] === "Blue" &&
+        page.hits.every((other) => other === hit || Math.hypot(other.x - hit.x, other.y - hit.y) > 14));
+      return blue ? canvasPixel(blue.x, blue.y).slice(0, 3) : null;
+    }));
+    assertEqual(colour, [0x4f, 0x8f, 0xe0], "a Blue player's dot");
+  } finally {
+    await page.close();
   }
 }
 
