@@ -87,9 +87,12 @@ void LogReceiver::watch(const ServerAddress &server) {
 
 void LogReceiver::forget(const std::string &name) {
     generation_.erase(name);
-    for (auto *sources : {&exact_, &by_host_})
-        for (auto it = sources->begin(); it != sources->end();)
-            it = it->second == name ? sources->erase(it) : std::next(it);
+    for (auto it = exact_.begin(); it != exact_.end();)
+        it = it->second == name ? exact_.erase(it) : std::next(it);
+    for (auto it = by_host_.begin(); it != by_host_.end();) {
+        it->second.erase(name);
+        it = it->second.empty() ? by_host_.erase(it) : std::next(it);
+    }
 }
 
 void LogReceiver::add_source(const std::string &name, const std::string &host, const std::string &port, bool exact) {
@@ -118,7 +121,7 @@ void LogReceiver::remember_source(const std::string &name, const std::string &ad
     if (exact)
         exact_[address + ":" + port] = name;
     else
-        by_host_[address] = name;
+        by_host_[address].insert(name);
 }
 
 void LogReceiver::receive() {
@@ -137,14 +140,19 @@ const std::string *LogReceiver::sender_name() const {
     if (exact != exact_.end())
         return &exact->second;
     const auto host = by_host_.find(address);
-    return host == by_host_.end() ? nullptr : &host->second;
+    return host == by_host_.end() || host->second.size() != 1 ? nullptr : &*host->second.begin();
+}
+
+bool LogReceiver::sender_shared() const {
+    const auto host = by_host_.find(plain_address(sender_.address()));
+    return host != by_host_.end() && host->second.size() > 1;
 }
 
 void LogReceiver::received(size_t size) {
     ++counters_.datagrams;
     const std::string *name = sender_name();
     if (!name)
-        return note_foreign();
+        return sender_shared() ? note_ambiguous() : note_foreign();
     std::string text;
     if (!log_datagram_text(buffer_.data(), size, &text)) {
         ++counters_.malformed;
@@ -168,6 +176,18 @@ void LogReceiver::note_foreign() {
     foreign_at_note_ = counters_.foreign;
 }
 
+void LogReceiver::note_ambiguous() {
+    ++counters_.ambiguous;
+    const auto now = std::chrono::steady_clock::now();
+    if (ambiguous_noted_ != std::chrono::steady_clock::time_point() && now - ambiguous_noted_ < kForeignNoteInterval)
+        return;
+    std::fprintf(stderr,
+                 "orlex_web: log datagrams from %s, where several watched servers are, dropped: give each of "
+                 "their lines a log=HOST:PORT setting\n",
+                 plain_address(sender_.address()).c_str());
+    ambiguous_noted_ = now;
+}
+
 std::string LogReceiver::metrics_text() const {
     std::string text;
     const auto family = [&text](const char *name, const char *help, uint64_t value) {
@@ -179,6 +199,9 @@ std::string LogReceiver::metrics_text() const {
            counters_.foreign);
     family("orlex_log_malformed_datagrams_total", "Datagrams from a watched server that were not log lines.",
            counters_.malformed);
+    family("orlex_log_ambiguous_datagrams_total",
+           "Log datagrams dropped: from a host several watched servers share, with no log= setting of its port.",
+           counters_.ambiguous);
     return text;
 }
 
