@@ -9,6 +9,13 @@
 #include "recording/redact.h"
 
 namespace recording {
+namespace {
+
+int64_t whole_ms(Writer::Clock::time_point moment) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(moment.time_since_epoch()).count();
+}
+
+}  // namespace
 
 bool Writer::create(const std::string &path, const Header &header, Clock::time_point started, std::string *error) {
     close();
@@ -39,7 +46,9 @@ bool Writer::append(std::string_view record, Clock::time_point arrived, std::str
         *error = path_ + ": a record of " + std::to_string(record.size()) + " bytes cannot be recorded";
         return false;
     }
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(arrived - started_).count();
+    // Whole milliseconds of each moment, subtracted: the file's start plus this gives the arrival's
+    // own millisecond back, where truncating the difference could land one short of it.
+    const auto elapsed = whole_ms(arrived) - whole_ms(started_);
     // Times never go back, and stop at the field's limit (49 days into one file).
     const uint32_t ms = elapsed < last_ms_     ? last_ms_
                         : elapsed > UINT32_MAX ? UINT32_MAX

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "recording/format.h"
+#include "web/wall_clock.h"
 
 namespace web {
 namespace {
@@ -47,15 +48,6 @@ std::string file_part(const std::string &text) {
     for (char c : text.substr(0, 64))
         part += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
     return part.empty() ? "unknown" : part;
-}
-
-int64_t unix_ms_at(std::chrono::steady_clock::time_point moment) {
-    const auto now_system = std::chrono::system_clock::now();
-    const auto now_steady = std::chrono::steady_clock::now();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               (now_system - std::chrono::duration_cast<std::chrono::system_clock::duration>(now_steady - moment))
-                   .time_since_epoch())
-        .count();
 }
 
 std::vector<std::string> names_in(const std::string &directory) {
@@ -164,7 +156,7 @@ bool RecordingFiles::open_file(const std::string &name, Server &server, const st
     header.address = server.address;
     header.map = map;
     header.writer = "orlex_web";
-    header.start_ms = unix_ms_at(started);
+    header.start_ms = wall_ms(started);
     const std::string path = new_path(name, map);
     std::string error;
     if (before_write_)

@@ -1,14 +1,10 @@
 #include "web/server_fold.h"
 
-#include <chrono>
+#include "web/wall_clock.h"
 
 namespace web {
 
-void ServerFold::take(const records::Record &record, Clock::time_point) {
-    take_at(record,
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-                .count());
-}
+void ServerFold::take(const records::Record &record, Clock::time_point arrived) { take_at(record, wall_ms(arrived)); }
 
 void ServerFold::take_at(const records::Record &record, std::int64_t wall_ms) {
     if (record.type.empty()) {

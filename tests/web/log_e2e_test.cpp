@@ -11,6 +11,8 @@
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
 
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -36,6 +38,12 @@ struct Deaths {
     std::map<int64_t, int64_t> recorded, logged;
 };
 
+// How many events the gateway keeps of a server; -1 while it does not watch it.
+int64_t event_count(int port, const std::string &server) {
+    const json::object answer = api(port, "/api/servers/" + server + "/events");
+    return answer.contains("events") ? static_cast<int64_t>(answer.at("events").as_array().size()) : -1;
+}
+
 Deaths deaths_of(const json::object &detail) {
     Deaths deaths;
     if (detail.contains("players"))
@@ -49,10 +57,11 @@ Deaths deaths_of(const json::object &detail) {
 
 class UdpSender {
 public:
-    // Sending from `source` (any 127.x.y.z address is loopback).
-    explicit UdpSender(const char *source) : socket_(::socket(AF_INET, SOCK_DGRAM, 0)) {
+    // Sending from `source` (any 127.x.y.z address is loopback), from `port` or any.
+    explicit UdpSender(const char *source, int port = 0) : socket_(::socket(AF_INET, SOCK_DGRAM, 0)) {
         sockaddr_in from{};
         from.sin_family = AF_INET;
+        from.sin_port = htons(static_cast<uint16_t>(port));
         inet_pton(AF_INET, source, &from.sin_addr);
         bind(socket_, reinterpret_cast<sockaddr *>(&from), sizeof(from));
     }
@@ -194,4 +203,33 @@ TEST(WebLog, ForeignDatagramsAreDroppedAndAFloodIsTakenInItsStride) {
     EXPECT_LT(gateway.process().resident_kb() - before_kb, 64 * 1024);
     EXPECT_TRUE(gateway.process().err().find("log datagrams from addresses no watched server has") !=
                 std::string::npos);
+}
+
+// Two watched servers on one host: a datagram from the port one line names with log= is that
+// server's; one from any other port of that host could be either's, so it is dropped and counted,
+// never credited to whichever was added last.
+TEST(WebLog, AHostSharedByTwoServersNeedsTheLogSettingToTellThemApart) {
+    const int log_port = testing_support::free_port(), named_port = testing_support::free_port();
+    const std::string config = testing::TempDir() + "orlex_web_log_config_" + std::to_string(getpid());
+    std::ofstream(config) << "named 127.0.0.1:" << testing_support::free_port() << " log=127.0.0.1:" << named_port
+                          << "\nother 127.0.0.1:" << testing_support::free_port() << "\n";
+    Gateway gateway({"--config", config, "--log-listen", "127.0.0.1:" + std::to_string(log_port)});
+    ASSERT_GT(gateway.port(), 0);
+    UdpSender from_named("127.0.0.1", named_port), from_elsewhere("127.0.0.1");
+    const std::string kill = log_datagram(R"("A<1><BOT><CT>" killed "B<2><BOT><TERRORIST>" with "m4a1")");
+    std::string metrics;
+    ASSERT_TRUE(testing_support::wait_until(
+        [&] {
+            // The configuration is read after start: send until the named server has its event.
+            from_named.send(log_port, kill);
+            from_elsewhere.send(log_port, kill);
+            metrics = web_testing::http_get(gateway.port(), "/metrics").body;
+            return event_count(gateway.port(), "named") > 0 &&
+                   metrics.find("orlex_log_ambiguous_datagrams_total 0") == std::string::npos;
+        },
+        kWait))
+        << metrics;
+    EXPECT_EQ(event_count(gateway.port(), "other"), 0);
+    EXPECT_NE(gateway.process().err().find("where several watched servers are, dropped"), std::string::npos);
+    std::remove(config.c_str());
 }
