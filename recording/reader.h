@@ -1,6 +1,6 @@
-// Reading a recording back (version 1 or 2): the header and every whole entry, checked. A torn last entry (a
-// write cut off by a crash) is ignored and said where; anything else wrong is one error naming the
-// file and the byte offset.
+// Reading a recording back (version 1 or 2): the header and every whole entry, checked. A torn
+// last entry (a write cut off by a crash) is ignored and said where; anything else wrong is one
+// error naming the file and the byte offset.
 #pragma once
 
 #include <cstddef>
