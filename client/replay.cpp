@@ -38,6 +38,8 @@ int replay(const Options &options, Display &display, std::FILE *messages, const 
     RedrawSchedule redraw;
     const Clock::time_point started = Clock::now();
     for (size_t index = 0; index < recorded.entries.size() && !stop; ++index) {
+        if (recorded.is_log_line(index))
+            continue;  // the gateway's: the client shows the plug-in's records alone
         const std::string record(recorded.record(index));
         if (options.raw) {
             display.raw(recording::without_join_password(record));  // older files may hold it

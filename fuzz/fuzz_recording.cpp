@@ -1,6 +1,6 @@
-// A recording file as the readers take it: any bytes either read back as whole, checked entries or
-// give one error; never a read outside the file. The join password's blanking of the same bytes
-// as a record leaves no value on any SV_PASSWORD line.
+// A recording file as the readers take it: any bytes either read back as whole, checked entries
+// (records, and from version 2 log lines) or give one error; never a read outside the file. The
+// join password's blanking of the same bytes as a record leaves no value on any SV_PASSWORD line.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         const std::string_view record = recorded.record(index);
         if (record.size() != recorded.entries[index].size || record.empty())
             __builtin_trap();
+        if (recorded.is_log_line(index) && recorded.version < 2)
+            __builtin_trap();  // version 1 has records only
         total += record.size();
     }
     if (total > size)

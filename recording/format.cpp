@@ -53,12 +53,13 @@ std::string encode_header(const Header &header) {
     return out;
 }
 
-std::string encode_entry(uint32_t arrival_ms, std::string_view record) {
+std::string encode_entry(uint32_t arrival_ms, std::string_view bytes, EntryKind kind) {
     std::string out;
-    out.reserve(kEntryHeadSize + record.size() + kChecksumSize);
+    out.reserve(kEntryHeadSize + bytes.size() + kChecksumSize);
     put_u32(out, arrival_ms);
-    put_u32(out, static_cast<uint32_t>(record.size()));
-    out.append(record.data(), record.size());
+    const uint32_t flag = kind == EntryKind::log_line ? kLogLineBit : 0;
+    put_u32(out, static_cast<uint32_t>(bytes.size()) | flag);
+    out.append(bytes.data(), bytes.size());
     put_u32(out, checksum(out.data(), out.size()));
     return out;
 }

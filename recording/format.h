@@ -1,5 +1,5 @@
 // The recording file's layout (docs/recording.md): a header naming the server and the start time,
-// then one entry per record as it arrived. Shared by the writer and the reader.
+// then one entry per record or server log line as it arrived. Shared by the writer and the reader.
 #pragma once
 
 #include <cstddef>
@@ -10,13 +10,20 @@
 namespace recording {
 
 constexpr char kMagic[8] = {'O', 'R', 'L', 'E', 'X', 'R', 'E', 'C'};
-constexpr uint16_t kVersion = 1;
+constexpr uint16_t kVersion = 2;
+// Version 1 files hold records only, and still read.
+constexpr uint16_t kOldestVersion = 1;
 // Bounds a reader checks before it trusts a length from the file.
 constexpr size_t kLongestHeaderText = 4096;
 constexpr size_t kLongestRecord = 65536;        // a record is at most 5000 bytes; the gateway cuts at 64 KB
 constexpr size_t kFixedHeaderSize = 8 + 2 + 2;  // magic, version, text length
 constexpr size_t kEntryHeadSize = 4 + 4;        // arrival ms, length
 constexpr size_t kChecksumSize = 4;
+// From version 2, the top bit of an entry's length field marks a server log line; the other bits
+// are the length, bounded as a record's.
+constexpr uint32_t kLogLineBit = 0x80000000u;
+
+enum class EntryKind : uint8_t { record, log_line };
 // The suffix every recording file name ends with.
 constexpr char kFileSuffix[] = ".orlexrec";
 
@@ -45,7 +52,7 @@ uint32_t get_u32(const unsigned char *bytes);
 // (names and addresses never have them).
 std::string encode_header(const Header &header);
 // One entry's bytes, checksum included.
-std::string encode_entry(uint32_t arrival_ms, std::string_view record);
+std::string encode_entry(uint32_t arrival_ms, std::string_view bytes, EntryKind kind = EntryKind::record);
 
 // The header's text lines, "key=value"; false when a line has no '=' or start is not a number.
 bool decode_header_text(std::string_view text, Header *header);

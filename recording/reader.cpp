@@ -22,7 +22,7 @@ const unsigned char *bytes_at(const std::string &data, size_t offset) {
 }
 
 // The header; the offset of the first entry, or 0 with the error.
-size_t parse_header(const Recording &recording, Header *header, std::string *error) {
+size_t parse_header(const Recording &recording, Header *header, uint16_t *version_read, std::string *error) {
     const std::string &data = recording.data;
     const std::string &name = recording.name;
     if (data.size() < sizeof(kMagic) || std::memcmp(data.data(), kMagic, sizeof(kMagic)) != 0) {
@@ -34,12 +34,14 @@ size_t parse_header(const Recording &recording, Header *header, std::string *err
         return 0;
     }
     const uint16_t version = get_u16(bytes_at(data, 8));
-    if (version != kVersion) {
+    if (version < kOldestVersion || version > kVersion) {
         *error = at(name, 8,
-                    "format version " + std::to_string(version) + "; this program reads version " +
-                        std::to_string(kVersion) + (version > kVersion ? " (the file is newer)" : ""));
+                    "format version " + std::to_string(version) + "; this program reads versions " +
+                        std::to_string(kOldestVersion) + " to " + std::to_string(kVersion) +
+                        (version > kVersion ? " (the file is newer)" : ""));
         return 0;
     }
+    *version_read = version;
     const size_t text_size = get_u16(bytes_at(data, 10));
     if (text_size > kLongestHeaderText) {
         *error = at(name, 10, "header text of " + std::to_string(text_size) + " bytes is longer than allowed");
@@ -76,14 +78,17 @@ bool parse_recording(std::string data, const std::string &name, Recording *recor
     recording->name = name;
     recording->data = std::move(data);
     const std::string &bytes = recording->data;
-    size_t offset = parse_header(*recording, &recording->header, error);
+    size_t offset = parse_header(*recording, &recording->header, &recording->version, error);
     if (offset == 0)
         return false;
     uint32_t last_ms = 0;
     while (offset < bytes.size()) {
         const size_t left = bytes.size() - offset;
         const std::string_view rest = std::string_view(bytes).substr(offset);
-        const uint32_t size = left >= kEntryHeadSize ? get_u32(bytes_at(bytes, offset + 4)) : 0;
+        const uint32_t length_field = left >= kEntryHeadSize ? get_u32(bytes_at(bytes, offset + 4)) : 0;
+        // Version 1 knows no log lines: there the top bit is only a length out of range.
+        const bool log_line = recording->version >= 2 && (length_field & kLogLineBit) != 0;
+        const uint32_t size = log_line ? length_field & ~kLogLineBit : length_field;
         const bool whole =
             left >= kEntryHeadSize && size <= kLongestRecord && left >= kEntryHeadSize + size + kChecksumSize;
         // What a crash leaves: an entry cut short, or space the system gave the file but never filled.
@@ -111,7 +116,8 @@ bool parse_recording(std::string data, const std::string &name, Recording *recor
             return false;
         }
         last_ms = arrival_ms;
-        recording->entries.push_back({arrival_ms, offset + kEntryHeadSize, size});
+        recording->entries.push_back(
+            {arrival_ms, offset + kEntryHeadSize, size, log_line ? EntryKind::log_line : EntryKind::record});
         offset = end + kChecksumSize;
     }
     return true;

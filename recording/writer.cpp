@@ -38,12 +38,21 @@ bool Writer::create(const std::string &path, const Header &header, Clock::time_p
 }
 
 bool Writer::append(std::string_view record, Clock::time_point arrived, std::string *error) {
+    return append_entry(without_join_password(record), EntryKind::record, arrived, error);
+}
+
+bool Writer::append_log_line(std::string_view text, Clock::time_point arrived, std::string *error) {
+    return append_entry(text, EntryKind::log_line, arrived, error);
+}
+
+bool Writer::append_entry(std::string_view bytes, EntryKind kind, Clock::time_point arrived, std::string *error) {
     if (fd_ < 0) {
         *error = "no recording file open";
         return false;
     }
-    if (record.empty() || record.size() > kLongestRecord) {
-        *error = path_ + ": a record of " + std::to_string(record.size()) + " bytes cannot be recorded";
+    if (bytes.empty() || bytes.size() > kLongestRecord) {
+        *error = path_ + ": " + (kind == EntryKind::record ? "a record" : "a log line") + " of " +
+                 std::to_string(bytes.size()) + " bytes cannot be recorded";
         return false;
     }
     // Whole milliseconds of each moment, subtracted: the file's start plus this gives the arrival's
@@ -53,7 +62,7 @@ bool Writer::append(std::string_view record, Clock::time_point arrived, std::str
     const uint32_t ms = elapsed < last_ms_     ? last_ms_
                         : elapsed > UINT32_MAX ? UINT32_MAX
                                                : static_cast<uint32_t>(elapsed);
-    if (!write_all(encode_entry(ms, without_join_password(record)), error))
+    if (!write_all(encode_entry(ms, bytes, kind), error))
         return false;
     last_ms_ = ms;
     dirty_ = true;

@@ -1,6 +1,7 @@
 // Writing a recording: each entry goes to the file in one write as it arrives (a process killed at
 // any point leaves whole entries and at most one torn one), and the file is synced to the disk at
 // most a second after an entry (what a power cut can take). The join password is never written.
+// Records and server log lines share the file, on one time base.
 #pragma once
 
 #include <chrono>
@@ -27,6 +28,8 @@ public:
     bool create(const std::string &path, const Header &header, Clock::time_point started, std::string *error);
     // One record as it arrived. On a failure the file is cut back to its last whole entry.
     bool append(std::string_view record, Clock::time_point arrived, std::string *error);
+    // One server log line as it arrived, its secrets already taken out by the caller; as append.
+    bool append_log_line(std::string_view text, Clock::time_point arrived, std::string *error);
     // Syncs what was written if the last sync is a second old (or `now` is forced).
     bool sync_due(Clock::time_point now, std::string *error, bool force = false);
     void close();
@@ -36,6 +39,7 @@ public:
     uint64_t size() const { return size_; }
 
 private:
+    bool append_entry(std::string_view bytes, EntryKind kind, Clock::time_point arrived, std::string *error);
     bool write_all(const std::string &bytes, std::string *error);
 
     int fd_ = -1;

@@ -206,6 +206,15 @@ std::shared_ptr<const std::string> Gateway::public_detail(const std::string &nam
     return public_.at(name, access::PublicDelay::Clock::now());
 }
 
+bool Gateway::public_events(const std::string &name, uint64_t since, std::string *text) {
+    const Source *source = registry_.find(name);
+    uint64_t until = 0;
+    if (!source || !public_.events_until(name, access::PublicDelay::Clock::now(), &until))
+        return false;
+    *text = access::public_events_text(source->fold().events, since, until);
+    return true;
+}
+
 std::shared_ptr<const std::string> Gateway::public_state_message(const std::string &name) {
     const std::shared_ptr<const std::string> detail = public_detail(name);
     if (!detail)
@@ -292,6 +301,8 @@ void Gateway::take_log(const std::string &name, const std::string &text) {
     if (!fold)
         return;
     fold->take_log(text);
+    if (recorder_)
+        recorder_->add_log_line(name, source->state().address().address(), text, std::chrono::steady_clock::now());
     changed(name);
 }
 
@@ -346,11 +357,13 @@ void Gateway::changed(const std::string &name) {
     if (const Source *source = watched_.count(name) ? registry_.find(name) : nullptr)
         rcon_.set_game_port(name, source->fold().state.view().server.game_port);
     if (options_.public_view)
-        if (const Source *source = registry_.find(name))
+        if (const Source *source = registry_.find(name)) {
+            const auto &events = source->fold().events.events();
             public_.add(
                 name,
                 std::make_shared<const std::string>(access::public_detail_text(*source, map_picture(*source).get())),
-                access::PublicDelay::Clock::now());
+                access::PublicDelay::Clock::now(), events.empty() ? 0 : events.back().seq);
+        }
     std::shared_ptr<const std::string> message;
     for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot()) {
         if (viewer->watching() != name || viewer->is_public())

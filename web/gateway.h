@@ -80,6 +80,9 @@ public:
     std::shared_ptr<const std::string> public_servers_message();
     std::shared_ptr<const std::string> public_state_message(const std::string &name);
     std::shared_ptr<const std::string> public_detail(const std::string &name);
+    // The server's log events after `since` as the public sees them: those the delayed state had,
+    // without auth ids. False while that state is not yet the delay old.
+    bool public_events(const std::string &name, uint64_t since, std::string *text);
 
     // A viewer's request for a source's controls; anything else (another server, a bad number) is
     // ignored.

@@ -116,9 +116,15 @@ std::shared_ptr<Response> api(const Request &request, std::string_view path, Gat
     const Source *server = gateway.find(std::string(name));
     if (!server)
         return json(request, http::status::not_found, "{\"error\":\"no such server\"}");
-    // The log's events are live and name players by auth id: no part of the public view.
-    if (events && is_public)
-        return json(request, http::status::forbidden, "{\"error\":\"the public view has no log events\"}");
+    // The log's events name players by auth id, and are live: the public has those of its delayed
+    // state, without the ids.
+    if (events && is_public) {
+        std::string answer;
+        if (!gateway.public_events(std::string(name), since_seq(request.target()), &answer))
+            return json(request, http::status::service_unavailable,
+                        "{\"error\":\"the public view shows each server as it was a while ago: not yet\"}");
+        return json(request, http::status::ok, answer);
+    }
     if (events)
         return json(request, http::status::ok, log::events_text(server->fold().events, since_seq(request.target())));
     const std::shared_ptr<const maps::MapPicture> picture = gateway.map_picture(*server);

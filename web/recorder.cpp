@@ -31,13 +31,25 @@ bool Recorder::prepare(std::string *error) {
 
 void Recorder::add(const std::string &server, const std::string &address, const records::Record &record,
                    Clock::time_point arrived) {
-    if (stopped_.count(server) || !within_rate(server, record.text.size(), arrived))
+    enqueue(server, address, RecordText::of(record), arrived);
+}
+
+void Recorder::add_log_line(const std::string &server, const std::string &address, const std::string &text,
+                            Clock::time_point arrived) {
+    if (!text.empty() && text.size() <= recording::kLongestRecord)
+        enqueue(server, address, RecordText::of_log_line(text), arrived);
+}
+
+void Recorder::enqueue(const std::string &server, const std::string &address, RecordText text,
+                       Clock::time_point arrived) {
+    const size_t size = text.text.size();
+    if (stopped_.count(server) || !within_rate(server, size, arrived))
         return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (queued_bytes_ + record.text.size() <= queue_limit_) {
-            queued_bytes_ += record.text.size();
-            queue_.push_back({Job::take, server, address, RecordText::of(record), arrived});
+        if (queued_bytes_ + size <= queue_limit_) {
+            queued_bytes_ += size;
+            queue_.push_back({Job::take, server, address, std::move(text), arrived});
             wake_.notify_one();
             return;
         }

@@ -1,4 +1,5 @@
-// orlex_web --record DIR: every record each watched server sends goes to the recording directory
+// orlex_web --record DIR: every record each watched server sends, and each line of its log, goes to
+// the recording directory
 // (RecordingFiles) on a thread of its own, behind a bounded queue, so a slow disk never holds up the
 // event loop. When the queue is full the recording of that server stops with one log line; watching
 // goes on, and what of it still waits is dropped (the file keeps what was written). Files are
@@ -52,6 +53,10 @@ public:
     // One whole record off a server's connection, as it arrived.
     void add(const std::string &server, const std::string &address, const records::Record &record,
              Clock::time_point arrived);
+    // One datagram's text of the server's log (secrets scrubbed), as it arrived: into the same file,
+    // queue and rate as its records.
+    void add_log_line(const std::string &server, const std::string &address, const std::string &text,
+                      Clock::time_point arrived);
     // The server is no longer watched: its file is closed (and it may be recorded again later).
     void forget(const std::string &server);
     // Waits until everything queued so far is written (for tests and the end).
@@ -77,6 +82,7 @@ private:
     };
 
     void run();
+    void enqueue(const std::string &server, const std::string &address, RecordText text, Clock::time_point arrived);
     // False while the server's recording is paused for its rate; logs each change.
     bool within_rate(const std::string &server, size_t bytes, Clock::time_point arrived);
     void push(Job job);

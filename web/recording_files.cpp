@@ -131,8 +131,16 @@ void RecordingFiles::sync_all(Clock::time_point now) {
 
 // A new file at the first map and at every change of map; until the map is known, records wait.
 void RecordingFiles::take(const std::string &name, Server &server, Held record) {
+    const size_t held_lines = static_cast<size_t>(
+        std::count_if(server.held.begin(), server.held.end(), [](const Held &held) { return held.record.log_line; }));
+    // A log alone opens no file (the plug-in's records say what is played); its lines wait as many.
+    if (record.record.log_line && !server.writer.is_open()) {
+        if (held_lines < kHeldRecords)
+            server.held.push_back(std::move(record));
+        return;
+    }
     const bool new_map = record.record.server && record.record.map != server.map;
-    if (new_map || (!server.writer.is_open() && server.held.size() >= kHeldRecords)) {
+    if (new_map || (!server.writer.is_open() && server.held.size() - held_lines >= kHeldRecords)) {
         const std::string map = new_map ? record.record.map : server.map;
         const Clock::time_point started = server.held.empty() ? record.arrived : server.held.front().arrived;
         if (!open_file(name, server, map, started))
@@ -178,7 +186,9 @@ void RecordingFiles::write(const std::string &name, Server &server, const Held &
     std::string error;
     if (before_write_)
         before_write_();
-    const bool written = server.writer.append(record.record.text, record.arrived, &error);
+    const bool written = record.record.log_line
+                             ? server.writer.append_log_line(record.record.text, record.arrived, &error)
+                             : server.writer.append(record.record.text, record.arrived, &error);
     total_bytes_ += server.writer.size() - before;
     server.bytes += server.writer.size() - before;
     if (!written)

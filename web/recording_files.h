@@ -1,12 +1,11 @@
 // The recording directory's files, written on the recorder's own thread: every record a watched
-// server sends, byte for byte with its arrival time, in one file per server and map (a new file
-// when the map changes), named by their UTC start time so that names sort by age. The directory is
-// kept under its size limit by a running count of its bytes, the oldest files (by the time in their
-// names) going first. Each server recorded has its share of the limit (the limit divided among
-// them, at least a kMostShares-th), and only its own oldest files go when it passes it, so that one
-// server sending much cannot delete another's; when the total passes the limit, files of no server
-// recorded now go first, then the oldest of the server holding most. A write error is logged once
-// and ends the recording of that server.
+// server sends, byte for byte with its arrival time, and the lines of its log, in one file per server and map (a new
+// file when the map changes), named by their UTC start time so that names sort by age. The directory is kept under its
+// size limit by a running count of its bytes, the oldest files (by the time in their names) going first. Each server
+// recorded has its share of the limit (the limit divided among them, at least a kMostShares-th), and only its own
+// oldest files go when it passes it, so that one server sending much cannot delete another's; when the total passes the
+// limit, files of no server recorded now go first, then the oldest of the server holding most. A write error is logged
+// once and ends the recording of that server.
 #pragma once
 
 #include <chrono>
@@ -24,22 +23,26 @@
 namespace web {
 
 // One whole record as the recorder keeps it: its bytes, and the map if it is a SERVER record (as
-// the pipeline parsed it: the recorder never parses again).
+// the pipeline parsed it: the recorder never parses again). Or one line of the server's log, its
+// secrets taken out already.
 struct RecordText {
     std::string text;
     bool server = false;
     std::string map;
+    bool log_line = false;
 
     static RecordText of(const records::Record &record) {
         const bool server = record.type == "SERVER";
-        return {record.text, server, server ? record.value("MAP_NAME") : std::string()};
+        return {record.text, server, server ? record.value("MAP_NAME") : std::string(), false};
     }
+    static RecordText of_log_line(std::string text) { return {std::move(text), false, std::string(), true}; }
 };
 
 class RecordingFiles {
 public:
     using Clock = std::chrono::steady_clock;
-    // Records held while a server's map is unknown (its SERVER record comes within seconds).
+    // Records held while a server's map is unknown (its SERVER record comes within seconds); as
+    // many of its log lines besides.
     static constexpr size_t kHeldRecords = 64;
     // A server's share is never smaller than this part of the limit.
     static constexpr size_t kMostShares = 16;

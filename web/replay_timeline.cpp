@@ -31,8 +31,11 @@ ServerFold ReplayTimeline::state_after(size_t count) const {
     return state;
 }
 
-// Each entry is one whole record, as it came off the connection.
+// Each entry is one whole record, as it came off the connection, or one datagram of the server's
+// log, read into events as the live view read it.
 void ReplayTimeline::fold(ServerFold &state, size_t index) const {
+    if (recorded_.is_log_line(index))
+        return state.take_log(std::string(recorded_.record(index)));
     records::Record record;
     records::parse_record(std::string(recorded_.record(index)), &record);  // a malformed one counts as such
     state.take_at(record, recorded_.header.start_ms + recorded_.entries[index].arrival_ms);

@@ -1,6 +1,7 @@
-// A recording as states in time: the state the gateway held after any point of it, built by the
-// same fold as the live view from the start of the file or from the nearest snapshot before the
-// point (one every kSnapshotEvery records), so that a seek in an hour's recording takes milliseconds.
+// A recording as states in time: the state the gateway held after any point of it (its log's events
+// included), built by the same fold as the live view from the start of the file or from the nearest
+// snapshot before the point (one every kSnapshotEvery entries), so that a seek in an hour's
+// recording takes milliseconds.
 #pragma once
 
 #include <cstddef>
@@ -25,11 +26,12 @@ public:
     size_t size() const { return recorded_.entries.size(); }
     uint32_t arrival_ms(size_t index) const { return recorded_.entries[index].arrival_ms; }
 
-    // The number of records that had arrived at that time (those at it included).
+    // The number of entries (records and log lines) that had arrived at that time (those at it
+    // included).
     size_t records_until(uint32_t ms) const;
-    // The state after the first `count` records, from the snapshot before them.
+    // The state after the first `count` entries, from the snapshot before them.
     ServerFold state_after(size_t count) const;
-    // Folds record `index` into a state.
+    // Folds entry `index` into a state.
     void fold(ServerFold &state, size_t index) const;
 
 private:

@@ -36,7 +36,7 @@ public:
     // The state and its counters.
     virtual const ServerFold &fold() const = 0;
     const ServerState &state() const { return fold().state; }
-    // The fold a live server's log goes into; null for a replay (its events are recorded).
+    // The fold a live server's log goes into; null for a replay (its log lines are in the file).
     virtual ServerFold *log_fold() { return nullptr; }
     // Where a replay stands; null for a live server.
     virtual const ReplayPosition *replay() const { return nullptr; }

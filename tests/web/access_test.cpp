@@ -97,16 +97,22 @@ TEST(PublicDelay, ShowsTheNewestStateAtLeastTheDelayOld) {
     EXPECT_EQ(delay.at("dust", start), nullptr);
     // A state every 50 ms for a minute: at T the one from T - 30 s (to within the spacing), never newer.
     int checked = 0;
+    // Each with the log's latest event then (one every 50 ms too): the events shown are the state's.
     for (int ms = 0; ms <= 60000; ms += 50) {
-        delay.add("dust", text(std::to_string(ms)), start + milliseconds(ms));
+        delay.add("dust", text(std::to_string(ms)), start + milliseconds(ms), static_cast<uint64_t>(ms / 50));
         if (ms % 4950 != 0 && ms != 60000)
             continue;
         const auto shown = delay.at("dust", start + milliseconds(ms));
+        uint64_t events_until = 0;
+        const bool events_shown = delay.events_until("dust", start + milliseconds(ms), &events_until);
         if (ms < 30000) {
             EXPECT_EQ(shown, nullptr) << ms;
+            EXPECT_FALSE(events_shown) << ms;
             continue;
         }
         ASSERT_NE(shown, nullptr) << ms;
+        EXPECT_TRUE(events_shown);
+        EXPECT_EQ(events_until, static_cast<uint64_t>(std::stoi(*shown) / 50)) << ms;
         const int shown_ms = std::stoi(*shown);
         EXPECT_LE(shown_ms, ms - 30000);
         EXPECT_GE(shown_ms, ms - 30000 - 2 * web::access::PublicDelay::kSpacing.count());

@@ -1,6 +1,7 @@
 // The servers' logs end to end: the simulated server's log sent to the gateway as logaddress_add
 // sends it, read into the kill feed and the round panel beside the plug-in's own records; datagrams
-// from elsewhere dropped, a flood taken in its stride.
+// from elsewhere dropped, a flood taken in its stride; the public view's events delayed and without
+// auth ids.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -11,6 +12,7 @@
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -232,4 +234,81 @@ TEST(WebLog, AHostSharedByTwoServersNeedsTheLogSettingToTellThemApart) {
     EXPECT_EQ(event_count(gateway.port(), "other"), 0);
     EXPECT_NE(gateway.process().err().find("where several watched servers are, dropped"), std::string::npos);
     std::remove(config.c_str());
+}
+
+// The public view's events are those its delayed state had: a line shows there the delay after it
+// came and not before, without the players' auth ids (the live API has them). Team chat stays, as
+// the public state's chat keeps it. The public WebSocket's states carry the same.
+TEST(WebLog, ThePublicViewHasTheEventsOfItsDelayedStateWithoutAuthIds) {
+    using Clock = std::chrono::steady_clock;
+    const int log_port = testing_support::free_port();
+    const int delay_seconds = 2;
+    Gateway gateway({"--server", "sim=127.0.0.1:" + std::to_string(testing_support::free_port()), "--log-listen",
+                     "127.0.0.1:" + std::to_string(log_port), "--public", "--public-delay",
+                     std::to_string(delay_seconds), "--token", "public-events-token"});
+    ASSERT_GT(gateway.port(), 0);
+    const std::string bearer = "Authorization: Bearer public-events-token\r\n";
+    auto live_count = [&] {
+        const std::string body = web_testing::http_get(gateway.port(), "/api/servers/sim/events", bearer).body;
+        boost::system::error_code error;
+        const json::value parsed = json::parse(body, error);
+        return error ? size_t{0} : parsed.at("events").as_array().size();
+    };
+    auto public_events = [&](const std::string &query, int *status) {
+        const web_testing::HttpReply reply = web_testing::http_get(gateway.port(), "/api/servers/sim/events" + query);
+        *status = reply.status;
+        boost::system::error_code error;
+        const json::value parsed = json::parse(reply.body, error);
+        return !error && reply.status == 200 ? parsed.at("events").as_array() : json::array();
+    };
+    auto waited_ms = [](Clock::time_point since) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+    };
+    UdpSender watched("127.0.0.1");
+    int status = 0;
+
+    const Clock::time_point killed_at = Clock::now();
+    watched.send(log_port,
+                 log_datagram(R"("Ann<1><STEAM_0:1:4242><CT>" killed "Bo<2><STEAM_0:0:99><TERRORIST>" with "m4a1")"));
+    ASSERT_TRUE(testing_support::wait_until([&] { return live_count() == 1; }, kWait));
+    EXPECT_NE(web_testing::http_get(gateway.port(), "/api/servers/sim/events", bearer).body.find("STEAM_0:1:4242"),
+              std::string::npos);
+    public_events("", &status);
+    if (waited_ms(killed_at) < delay_seconds * 1000) {
+        EXPECT_EQ(status, 503) << "the public saw the kill before the delay";
+    }
+    json::array shown;
+    ASSERT_TRUE(testing_support::wait_until([&] { return (shown = public_events("", &status)).size() == 1; }, kWait));
+    EXPECT_GE(waited_ms(killed_at), delay_seconds * 1000);
+    const json::object kill = shown[0].as_object();
+    EXPECT_EQ(kill.at("kind"), "kill");
+    EXPECT_EQ(kill.at("killer").at("name"), "Ann");
+    EXPECT_EQ(kill.at("victim").at("user_id"), 2);
+    EXPECT_FALSE(kill.at("killer").as_object().contains("auth_id"));
+    EXPECT_FALSE(kill.at("victim").as_object().contains("auth_id"));
+
+    const Clock::time_point said_at = Clock::now();
+    watched.send(log_port, log_datagram(R"("Bo<2><STEAM_0:0:99><TERRORIST>" say_team "rush b")"));
+    ASSERT_TRUE(testing_support::wait_until([&] { return live_count() == 2; }, kWait));
+    shown = public_events("", &status);
+    if (waited_ms(said_at) < delay_seconds * 1000) {
+        EXPECT_EQ(shown.size(), 1u) << "the public saw the chat before the delay";
+    }
+    ASSERT_TRUE(testing_support::wait_until([&] { return public_events("", &status).size() == 2; }, kWait));
+    EXPECT_GE(waited_ms(said_at), delay_seconds * 1000);
+    shown = public_events("?since=" + std::to_string(kill.at("seq").as_int64()), &status);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].at("event"), "say_team");
+    EXPECT_EQ(shown[0].at("text"), "rush b");
+    EXPECT_FALSE(shown[0].at("player").as_object().contains("auth_id"));
+
+    web_testing::Viewer viewer(gateway.port());
+    ASSERT_TRUE(viewer.open());
+    viewer.watch("sim");
+    std::string message;
+    ASSERT_TRUE(testing_support::wait_until(
+        [&] { return viewer.next(&message, 500) && message.find("rush b") != std::string::npos; }, kWait));
+    EXPECT_EQ(message.find("STEAM_0"), std::string::npos) << message;
+    EXPECT_EQ(message.find("auth_id"), std::string::npos) << message;
+    EXPECT_NE(message.find("\"killer\":{\"name\":\"Ann\""), std::string::npos) << message;
 }

@@ -54,6 +54,13 @@ records::Record parsed(const std::string &text) {
     return record;
 }
 
+// One datagram's text of a server's log (its line feed removed): a kill, the seconds of its stamp counting up.
+std::string kill_line(int count) {
+    const std::string seconds = std::to_string(10 + count % 50);
+    return "L 09/25/2024 - 21:14:" + seconds + ": \"Ann<1><STEAM_0:1:7><CT>\" killed \"P" + std::to_string(count % 9) +
+           "<2><BOT><TERRORIST>\" with \"m4a1\"";
+}
+
 }  // namespace
 
 TEST(Recorder, OneFilePerServerAndMapNamedByTime) {
@@ -216,6 +223,107 @@ TEST(Recorder, AWriteErrorStopsThatServersRecordingOnly) {
         EXPECT_EQ(recorded.torn_offset, 0u) << path;
         EXPECT_EQ(recorded.entries.size(), recorded.header.server == "small" ? 2u : recorded.entries.size());
     }
+}
+
+// A server's log lines go into its file among its records, in the order they came; before the file
+// opens they wait, as many as records may, and a log alone opens no file. They count toward the
+// rate the recording pauses at, as records do.
+TEST(Recorder, LogLinesGoIntoTheServersFileAmongItsRecords) {
+    const std::string directory = fresh_directory();
+    web::Recorder recorder(directory, 1 << 30);
+    std::string error;
+    ASSERT_TRUE(recorder.prepare(&error)) << error;
+    const Clock::time_point start = Clock::now();
+    for (int count = 0; count < 100; ++count)
+        recorder.add_log_line("alpha", "127.0.0.1:1", kill_line(count), start);
+    recorder.add_log_line("alpha", "127.0.0.1:1", "", start);  // nothing to keep
+    recorder.flush();
+    EXPECT_TRUE(recorder.files().empty());
+    recorder.add("alpha", "127.0.0.1:1", parsed(samples::server("de_dust")), start + std::chrono::milliseconds(30));
+    recorder.add_log_line("alpha", "127.0.0.1:1", kill_line(100), start + std::chrono::milliseconds(40));
+    recorder.add("alpha", "127.0.0.1:1", parsed(samples::players({"Ann"})), start + std::chrono::milliseconds(50));
+    recorder.flush();
+    ASSERT_EQ(recorder.files().size(), 1u);
+    const recording::Recording recorded = read_back(recorder.files()[0]);
+    const size_t held = web::RecordingFiles::kHeldRecords;
+    ASSERT_EQ(recorded.entries.size(), held + 3);
+    for (size_t index = 0; index < held; ++index) {
+        ASSERT_TRUE(recorded.is_log_line(index));
+        EXPECT_EQ(recorded.record(index), kill_line(static_cast<int>(index)));
+        EXPECT_EQ(recorded.entries[index].arrival_ms, 0u);
+    }
+    EXPECT_EQ(recorded.record(held), samples::server("de_dust"));
+    EXPECT_TRUE(recorded.is_log_line(held + 1));
+    EXPECT_EQ(recorded.record(held + 1), kill_line(100));
+    EXPECT_EQ(recorded.entries[held + 1].arrival_ms, 40u);
+    EXPECT_FALSE(recorded.is_log_line(held + 2));
+
+    // Over the rate with log lines alone: the records that follow wait for it to fall as well.
+    recorder.set_rate_cap(2048);
+    testing::internal::CaptureStderr();
+    recorder.add("beta", "127.0.0.1:2", parsed(samples::server("de_dust")), start);
+    const std::string long_line = "L 09/25/2024 - 21:14:03: \"Ann<1><BOT><CT>\" say \"" + std::string(900, 'a') + "\"";
+    for (int count = 0; count < 20; ++count)
+        recorder.add_log_line("beta", "127.0.0.1:2", long_line, start);
+    recorder.add("beta", "127.0.0.1:2", parsed(samples::players({"Bo"})), start);
+    recorder.flush();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("recording beta paused"), std::string::npos) << said;
+    std::string beta_file;
+    for (const std::string &file : recorder.files())
+        if (file.find("_beta_") != std::string::npos)
+            beta_file = file;
+    const recording::Recording beta = read_back(beta_file);
+    EXPECT_LT(beta.entries.size(), 20u);
+    EXPECT_TRUE(beta.is_log_line(beta.entries.size() - 1)) << "the record after the pause was kept";
+}
+
+// A seek into a recorded log rebuilds its events from the snapshot before it: the kill feed, the
+// round panel and the tallies as folding from the start gave them, the events numbered alike.
+TEST(ReplayTimeline, ASeekRebuildsTheLogsEventsWithTheirNumbers) {
+    const std::string directory = fresh_directory();
+    web::RecordingFiles recorder(directory, 1 << 30);
+    std::string error;
+    ASSERT_TRUE(recorder.prepare(&error)) << error;
+    const Clock::time_point start = Clock::now();
+    add(recorder, "alpha", samples::server("de_dust"), start);
+    for (int cycle = 0; cycle < 400; ++cycle) {
+        const Clock::time_point at = start + std::chrono::milliseconds(100 * cycle);
+        recorder.add("alpha", "127.0.0.1:40015", web::RecordText::of_log_line(kill_line(cycle)), at);
+        if (cycle % 3 == 0)
+            recorder.add("alpha", "127.0.0.1:40015", web::RecordText::of_log_line("no stamp"), at);
+        if (cycle % 2 == 0)
+            add(recorder, "alpha", samples::players({"Ann"}, {{"KILLS", std::to_string(cycle)}}), at);
+    }
+    const std::string path = recorder.current_file("alpha");
+    recorder.forget("alpha");
+    const web::ServerFold blank({"alpha", "127.0.0.1", 40015}, 5);
+    const web::ReplayTimeline timeline(read_back(path), blank);
+    ASSERT_GT(timeline.size(), 2 * web::ReplayTimeline::kSnapshotEvery);
+    web::ServerFold folded = blank;
+    for (size_t count = 0; count < timeline.size(); ++count)
+        timeline.fold(folded, count);
+    EXPECT_EQ(folded.counters.log_lines, 400u);
+    EXPECT_EQ(folded.counters.log_malformed, 134u);
+    ASSERT_EQ(folded.events.events().size(), 400u);
+    EXPECT_EQ(folded.events.events().front().seq, 1u);
+    EXPECT_EQ(folded.events.events().back().seq, 400u);
+    EXPECT_EQ(folded.events.tallies().at(1).kills, 400);
+
+    const size_t middle = timeline.records_until(timeline.arrival_ms(web::ReplayTimeline::kSnapshotEvery + 7));
+    const web::ServerFold sought = timeline.state_after(middle);
+    size_t lines = 0;
+    for (size_t index = 0; index < middle; ++index)
+        lines += timeline.recording().is_log_line(index) && timeline.recording().record(index)[0] == 'L';
+    ASSERT_EQ(sought.events.events().size(), lines);
+    for (size_t index = 0; index < lines; ++index) {
+        EXPECT_EQ(sought.events.events()[index].seq, index + 1);
+        EXPECT_EQ(sought.events.events()[index].victim, folded.events.events()[index].victim);
+    }
+    web::ServerFold from_start = blank;
+    for (size_t count = 0; count < middle; ++count)
+        timeline.fold(from_start, count);
+    EXPECT_EQ(web::detail_text(sought), web::detail_text(from_start));
 }
 
 // A seek rebuilds the state from the snapshot before it: the same state as folding every record

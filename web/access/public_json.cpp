@@ -2,6 +2,7 @@
 
 #include <boost/json/serialize.hpp>
 
+#include "web/log/event_json.h"
 #include "web/state_json.h"
 
 namespace web::access {
@@ -49,6 +50,18 @@ std::string public_servers_text(const std::vector<const Source *> &servers) {
 
 std::string public_servers_message(const std::vector<const Source *> &servers) {
     return json::serialize(json::object{{"type", "servers"}, {"servers", public_summaries(servers)}});
+}
+
+std::string public_events_text(const log::EventLog &log, uint64_t since, uint64_t until) {
+    json::array events;
+    for (const log::LogEvent *event : log.since(since)) {
+        if (event->seq > until)
+            break;
+        json::value object = log::event_object(*event);
+        scrub(object);
+        events.push_back(std::move(object));
+    }
+    return json::serialize(json::object{{"events", std::move(events)}});
 }
 
 std::string public_state_message(const std::string &detail_text) {
