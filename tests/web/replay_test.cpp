@@ -49,6 +49,11 @@ bool take_state(const std::string &message, std::map<int64_t, std::string> *stat
     return true;
 }
 
+// The name a replay of a recording file is watched under: its file name without the suffix.
+std::string replay_name(const std::string &directory, const std::string &file) {
+    return file.substr(directory.size() + 1, file.rfind(".orlexrec") - directory.size() - 1);
+}
+
 std::map<int64_t, std::string> collect(Viewer &viewer, int64_t until_records, json::object *last = nullptr) {
     std::map<int64_t, std::string> states;
     std::string message;
@@ -144,7 +149,7 @@ TEST(Replay, ARecordedMatchReplaysAt16xWithTheSameStatesAndSeeks) {
     }
     const std::vector<std::string> files = web::Recorder(directory, 1).files();
     ASSERT_EQ(files.size(), 1u);
-    const std::string name = files[0].substr(directory.size() + 1, files[0].rfind(".orlexrec") - directory.size() - 1);
+    const std::string name = replay_name(directory, files[0]);
 
     Gateway replaying({"--replay", files[0]});
     ASSERT_GT(replaying.port(), 0) << replaying.process().err();
@@ -238,7 +243,7 @@ TEST(Replay, TheRecordedLogReplaysWithTheSameEventsAndASeekRebuildsThem) {
     std::string error;
     ASSERT_TRUE(recording::read_recording(files[0], &recorded, &error)) << error;
     EXPECT_EQ(recorded.version, 2);
-    const std::string name = files[0].substr(directory.size() + 1, files[0].rfind(".orlexrec") - directory.size() - 1);
+    const std::string name = replay_name(directory, files[0]);
 
     Gateway replaying({"--replay", files[0]});
     ASSERT_GT(replaying.port(), 0) << replaying.process().err();
