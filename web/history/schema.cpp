@@ -41,7 +41,7 @@ CREATE TABLE kills (
   headshot INTEGER NOT NULL, team_kill INTEGER NOT NULL, suicide INTEGER NOT NULL,
   killer_x REAL, killer_y REAL, killer_z REAL, victim_x REAL, victim_y REAL, victim_z REAL);
 CREATE INDEX kills_by_match ON kills (match_id, at_ms);
-CREATE INDEX kills_by_killer ON kills (killer_id, weapon);
+CREATE INDEX kills_by_killer ON kills (killer_id, weapon, suicide, team_kill);
 CREATE INDEX kills_by_time ON kills (at_ms);
 CREATE TABLE chat (
   id INTEGER PRIMARY KEY, match_id INTEGER, at_ms INTEGER NOT NULL, player_id INTEGER NOT NULL,
