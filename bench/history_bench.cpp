@@ -37,7 +37,7 @@ int64_t wall_ms() {
 
 PlayerRef regular(int server, int index) {
     const int id = server * kRegulars + index;
-    return {index + 2, "Player " + std::to_string(id), "STEAM_0:1:" + std::to_string(100000 + id)};
+    return {index + 2, "Player " + std::to_string(id), "STEAM_0:1:" + std::to_string(100000 + id), ""};
 }
 
 class Generator {

@@ -140,6 +140,9 @@ TEST(HistoryProgram, WithoutAFileAnswers503AndANewerFileStopsTheStart) {
     for (const char *target :
          {"/api/history/players", "/api/history/players/1", "/api/history/matches", "/api/history/matches/1"})
         EXPECT_EQ(web_testing::http_get(plain.port(), target).status, 503) << target;
+    EXPECT_NE(web_testing::http_get(plain.port(), "/history.html").body.find("/history.js"), std::string::npos);
+    EXPECT_NE(web_testing::http_get(plain.port(), "/").body.find("href=\"/history.html\""), std::string::npos)
+        << "the dashboard's header links the history";
 
     TempDir dir;
     const std::string path = dir.file("newer.sqlite");

@@ -14,6 +14,7 @@ struct PlayerRef {
     int user_id = -1;
     std::string name;
     std::string auth_id;
+    std::string team;  // as the line names it; empty when it does not
 };
 
 enum class IdentityKind { auth, bot, lan };
@@ -28,7 +29,8 @@ struct Position {
 };
 
 struct Fact {
-    enum class Type { match_start, match_end, join, leave, team, name, kill, chat };
+    // match_map: the map of the match under way, learnt after it started.
+    enum class Type { match_start, match_map, match_end, join, leave, team, name, kill, chat };
     Type type = Type::join;
     std::string server;
     int64_t at_ms = 0;  // Unix time, milliseconds

@@ -5,7 +5,7 @@
 namespace web::history {
 namespace {
 
-PlayerRef ref_of(const log::LogPlayer &player) { return {player.user_id, player.name, player.auth_id}; }
+PlayerRef ref_of(const log::LogPlayer &player) { return {player.user_id, player.name, player.auth_id, player.team}; }
 
 Position position_of(const view::State &view, int user_id) {
     if (user_id < 0 || !view.have_players)
@@ -103,14 +103,20 @@ void HistoryTap::take(const log::LogEvent &event, const view::State &view, int64
         return;
     }
     const std::string &map = view.have_server ? view.server.map : std::string();
-    if (!in_match_ || (!map.empty() && map != map_))
+    if (in_match_ && map_.empty() && !map.empty()) {
+        // The log came before the server's first SERVER record: the match is the same, now named.
+        Fact named = fact(Fact::Type::match_map, now_ms);
+        named.map = map_ = map;
+        writer_.add(std::move(named));
+    } else if (!in_match_ || (!map.empty() && map != map_)) {
         start_match(map.empty() ? map_ : map, now_ms);
+    }
     ++facts_in_match_;
     switch (event.kind) {
         case log::Kind::connect:
         case log::Kind::enter:
             if (event.has_player)
-                player_fact(Fact::Type::join, event.player, now_ms, event.player.team);
+                player_fact(Fact::Type::join, event.player, now_ms);
             break;
         case log::Kind::team:
             if (event.has_player)

@@ -60,6 +60,7 @@ bool SqliteStore::prepare_statements(std::string *error) {
         {&insert_session_,
          "INSERT INTO sessions (player_id, server_id, match_id, join_ms, team) VALUES (?, ?, ?, ?, ?)"},
         {&close_session_, "UPDATE sessions SET leave_ms = ? WHERE id = ?"},
+        {&name_match_, "UPDATE matches SET map = ? WHERE id = ?"},
         {&set_team_, "UPDATE sessions SET team = ? WHERE id = ?"},
         {&session_figures_add_,
          "UPDATE sessions SET kills = kills + ?, deaths = deaths + ?, headshots = headshots + ?, "
@@ -130,6 +131,10 @@ void SqliteStore::take(const Fact &fact) {
         case Fact::Type::match_start:
             start_match(now, fact);
             break;
+        case Fact::Type::match_map:
+            if (now.match_id)
+                name_match_.bind(fact.map).bind(now.match_id).run();
+            break;
         case Fact::Type::match_end:
             end_match(now, fact.at_ms, fact.scores);
             break;
@@ -139,9 +144,12 @@ void SqliteStore::take(const Fact &fact) {
         case Fact::Type::leave:
             close_session(now, fact.player.user_id, fact.at_ms);
             break;
-        case Fact::Type::team:
-            set_team_.bind(fact.team).bind(session(now, fact, fact.player).id).run();
+        case Fact::Type::team: {
+            PlayerRef joined = fact.player;
+            joined.team = fact.team;
+            session(now, fact, joined);
             break;
+        }
         case Fact::Type::name: {
             PlayerRef renamed = fact.player;
             renamed.name = fact.text;
@@ -207,8 +215,13 @@ void SqliteStore::touch_name(int64_t player, const std::string &name, int64_t at
 const SqliteStore::OpenSession &SqliteStore::session(ServerNow &now, const Fact &fact, const PlayerRef &player) {
     const int64_t id = player_id(player, fact.server, fact.at_ms);
     const auto open = now.sessions.find(player.user_id);
-    if (open != now.sessions.end() && open->second.player_id == id)
+    if (open != now.sessions.end() && open->second.player_id == id) {
+        if (!player.team.empty() && player.team != open->second.team) {
+            open->second.team = player.team;
+            set_team_.bind(player.team).bind(open->second.id).run();
+        }
         return open->second;
+    }
     if (open != now.sessions.end())
         close_session(now, player.user_id, fact.at_ms);
     touch_name(id, player.name, fact.at_ms);
@@ -217,9 +230,9 @@ const SqliteStore::OpenSession &SqliteStore::session(ServerNow &now, const Fact 
         insert_session_.bind(now.match_id);
     else
         insert_session_.bind_null();
-    insert_session_.bind(fact.at_ms).bind(fact.type == Fact::Type::join ? fact.team : std::string()).run();
+    insert_session_.bind(fact.at_ms).bind(player.team).run();
     OpenSession &made = now.sessions[player.user_id];
-    made = {db_.last_row(), id, fact.at_ms};
+    made = {db_.last_row(), id, fact.at_ms, player.team};
     return made;
 }
 

@@ -32,6 +32,7 @@ public:
 private:
     struct OpenSession {
         int64_t id = 0, player_id = 0, join_ms = 0;
+        std::string team;
     };
     struct ServerNow {
         int64_t id = 0;
@@ -65,9 +66,9 @@ private:
     std::map<std::string, int64_t> players_;  // identity to row, for those seen lately
     std::map<int64_t, PlayerFigures> session_figures_, total_figures_;
     std::map<DayKey, PlayerFigures> day_figures_;
-    Statement insert_server_, find_server_, insert_match_, end_match_, insert_score_, upsert_player_, upsert_name_,
-        insert_session_, close_session_, set_team_, session_figures_add_, totals_add_, days_add_, insert_kill_,
-        insert_chat_, rename_player_, player_seen_;
+    Statement insert_server_, find_server_, insert_match_, name_match_, end_match_, insert_score_, upsert_player_,
+        upsert_name_, insert_session_, close_session_, set_team_, session_figures_add_, totals_add_, days_add_,
+        insert_kill_, insert_chat_, rename_player_, player_seen_;
 };
 
 }  // namespace web::history
