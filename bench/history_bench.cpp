@@ -27,8 +27,8 @@ constexpr int kPerMatch = 32;
 constexpr int kKillsPerMatch = 100;
 constexpr size_t kBatch = 5000;  // facts per transaction: some seconds of a hundred busy servers
 constexpr int64_t kYearMs = int64_t{365} * 86400000;
-const char *const kWeapons[] = {"ak47", "m4a1", "awp", "deagle", "usp", "glock18", "mp5navy", "famas",
-                                "galil", "sg552", "aug", "p90", "m3", "xm1014", "grenade", "knife"};
+const char *const kWeapons[] = {"ak47",  "m4a1",  "awp", "deagle", "usp", "glock18", "mp5navy", "famas",
+                                "galil", "sg552", "aug", "p90",    "m3",  "xm1014",  "grenade", "knife"};
 
 int64_t wall_ms() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -154,7 +154,9 @@ int main(int argc, char **argv) {
 
     const int64_t now = wall_ms();
     std::mt19937 random(7);
-    const auto player_key = [&] { return int64_t{1} + static_cast<int64_t>(random() % (kServers * kRegulars)); };
+    const auto player_key = [&] {
+        return int64_t{1} + static_cast<int64_t>(random() % static_cast<unsigned>(kServers * kRegulars));
+    };
     const int64_t matches = std::max<int64_t>(1, kills / kKillsPerMatch);
     struct Page {
         const char *name;

@@ -352,6 +352,8 @@ void HttpSession::answer_history(const std::shared_ptr<Request> &request, bool i
     const int64_t now_ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
+    if (is_public)
+        asked.shown_until_ms = now_ms - int64_t{gateway_.options().public_delay_seconds} * 1000;
     auto loop = stream_.get_executor();
     // The session itself travels to the loop's handler: never released on the history thread.
     auto job = [self = shared_from_this(), reply, asked, full, now_ms, loop](history::HistoryStore &store) mutable {

@@ -132,6 +132,10 @@ TEST(HistoryProgram, KeepsTheSimulatedMatchesFromTheServersLog) {
     const json::value player = api(gateway.port(), "/api/history/players/" + std::string(best.at("key").as_string()));
     EXPECT_FALSE(player.at("player").at("weapons").as_array().empty()) << json::serialize(player);
     EXPECT_EQ(gateway.process().stop(SIGTERM), 0);
+    const SqlFile file(dir.file("h.sqlite"));
+    EXPECT_EQ(file.column("SELECT count(*) FROM matches WHERE end_ms IS NULL"), std::vector<std::string>{"0"})
+        << "the stop ends the match under way";
+    EXPECT_GE(std::stoul(file.column("SELECT count(*) FROM kills")[0]), kills.size());
 }
 
 TEST(HistoryProgram, WithoutAFileAnswers503AndANewerFileStopsTheStart) {
@@ -231,6 +235,34 @@ TEST(HistoryProgram, AuthIdsOnlyForViewersAndAdmins) {
     EXPECT_EQ(injected.status, 200);
     EXPECT_EQ(api(gateway.port(), "/api/history/players", viewer).at("players").as_array().size(), 2u);
     EXPECT_EQ(gateway.process().stop(SIGTERM), 0);
+}
+
+// The public view is late on purpose: a match's kills (and their positions) come to it no sooner.
+TEST(HistoryProgram, ThePublicSeesAMatchsKillsOnlyOnceTheyAreTheDelayOld) {
+    TempDir dir;
+    const std::string viewer_token = "viewer-token-for-the-history";
+    {
+        std::ofstream users(dir.file("users"));
+        users << "watcher viewer " << web::access::token_hash(viewer_token) << "\n";
+    }
+    const int log_port = testing_support::free_port();
+    Gateway gateway({"--server", "sim=127.0.0.1:" + std::to_string(testing_support::free_port()), "--log-listen",
+                     "127.0.0.1:" + std::to_string(log_port), "--history", dir.file("h.sqlite"), "--users",
+                     dir.file("users"), "--public", "--public-delay", "300"});
+    ASSERT_GT(gateway.port(), 0);
+    const std::string viewer = "Authorization: Bearer " + viewer_token + "\r\n";
+    UdpSender sender;
+    send_known_match(sender, log_port);
+    json::value seen;
+    ASSERT_TRUE(testing_support::wait_until(
+        [&] {
+            seen = api(gateway.port(), "/api/history/matches/1", viewer);
+            return seen.is_object() && seen.as_object().contains("match") &&
+                   seen.at("match").at("kills").as_array().size() == 3;
+        },
+        kWait))
+        << json::serialize(seen);
+    EXPECT_TRUE(api(gateway.port(), "/api/history/matches/1").at("match").at("kills").as_array().empty());
 }
 
 // The gateway killed while the file takes a stream of kills: what it holds opens whole, and is the

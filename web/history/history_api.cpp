@@ -134,11 +134,13 @@ std::string player_answer(const PlayerDetail &detail, bool full) {
     return json::serialize(json::object{{"player", std::move(player)}});
 }
 
-std::string match_answer(const MatchDetail &detail, bool full) {
+std::string match_answer(const MatchDetail &detail, bool full, int64_t shown_until_ms) {
     json::object match = match_json(detail.match);
     const bool recorded = !detail.recording.empty() && detail.recording_start_ms > 0;
     json::array kills, lines;
     for (const KillRow &kill : detail.kills) {
+        if (shown_until_ms > 0 && kill.at_ms > shown_until_ms)
+            break;
         json::object line{{"at_ms", kill.at_ms},
                           {"killer", valid_utf8(kill.killer)},
                           {"killer_key", std::to_string(kill.killer_key)},
@@ -240,7 +242,7 @@ Answer answer(const Asked &asked, HistoryStore &store, bool full, int64_t now_ms
             MatchDetail detail;
             if (!store.match(asked.id, &detail))
                 return refused(404, "no such match");
-            return {200, match_answer(detail, full)};
+            return {200, match_answer(detail, full, asked.shown_until_ms)};
         }
     }
     return refused(404, "not found");

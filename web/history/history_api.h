@@ -22,6 +22,9 @@ struct Asked {
     PlayerQuery players;
     MatchQuery matches;
     int64_t id = 0;  // player's key or match's id; 0: none such (a 404)
+    // The public view's delay: kills after this (Unix ms) are not shown yet, as its radar does not
+    // show them yet. 0: everything.
+    int64_t shown_until_ms = 0;
 };
 
 struct Answer {

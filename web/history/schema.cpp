@@ -83,7 +83,9 @@ bool migrate(Database &db, const std::string &path, std::string *error) {
         std::string why;
         if (!db.execute(migrations()[static_cast<size_t>(version)], &why) ||
             !db.execute("PRAGMA user_version = " + std::to_string(version + 1), &why) || !step.commit()) {
-            *error = path + ": migrating to version " + std::to_string(version + 1) + ": " + why;
+            *error = path;
+            *error += ": migrating to version " + std::to_string(version + 1) + ": ";
+            *error += why;
             return false;
         }
     }

@@ -348,8 +348,8 @@ size_t SqliteStore::trim(int64_t before_ms, size_t rows) {
     const char *deletes[] = {
         "DELETE FROM kills WHERE id IN (SELECT id FROM kills WHERE at_ms < ? ORDER BY at_ms LIMIT ?)",
         "DELETE FROM chat WHERE id IN (SELECT id FROM chat WHERE at_ms < ? ORDER BY at_ms LIMIT ?)",
-        "DELETE FROM sessions WHERE id IN (SELECT id FROM sessions WHERE join_ms < ? AND leave_ms IS NOT NULL "
-        "ORDER BY join_ms LIMIT ?)",
+        ("DELETE FROM sessions WHERE id IN (SELECT id FROM sessions WHERE join_ms < ? AND leave_ms IS NOT NULL "
+         "ORDER BY join_ms LIMIT ?)"),
     };
     size_t deleted = 0;
     for (const char *sql : deletes) {
