@@ -352,6 +352,7 @@ void HttpSession::answer_history(const std::shared_ptr<Request> &request, bool i
     const int64_t now_ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
+    asked.record_dir = gateway_.options().record_dir;
     if (is_public)
         asked.shown_until_ms = now_ms - int64_t{gateway_.options().public_delay_seconds} * 1000;
     auto loop = stream_.get_executor();

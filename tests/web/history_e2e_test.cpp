@@ -101,7 +101,7 @@ TEST(HistoryProgram, KeepsTheSimulatedMatchesFromTheServersLog) {
     SimServer server("cstrike", 10, 0,
                      {"--speed", "8", "--exec", "logaddress_add 127.0.0.1 " + std::to_string(log_port)});
     Gateway gateway({"--server", "sim=" + server.address(), "--log-listen", "127.0.0.1:" + std::to_string(log_port),
-                     "--history", dir.file("h.sqlite")});
+                     "--history", dir.file("h.sqlite"), "--record", dir.file("recordings")});
     ASSERT_GT(gateway.port(), 0);
     json::value players;
     ASSERT_TRUE(testing_support::wait_until(
@@ -128,6 +128,9 @@ TEST(HistoryProgram, KeepsTheSimulatedMatchesFromTheServersLog) {
         placed = placed || kill.at("killer_at").is_array();
     EXPECT_TRUE(placed) << "no kill has the killer's position of the latest PLAYER record";
     EXPECT_FALSE(detail.at("match").at("players").as_array().empty());
+    ASSERT_TRUE(detail.at("match").at("recording").is_object()) << "the recorder's file of the match";
+    EXPECT_NE(detail.at("match").at("recording").at("file").as_string().find("_sim_"), std::string::npos);
+    EXPECT_GE(kills.back().at("offset_ms").as_int64(), 0);
 
     const json::value player = api(gateway.port(), "/api/history/players/" + std::string(best.at("key").as_string()));
     EXPECT_FALSE(player.at("player").at("weapons").as_array().empty()) << json::serialize(player);

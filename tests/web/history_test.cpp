@@ -14,8 +14,10 @@
 #include "web/history/history_api.h"
 #include "web/history/history_tap.h"
 #include "web/history/history_writer.h"
+#include "web/history/recording_link.h"
 #include "web/history/schema.h"
 #include "web/history/sqlite_store.h"
+#include "web/options.h"
 
 namespace {
 
@@ -416,6 +418,53 @@ TEST(HistoryApi, RequestsOutOfBoundsAreRefused) {
     EXPECT_EQ(asked.players.text, "a'b");
     EXPECT_FALSE(asked.players.by_auth) << "the public cannot search by auth id";
     EXPECT_EQ(asked.players.limit, 100);
+}
+
+TEST(HistoryRecordingLink, TheServersFileOpenedLastBeforeTheMatchBegan) {
+    char name[] = "/tmp/orlex_history_records_XXXXXX";
+    const std::string dir = mkdtemp(name);
+    const char *files[] = {
+        "20240925T210000.000Z_alpha_de_dust.orlexrec",    "20240925T211000.500Z_alpha_de_nuke.orlexrec",
+        "20240925T211000.600Z_alpha_b_de_nuke.orlexrec",  "20240925T211000.700Z_alpha_de_nuke_x.orlexrec",
+        "20240925T212000.000Z_alpha_de_inferno.orlexrec", "notes.txt"};
+    for (const char *file : files)
+        std::ofstream(dir + "/" + file) << "x";
+    const int64_t nuke = web::history::recording_stamp_ms(files[1]);
+    EXPECT_EQ(nuke, int64_t{1727298600500});
+    std::string found;
+    int64_t opened = 0;
+    ASSERT_TRUE(web::history::find_recording(dir, "alpha", "de_nuke", nuke + 5000, nuke + 60000, &found, &opened));
+    EXPECT_EQ(found, files[1]);
+    EXPECT_EQ(opened, nuke);
+    ASSERT_TRUE(web::history::find_recording(dir, "alpha", "de_nuke", nuke - 2000, 0, &found, &opened))
+        << "opened just after";
+    EXPECT_EQ(found, files[1]);
+    EXPECT_FALSE(web::history::find_recording(dir, "beta", "de_nuke", nuke, 0, &found, &opened));
+    EXPECT_FALSE(
+        web::history::find_recording(dir, "alpha", "de_nuke", nuke - 3600000, nuke - 3000000, &found, &opened));
+    EXPECT_EQ(web::history::recording_stamp_ms("2024092XT211000.500Z_a"), -1);
+    for (const char *file : files)
+        std::remove((dir + "/" + file).c_str());
+    ::rmdir(dir.c_str());
+}
+
+TEST(HistoryOptions, OffByDefaultChatApartAndRetentionBounded) {
+    web::Options options;
+    ASSERT_EQ(web::parse_options({"--server", "a=127.0.0.1:1"}, &options).outcome, web::ParseResult::run);
+    EXPECT_TRUE(options.history_path.empty());
+    EXPECT_FALSE(options.history_chat);
+    EXPECT_EQ(options.history_days, 90);
+    ASSERT_EQ(
+        web::parse_options(
+            {"--server", "a=127.0.0.1:1", "--history", "h.sqlite", "--history-chat", "--history-days", "0"}, &options)
+            .outcome,
+        web::ParseResult::run);
+    EXPECT_EQ(options.history_path, "h.sqlite");
+    EXPECT_TRUE(options.history_chat);
+    EXPECT_EQ(options.history_days, 0);
+    for (const char *days : {"-1", "36501", "x"})
+        EXPECT_EQ(web::parse_options({"--server", "a=127.0.0.1:1", "--history-days", days}, &options).exit_code, 2)
+            << days;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <boost/json/value.hpp>
 
 #include "web/access.h"
+#include "web/history/recording_link.h"
 #include "web/utf8_text.h"
 
 namespace web::history {
@@ -151,7 +152,7 @@ std::string match_answer(const MatchDetail &detail, bool full, int64_t shown_unt
                           {"team_kill", kill.team_kill},
                           {"killer_at", position_json(kill.killer_at)},
                           {"victim_at", position_json(kill.victim_at)}};
-        if (recorded)
+        if (recorded && kill.at_ms >= detail.recording_start_ms)
             line["offset_ms"] = kill.at_ms - detail.recording_start_ms;
         if (full) {
             line["killer_auth_id"] = valid_utf8(kill.killer_auth);
@@ -242,6 +243,9 @@ Answer answer(const Asked &asked, HistoryStore &store, bool full, int64_t now_ms
             MatchDetail detail;
             if (!store.match(asked.id, &detail))
                 return refused(404, "no such match");
+            if (detail.recording.empty() && !asked.record_dir.empty())
+                find_recording(asked.record_dir, detail.match.server, detail.match.map, detail.match.start_ms,
+                               detail.match.end_ms, &detail.recording, &detail.recording_start_ms);
             return {200, match_answer(detail, full, asked.shown_until_ms)};
         }
     }

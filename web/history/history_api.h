@@ -25,6 +25,7 @@ struct Asked {
     // The public view's delay: kills after this (Unix ms) are not shown yet, as its radar does not
     // show them yet. 0: everything.
     int64_t shown_until_ms = 0;
+    std::string record_dir;  // --record: where a match's recording is looked for
 };
 
 struct Answer {

@@ -44,7 +44,7 @@ struct Fact {
     Position killer_at, victim_at;
     std::string text;  // the new name; a chat line
     bool team_only = false;
-    std::string recording;  // match_start: the file that records it, when known
+    std::string recording;  // match_start: the file that records it, when the source knows
     int64_t recording_start_ms = 0;
 
     // What it holds in memory, for the queue's bound.

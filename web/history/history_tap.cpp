@@ -37,11 +37,6 @@ HistoryTap::~HistoryTap() {
         end_match(last_ms_);
 }
 
-void HistoryTap::set_recording(std::string file, int64_t start_ms) {
-    recording_ = std::move(file);
-    recording_start_ms_ = start_ms;
-}
-
 Fact HistoryTap::fact(Fact::Type type, int64_t now_ms) const {
     Fact made;
     made.type = type;
@@ -55,8 +50,6 @@ void HistoryTap::start_match(const std::string &map, int64_t now_ms) {
         end_match(now_ms);
     Fact started = fact(Fact::Type::match_start, now_ms);
     started.map = map;
-    started.recording = recording_;
-    started.recording_start_ms = recording_start_ms_;
     writer_.add(std::move(started));
     in_match_ = true;
     map_ = map;

@@ -24,8 +24,6 @@ public:
 
     // One event as it was read, with the server's state then; at Unix time now_ms.
     void take(const log::LogEvent &event, const view::State &view, int64_t now_ms);
-    // The recording that the server's records go to, for the next match started.
-    void set_recording(std::string file, int64_t start_ms);
 
 private:
     void start_match(const std::string &map, int64_t now_ms);
@@ -43,8 +41,6 @@ private:
     std::vector<std::pair<std::string, int>> scores_;       // the latest team win's
     std::vector<std::pair<std::string, int>> team_scores_;  // the SERVER record's, as a fallback
     int64_t last_ms_ = 0;
-    std::string recording_;
-    int64_t recording_start_ms_ = 0;
 };
 
 }  // namespace web::history
