@@ -223,6 +223,24 @@ TEST(HistoryStore, AnswersThePagesQueriesOnAKnownHistory) {
     PlayerQuery elsewhere;
     elsewhere.server = "beta";
     EXPECT_TRUE(store->players(elsewhere, now).empty());
+    // A period's ranking is summed apart from the totals: the same order, pages of it the same.
+    for (const auto sort : {PlayerQuery::Sort::kills, PlayerQuery::Sort::kd, PlayerQuery::Sort::time}) {
+        PlayerQuery all_time, week;
+        all_time.sort = week.sort = sort;
+        week.days = 7;
+        week.server = "alpha";
+        const auto expected = store->players(all_time, now), got = store->players(week, now);
+        ASSERT_EQ(got.size(), expected.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].key, expected[i].key) << i;
+            EXPECT_EQ(got[i].figures.deaths, expected[i].figures.deaths) << i;
+            EXPECT_EQ(got[i].figures.time_played_ms, expected[i].figures.time_played_ms) << i;
+            EXPECT_EQ(got[i].names, expected[i].names) << i;
+        }
+        week.offset = 2;
+        ASSERT_EQ(store->players(week, now).size(), 1u);
+        EXPECT_EQ(store->players(week, now)[0].key, expected[2].key);
+    }
     PlayerQuery long_ago;
     long_ago.days = 1;
     EXPECT_TRUE(store->players(long_ago, now + 3 * kDay).empty());

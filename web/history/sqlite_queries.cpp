@@ -1,6 +1,10 @@
 // The pages' queries, on the read-only connection. Their text is made of fixed pieces only; every
 // value the asker gave is a bound parameter.
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
 #include <string>
+#include <unordered_map>
 
 #include "web/history/sqlite_store.h"
 
@@ -65,7 +69,91 @@ std::vector<std::string> SqliteStore::names_of(int64_t player, int most) {
     return found;
 }
 
+// A period's ranking sums every player's days in it: too much work for each page, and it changes
+// slowly. Its top is kept a minute and paged from memory; searches and all-time lists go straight
+// to the file (the totals' indexes answer those at once).
 std::vector<PlayerRow> SqliteStore::players(const PlayerQuery &query, int64_t now_ms) {
+    const bool period = query.text.empty() && (query.days != 0 || !query.server.empty());
+    std::vector<PlayerRow> rows;
+    if (!period || query.offset + query.limit > static_cast<int>(kRankedKept)) {
+        rows = player_rows(query, now_ms);
+    } else {
+        const std::vector<PlayerRow> &ranked = ranking(query, now_ms);
+        const size_t from = std::min(ranked.size(), static_cast<size_t>(query.offset));
+        const size_t to = std::min(ranked.size(), from + static_cast<size_t>(query.limit));
+        rows.assign(ranked.begin() + static_cast<std::ptrdiff_t>(from),
+                    ranked.begin() + static_cast<std::ptrdiff_t>(to));
+    }
+    for (PlayerRow &row : rows)
+        row.names = names_of(row.key, kNamesListed);
+    return rows;
+}
+
+const std::vector<PlayerRow> &SqliteStore::ranking(const PlayerQuery &query, int64_t now_ms) {
+    const int64_t first_day = query.days == 0 ? 0 : (now_ms - int64_t{query.days} * kDayMs) / kDayMs;
+    const std::string key =
+        std::to_string(first_day) + "|" + std::to_string(static_cast<int>(query.sort)) + "|" + query.server;
+    const auto now = std::chrono::steady_clock::now();
+    auto kept = rankings_.find(key);
+    if (kept != rankings_.end() && now - kept->second.made < kRankingKept)
+        return kept->second.rows;
+    if (kept == rankings_.end() && rankings_.size() >= kRankingsKept)
+        rankings_.erase(std::min_element(rankings_.begin(), rankings_.end(),
+                                         [](const auto &a, const auto &b) { return a.second.made < b.second.made; }));
+    Ranking &made = rankings_[key];
+    made = {now, period_rows(query, first_day)};
+    return made.rows;
+}
+
+// Summed here rather than by SQL's GROUP BY: one pass over the period's days in the table's own
+// order, a hash of players, and only the top sorted.
+std::vector<PlayerRow> SqliteStore::period_rows(const PlayerQuery &query, int64_t first_day) {
+    std::string sql = "SELECT player_id, kills, deaths, headshots, team_kills, time_ms FROM player_days WHERE day >= ?";
+    if (!query.server.empty())
+        sql += " AND server_id = (SELECT id FROM servers WHERE name = ?)";
+    Statement scan = reader_.prepare(sql.c_str());
+    scan.bind(first_day);
+    if (!query.server.empty())
+        scan.bind(query.server);
+    std::unordered_map<int64_t, PlayerFigures> sums;
+    while (scan.step()) {
+        PlayerFigures &sum = sums[scan.integer(0)];
+        const PlayerFigures day = figures_at(scan, 1);
+        sum.kills += day.kills;
+        sum.deaths += day.deaths;
+        sum.headshots += day.headshots;
+        sum.team_kills += day.team_kills;
+        sum.time_played_ms += day.time_played_ms;
+    }
+    std::vector<std::pair<int64_t, PlayerFigures>> ranked(sums.begin(), sums.end());
+    const auto before = [sort = query.sort](const auto &a, const auto &b) {
+        const PlayerFigures &x = a.second, &y = b.second;
+        if (sort == PlayerQuery::Sort::time && x.time_played_ms != y.time_played_ms)
+            return x.time_played_ms > y.time_played_ms;
+        if (sort == PlayerQuery::Sort::kd) {
+            const double left = static_cast<double>(x.kills) / static_cast<double>(std::max<int64_t>(x.deaths, 1));
+            const double right = static_cast<double>(y.kills) / static_cast<double>(std::max<int64_t>(y.deaths, 1));
+            if (left != right)
+                return left > right;
+        }
+        if (sort != PlayerQuery::Sort::time && x.kills != y.kills)
+            return x.kills > y.kills;
+        return a.first < b.first;
+    };
+    const size_t kept = std::min(ranked.size(), kRankedKept);
+    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(kept), ranked.end(), before);
+    Statement who = reader_.prepare("SELECT name, auth_id, kind FROM players WHERE id = ?");
+    std::vector<PlayerRow> rows;
+    for (size_t i = 0; i < kept; ++i) {
+        who.bind(ranked[i].first);
+        if (who.step())
+            rows.push_back({ranked[i].first, who.text(0), who.text(1), who.text(2), {}, ranked[i].second});
+        who.reset();
+    }
+    return rows;
+}
+
+std::vector<PlayerRow> SqliteStore::player_rows(const PlayerQuery &query, int64_t now_ms) {
     Statement statement = reader_.prepare(players_sql(query).c_str());
     if (query.days != 0 || !query.server.empty()) {
         statement.bind(query.days == 0 ? int64_t{0} : (now_ms - int64_t{query.days} * kDayMs) / kDayMs);
@@ -85,8 +173,6 @@ std::vector<PlayerRow> SqliteStore::players(const PlayerQuery &query, int64_t no
                         statement.text(3),
                         {},
                         figures_at(statement, 4)});
-    for (PlayerRow &row : rows)
-        row.names = names_of(row.key, kNamesListed);
     return rows;
 }
 

@@ -2,6 +2,7 @@
 // that can only read. Both live on the history thread.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -41,7 +42,18 @@ private:
     };
     using DayKey = std::tuple<int64_t, int64_t, int64_t>;  // day, server, player
 
+    struct Ranking {
+        std::chrono::steady_clock::time_point made;
+        std::vector<PlayerRow> rows;
+    };
+    static constexpr std::chrono::seconds kRankingKept{60};
+    static constexpr size_t kRankingsKept = 16;
+    static constexpr size_t kRankedKept = 5000;  // rows of a ranking kept; pages past them are asked for
+
     SqliteStore() = default;
+    const std::vector<PlayerRow> &ranking(const PlayerQuery &query, int64_t now_ms);
+    std::vector<PlayerRow> player_rows(const PlayerQuery &query, int64_t now_ms);
+    std::vector<PlayerRow> period_rows(const PlayerQuery &query, int64_t first_day);
     bool prepare_statements(std::string *error);
     void close_leftovers();
     void take(const Fact &fact);
@@ -66,6 +78,7 @@ private:
     std::map<std::string, int64_t> players_;  // identity to row, for those seen lately
     std::map<int64_t, PlayerFigures> session_figures_, total_figures_;
     std::map<DayKey, PlayerFigures> day_figures_;
+    std::map<std::string, Ranking> rankings_;  // by period, sort and server
     Statement insert_server_, find_server_, insert_match_, name_match_, end_match_, insert_score_, upsert_player_,
         upsert_name_, insert_session_, close_session_, set_team_, session_figures_add_, totals_add_, days_add_,
         insert_kill_, insert_chat_, rename_player_, player_seen_;
