@@ -54,6 +54,10 @@ echo "== the worst record within the limits of a genuine plug-in, folded (target
 "$build/orlex_record_fold_bench" --benchmark_min_time="${BENCH_MIN_TIME:-0.5}" 2>/dev/null
 
 echo
+echo "== the history (orlex_web --history): a generated file, inserts and each page's query"
+"$build/orlex_history_bench"
+
+echo
 echo "== the servers' logs in the gateway"
 "$build/orlex_log_bench" --benchmark_min_time="${BENCH_MIN_TIME:-0.5}" 2>/dev/null
 "$build/orlex_log_bench" --share "$build/orlex_web"

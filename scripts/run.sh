@@ -14,7 +14,8 @@
 # password is in BUILD_DIR/rcon_password (made at the first run), which orlex_web reads too.
 # Each run makes a new admin token, printed second (BUILD_DIR/orlex_web.users holds only its hash);
 # requests without it see the public view (each server 30 s late); the audit trail is
-# BUILD_DIR/orlex_web.audit.
+# BUILD_DIR/orlex_web.audit. The matches, players and kills are kept in BUILD_DIR/history.sqlite
+# (orlex_web --history; /api/history/).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-./build}
@@ -74,7 +75,7 @@ logport=${LOGPORT:-$((hostport + 13001))}
 args=(--exec "logaddress_add 127.0.0.1 $logport" "${args[@]}")
 "$build"/orlex_web --config "$servers" --listen "$listen" "${record[@]}" "${alerts[@]}" \
   --log-listen "127.0.0.1:$logport" --users "$users" --audit "$build"/orlex_web.audit --public \
-  --game-dir "$game_dir" \
+  --game-dir "$game_dir" --history "$build"/history.sqlite \
   > "$build"/orlex_web.log 2>&1 &
 web=$!
 trap 'kill "$web" $receiver 2>/dev/null; wait "$web" 2>/dev/null' EXIT

@@ -4,7 +4,7 @@
 # already taken stops it with the WEB_LISTEN hint, before any simulated server starts. The second
 # line is this run's admin token: it acts (a say over rcon), while a request without it gets the
 # public view; the users file holds only its hash, readable by its owner only; no command line holds it;
-# the radar has the server's map.
+# the radar has the server's map; the history keeps its matches.
 # Usage: check_run_script.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 source_dir=$1
@@ -63,6 +63,9 @@ check_admin() {
   http_exchange "$port" POST /api/servers/simulated/actions "$token" '{"action":"say","text":"make run"}' |
     grep -q '"ok":true' || fail "an admin's say over rcon was not done: $(tail -n 3 "$BUILD_DIR/orlex_web.log")"
   grep -q '"action":"say"' "$BUILD_DIR/orlex_web.audit" || fail "the say is not in $BUILD_DIR/orlex_web.audit"
+  [ -s "$BUILD_DIR/history.sqlite" ] || fail "no history kept in $BUILD_DIR/history.sqlite"
+  http_exchange "$port" GET /api/history/matches "$token" | grep -q '"matches":\[{' ||
+    fail "the history has no match of the simulated server"
 }
 
 hostport=$(pick_hostport) || { echo "FAILED: no free game port"; exit 1; }

@@ -8,6 +8,7 @@
 #include "recording/format.h"
 #include "web/access/public_json.h"
 #include "web/actions/action.h"
+#include "web/history/sqlite_store.h"
 #include "web/replay.h"
 #include "web/state_json.h"
 #include "web/upstream.h"
@@ -111,8 +112,22 @@ void Gateway::users_changed(std::vector<access::User> users) {
                 viewer->withdraw(now ? "your role or token changed: reload the page" : "your access was withdrawn");
         }
 }
+// The history file opened and migrated before anything is watched: a file it cannot use stops the
+// start, untouched.
+bool Gateway::start_history(std::string *error) {
+    if (options_.history_path.empty())
+        return true;
+    std::unique_ptr<history::SqliteStore> store = history::SqliteStore::open(options_.history_path, error);
+    if (!store) {
+        *error = "--history: " + *error;
+        return false;
+    }
+    history_ = std::make_unique<history::HistoryWriter>(std::move(store), options_.history_days);
+    return true;
+}
+
 bool Gateway::start(std::string *error) {
-    if (!start_access(error))
+    if (!start_access(error) || !start_history(error))
         return false;
     if (!options_.record_dir.empty()) {
         recorder_ = std::make_unique<Recorder>(options_.record_dir, options_.record_max_mb * 1024 * 1024,
@@ -181,7 +196,9 @@ void Gateway::stop() {
     list_timer_.cancel();
     if (alerts_)
         alerts_->stop();
-    recorder_.reset();  // writes what is queued, closes and syncs every file
+    history_taps_.clear();  // each ends its match
+    history_.reset();       // writes what is queued
+    recorder_.reset();      // writes what is queued, closes and syncs every file
     maps_.reset();
 }
 
@@ -300,10 +317,25 @@ void Gateway::take_log(const std::string &name, const std::string &text) {
     ServerFold *fold = source ? source->log_fold() : nullptr;
     if (!fold)
         return;
+    const auto &events = fold->events.events();
+    const uint64_t before = events.empty() ? 0 : events.back().seq;
     fold->take_log(text);
+    if (history_)
+        keep_history(name, *source, before);
     if (recorder_)
         recorder_->add_log_line(name, source->state().address().address(), text, std::chrono::steady_clock::now());
     changed(name);
+}
+
+void Gateway::keep_history(const std::string &name, const Source &source, uint64_t after_seq) {
+    std::unique_ptr<history::HistoryTap> &tap = history_taps_[name];
+    if (!tap)
+        tap = std::make_unique<history::HistoryTap>(*history_, name, options_.history_chat);
+    const int64_t now_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    for (const log::LogEvent *event : source.fold().events.since(after_seq))
+        tap->take(*event, source.state().view(), now_ms);
 }
 
 bool Gateway::add_replay(const std::string &path, std::string *error) {
@@ -343,6 +375,7 @@ void Gateway::unwatch(const std::string &name) {
         log_receiver_->forget(name);
     state_messages_.erase(name);
     alert_taps_.erase(name);  // the stopped link feeds no more records
+    history_taps_.erase(name);
     public_.forget(name);
     public_messages_.erase(name);
     if (recorder_)

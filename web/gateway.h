@@ -20,6 +20,8 @@
 #include "web/audit/audit_log.h"
 #include "web/closable.h"
 #include "web/config_watcher.h"
+#include "web/history/history_tap.h"
+#include "web/history/history_writer.h"
 #include "web/log/log_receiver.h"
 #include "web/maps/map_library.h"
 #include "web/options.h"
@@ -106,6 +108,9 @@ public:
     void opened(Closable *connection) { connections_.insert(connection); }
     void closed(Closable *connection) { connections_.erase(connection); }
 
+    // The history's thread, null without --history.
+    history::HistoryWriter *history() { return history_.get(); }
+
     // The remote console of each watched server.
     rcon::Links &rcon() { return rcon_; }
 
@@ -120,6 +125,8 @@ private:
     void pictures_changed();
     void push_list_later();
     bool start_access(std::string *error);
+    bool start_history(std::string *error);
+    void keep_history(const std::string &name, const Source &source, uint64_t after_seq);
     void users_changed(std::vector<access::User> from_file);
     void push_public_later();
 
@@ -127,10 +134,12 @@ private:
     Options options_;
     ServerRegistry registry_;
     ViewerHub viewers_;
-    std::unique_ptr<ConfigWatcher> config_;           // with --config
-    std::unique_ptr<Recorder> recorder_;              // with --record
-    std::unique_ptr<log::LogReceiver> log_receiver_;  // with --log-listen
-    std::unique_ptr<Alerts> alerts_;                  // with --alerts
+    std::unique_ptr<ConfigWatcher> config_;            // with --config
+    std::unique_ptr<Recorder> recorder_;               // with --record
+    std::unique_ptr<log::LogReceiver> log_receiver_;   // with --log-listen
+    std::unique_ptr<Alerts> alerts_;                   // with --alerts
+    std::unique_ptr<history::HistoryWriter> history_;  // with --history
+    std::map<std::string, std::unique_ptr<history::HistoryTap>> history_taps_;
     std::map<std::string, std::unique_ptr<AlertTap>> alert_taps_;
     RecordingFiles::WriteHook before_write_;
     std::map<std::string, std::shared_ptr<const std::string>> state_messages_;  // absent: to be rendered

@@ -1,11 +1,13 @@
 #include "web/http_session.h"
 
+#include <boost/asio/post.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/http/write.hpp>
 #include <boost/beast/websocket/rfc6455.hpp>
 
 #include <algorithm>
+#include <chrono>
 
 #include "web/access.h"
 #include "web/access/csrf.h"
@@ -13,6 +15,7 @@
 #include "web/actions/routes.h"
 #include "web/gateway.h"
 #include "web/handshake.h"
+#include "web/history/history_api.h"
 #include "web/log/event_json.h"
 #include "web/metrics.h"
 #include "web/options.h"
@@ -310,6 +313,8 @@ void HttpSession::answer() {
     });
     if (routed)
         return;
+    if (history::is_history_path(path))
+        return answer_history(request, is_public, cookie);
     std::shared_ptr<Response> answer;
     if (path == "/api/servers" || path.substr(0, sizeof(kApiPrefix) - 1) == kApiPrefix)
         answer = api(*request, path, gateway_, is_public);
@@ -326,6 +331,41 @@ void HttpSession::answer() {
     if (!cookie.empty())
         answer->set(http::field::set_cookie, cookie);
     send(answer);
+}
+
+// Read and bounded here, answered on the history thread, sent from the event loop again.
+void HttpSession::answer_history(const std::shared_ptr<Request> &request, bool is_public, const std::string &cookie) {
+    const auto reply = [request, cookie](int status, std::string body) {
+        auto answer = json(*request, static_cast<http::status>(status), std::move(body));
+        if (!cookie.empty())
+            answer->set(http::field::set_cookie, cookie);
+        return answer;
+    };
+    history::HistoryWriter *writer = gateway_.history();
+    if (!writer)
+        return send(reply(503, "{\"error\":\"no history is kept (orlex_web --history FILE)\"}"));
+    const bool full = !is_public;
+    history::Asked asked;
+    history::Answer refusal;
+    if (!history::read_request(request->target(), full, &asked, &refusal))
+        return send(reply(refusal.status, std::move(refusal.body)));
+    const int64_t now_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    asked.record_dir = gateway_.options().record_dir;
+    if (is_public)
+        asked.shown_until_ms = now_ms - int64_t{gateway_.options().public_delay_seconds} * 1000;
+    auto loop = stream_.get_executor();
+    // The session itself travels to the loop's handler: never released on the history thread.
+    auto job = [self = shared_from_this(), reply, asked, full, now_ms, loop](history::HistoryStore &store) mutable {
+        history::Answer answered = history::answer(asked, store, full, now_ms);
+        boost::asio::post(loop,
+                          [self = std::move(self), reply = std::move(reply), answered = std::move(answered)]() mutable {
+                              self->send(reply(answered.status, std::move(answered.body)));
+                          });
+    };
+    if (!writer->ask(std::move(job)))
+        send(reply(503, "{\"error\":\"the history is busy: try again\"}"));
 }
 
 void HttpSession::upgrade(Request request, const access::Identity &identity, bool is_public) {

@@ -152,6 +152,17 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
                    "a console variable admins may set (default: mp_timelimit, mp_friendlyfire, sv_password, "
                    "mp_roundtime); repeatable")
         ->type_name("NAME");
+    app.add_option("--history", options->history_path,
+                   "keep players, matches, sessions and kills from the servers' logs in this SQLite file (made "
+                   "when missing), for the history pages and /api/history/")
+        ->type_name("FILE");
+    app.add_flag("--history-chat", options->history_chat,
+                 "keep the players' chat lines in the history too (personal data: off unless given)");
+    app.add_option("--history-days", options->history_days,
+                   "kills, chat lines and sessions older than this are deleted, once at start and daily; each "
+                   "player's totals stay (0: keep everything)")
+        ->check(CLI::Range(0, 36500))
+        ->capture_default_str();
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);

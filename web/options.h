@@ -35,6 +35,9 @@ struct Options {
     int public_delay_seconds = 30;             // --public-delay
     std::string audit_path;                    // --audit; empty: beside the recordings, or orlex_web.audit
     std::vector<std::string> allowed_cvars;    // --allowed-cvar: what the set action may change
+    std::string history_path;                  // --history FILE: players, matches and kills kept (SQLite)
+    bool history_chat = false;                 // --history-chat: chat lines kept too
+    int history_days = 90;                     // --history-days: kills, chat and sessions kept this long
 };
 
 struct ParseResult {

@@ -42,14 +42,6 @@ uint64_t file_size(const std::string &path) {
     return ::stat(path.c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
 }
 
-// A map name from the network, made safe for a file name.
-std::string file_part(const std::string &text) {
-    std::string part;
-    for (char c : text.substr(0, 64))
-        part += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
-    return part.empty() ? "unknown" : part;
-}
-
 std::vector<std::string> names_in(const std::string &directory) {
     std::vector<std::string> found;
     if (DIR *listing = ::opendir(directory.c_str())) {
@@ -63,6 +55,14 @@ std::vector<std::string> names_in(const std::string &directory) {
 }
 
 }  // namespace
+
+// A map name from the network, made safe for a file name.
+std::string file_part(const std::string &text) {
+    std::string part;
+    for (char c : text.substr(0, 64))
+        part += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
+    return part.empty() ? "unknown" : part;
+}
 
 RecordingFiles::RecordingFiles(std::string directory, uint64_t max_bytes, WriteHook before_write)
     : directory_(std::move(directory)), max_bytes_(max_bytes), before_write_(std::move(before_write)) {}

@@ -38,6 +38,8 @@ struct RecordText {
     static RecordText of_log_line(std::string text) { return {std::move(text), false, std::string(), true}; }
 };
 
+std::string file_part(const std::string &text);
+
 class RecordingFiles {
 public:
     using Clock = std::chrono::steady_clock;
@@ -72,6 +74,8 @@ public:
     // The order files go in: by the UTC time a name starts with (names without one first), then
     // by name, which puts a collision's suffix after the original.
     static bool older(const std::string &name, const std::string &other);
+    // A map's name as a file name holds it, after the time and the server's name.
+    static std::string map_part(const std::string &map) { return file_part(map); }
 
 private:
     struct Held {

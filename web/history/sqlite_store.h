@@ -1,0 +1,87 @@
+// The embedded history: one SQLite file in WAL mode, written by one connection, read by another
+// that can only read. Both live on the history thread.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+
+#include "web/history/history_store.h"
+#include "web/history/sqlite_db.h"
+
+namespace web::history {
+
+class SqliteStore final : public HistoryStore {
+public:
+    // Opens (or makes) the file and migrates it; null with the reason, the file untouched when it is
+    // newer than this program.
+    static std::unique_ptr<SqliteStore> open(const std::string &path, std::string *error);
+
+    bool write(const std::vector<Fact> &facts, std::string *error) override;
+    size_t trim(int64_t before_ms, size_t rows) override;
+
+    std::vector<PlayerRow> players(const PlayerQuery &query, int64_t now_ms) override;
+    bool player(int64_t key, PlayerDetail *detail) override;
+    std::vector<MatchRow> matches(const MatchQuery &query) override;
+    bool match(int64_t id, MatchDetail *detail) override;
+
+    // Each page query's plan, as SQLite would run it (the benchmark prints them).
+    std::string query_plans();
+
+private:
+    struct OpenSession {
+        int64_t id = 0, player_id = 0, join_ms = 0;
+        std::string team;
+    };
+    struct ServerNow {
+        int64_t id = 0;
+        int64_t match_id = 0;                 // 0: none under way
+        std::map<int, OpenSession> sessions;  // by the engine's user id
+    };
+    using DayKey = std::tuple<int64_t, int64_t, int64_t>;  // day, server, player
+
+    struct Ranking {
+        std::chrono::steady_clock::time_point made;
+        std::vector<PlayerRow> rows;
+    };
+    static constexpr std::chrono::seconds kRankingKept{60};
+    static constexpr size_t kRankingsKept = 16;
+    static constexpr size_t kRankedKept = 5000;  // rows of a ranking kept; pages past them are asked for
+
+    SqliteStore() = default;
+    const std::vector<PlayerRow> &ranking(const PlayerQuery &query, int64_t now_ms);
+    std::vector<PlayerRow> player_rows(const PlayerQuery &query, int64_t now_ms);
+    std::vector<PlayerRow> period_rows(const PlayerQuery &query, int64_t first_day);
+    bool prepare_statements(std::string *error);
+    void close_leftovers();
+    void take(const Fact &fact);
+    ServerNow &server(const std::string &name, int64_t at_ms);
+    int64_t player_id(const PlayerRef &player, const std::string &server, int64_t at_ms);
+    void touch_name(int64_t player, const std::string &name, int64_t at_ms);
+    const OpenSession &session(ServerNow &now, const Fact &fact, const PlayerRef &player);
+    void close_session(ServerNow &now, int user_id, int64_t at_ms);
+    void end_match(ServerNow &now, int64_t at_ms, const std::vector<std::pair<std::string, int>> &scores);
+    void start_match(ServerNow &now, const Fact &fact);
+    void take_kill(ServerNow &now, const Fact &fact);
+    void add_figures(const OpenSession &session, int64_t server_id, const PlayerFigures &figures);
+    bool flush_figures();
+    void forget_state();
+    std::vector<MatchRow> match_rows(Statement &statement);
+    void add_scores(MatchRow *match);
+    std::vector<std::string> names_of(int64_t player, int most);
+
+    Database db_, reader_;
+    std::string path_;
+    std::map<std::string, ServerNow> servers_;
+    std::map<std::string, int64_t> players_;  // identity to row, for those seen lately
+    std::map<int64_t, PlayerFigures> session_figures_, total_figures_;
+    std::map<DayKey, PlayerFigures> day_figures_;
+    std::map<std::string, Ranking> rankings_;  // by period, sort and server
+    Statement insert_server_, find_server_, insert_match_, name_match_, end_match_, insert_score_, upsert_player_,
+        upsert_name_, insert_session_, close_session_, set_team_, session_figures_add_, totals_add_, days_add_,
+        insert_kill_, insert_chat_, rename_player_, player_seen_;
+};
+
+}  // namespace web::history
