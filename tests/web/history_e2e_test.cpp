@@ -175,19 +175,25 @@ void send_known_match(UdpSender &sender, int log_port) {
     sender.send(log_port, R"("Anna<2><STEAM_0:1:111><CT>" killed "Bert<3><STEAM_0:0:222><TERRORIST>" with "ak47")");
 }
 
+constexpr char kViewerToken[] = "viewer-token-for-the-history";
+
+// A gateway keeping history, with one viewer user (kViewerToken) and the public view `delay` late.
+std::vector<std::string> with_a_viewer_and_the_public(TempDir &dir, int log_port, const char *delay) {
+    std::ofstream(dir.file("users")) << "watcher viewer " << web::access::token_hash(kViewerToken) << "\n";
+    return {"--server",     "sim=127.0.0.1:" + std::to_string(testing_support::free_port()),
+            "--log-listen", "127.0.0.1:" + std::to_string(log_port),
+            "--history",    dir.file("h.sqlite"),
+            "--users",      dir.file("users"),
+            "--public",     "--public-delay",
+            delay};
+}
+
 TEST(HistoryProgram, AuthIdsOnlyForViewersAndAdmins) {
     TempDir dir;
-    const std::string viewer_token = "viewer-token-for-the-history";
-    {
-        std::ofstream users(dir.file("users"));
-        users << "watcher viewer " << web::access::token_hash(viewer_token) << "\n";
-    }
     const int log_port = testing_support::free_port();
-    Gateway gateway({"--server", "sim=127.0.0.1:" + std::to_string(testing_support::free_port()), "--log-listen",
-                     "127.0.0.1:" + std::to_string(log_port), "--history", dir.file("h.sqlite"), "--users",
-                     dir.file("users"), "--public", "--public-delay", "0"});
+    Gateway gateway(with_a_viewer_and_the_public(dir, log_port, "0"));
     ASSERT_GT(gateway.port(), 0);
-    const std::string viewer = "Authorization: Bearer " + viewer_token + "\r\n";
+    const std::string viewer = "Authorization: Bearer " + std::string(kViewerToken) + "\r\n";
     UdpSender sender;
     send_known_match(sender, log_port);
     json::value seen;
@@ -243,17 +249,10 @@ TEST(HistoryProgram, AuthIdsOnlyForViewersAndAdmins) {
 // The public view is late on purpose: a match's kills (and their positions) come to it no sooner.
 TEST(HistoryProgram, ThePublicSeesAMatchsKillsOnlyOnceTheyAreTheDelayOld) {
     TempDir dir;
-    const std::string viewer_token = "viewer-token-for-the-history";
-    {
-        std::ofstream users(dir.file("users"));
-        users << "watcher viewer " << web::access::token_hash(viewer_token) << "\n";
-    }
     const int log_port = testing_support::free_port();
-    Gateway gateway({"--server", "sim=127.0.0.1:" + std::to_string(testing_support::free_port()), "--log-listen",
-                     "127.0.0.1:" + std::to_string(log_port), "--history", dir.file("h.sqlite"), "--users",
-                     dir.file("users"), "--public", "--public-delay", "300"});
+    Gateway gateway(with_a_viewer_and_the_public(dir, log_port, "300"));
     ASSERT_GT(gateway.port(), 0);
-    const std::string viewer = "Authorization: Bearer " + viewer_token + "\r\n";
+    const std::string viewer = "Authorization: Bearer " + std::string(kViewerToken) + "\r\n";
     UdpSender sender;
     send_known_match(sender, log_port);
     json::value seen;
