@@ -13,6 +13,7 @@
 #include "web/state_json.h"
 #include "web/upstream.h"
 #include "web/viewer.h"
+#include "web/wall_clock.h"
 
 namespace web {
 namespace {
@@ -317,8 +318,7 @@ void Gateway::take_log(const std::string &name, const std::string &text) {
     ServerFold *fold = source ? source->log_fold() : nullptr;
     if (!fold)
         return;
-    const auto &events = fold->events.events();
-    const uint64_t before = events.empty() ? 0 : events.back().seq;
+    const uint64_t before = fold->events.last_seq();
     fold->take_log(text);
     if (history_)
         keep_history(name, *source, before);
@@ -331,9 +331,7 @@ void Gateway::keep_history(const std::string &name, const Source &source, uint64
     std::unique_ptr<history::HistoryTap> &tap = history_taps_[name];
     if (!tap)
         tap = std::make_unique<history::HistoryTap>(*history_, name, options_.history_chat);
-    const int64_t now_ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
+    const int64_t now_ms = unix_ms_now();
     for (const log::LogEvent *event : source.fold().events.since(after_seq))
         tap->take(*event, source.state().view(), now_ms);
 }
@@ -390,13 +388,11 @@ void Gateway::changed(const std::string &name) {
     if (const Source *source = watched_.count(name) ? registry_.find(name) : nullptr)
         rcon_.set_game_port(name, source->fold().state.view().server.game_port);
     if (options_.public_view)
-        if (const Source *source = registry_.find(name)) {
-            const auto &events = source->fold().events.events();
+        if (const Source *source = registry_.find(name))
             public_.add(
                 name,
                 std::make_shared<const std::string>(access::public_detail_text(*source, map_picture(*source).get())),
-                access::PublicDelay::Clock::now(), events.empty() ? 0 : events.back().seq);
-        }
+                access::PublicDelay::Clock::now(), source->fold().events.last_seq());
     std::shared_ptr<const std::string> message;
     for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot()) {
         if (viewer->watching() != name || viewer->is_public())

@@ -22,6 +22,7 @@
 #include "web/state_json.h"
 #include "web/static_files.h"
 #include "web/viewer.h"
+#include "web/wall_clock.h"
 
 namespace web {
 
@@ -349,9 +350,7 @@ void HttpSession::answer_history(const std::shared_ptr<Request> &request, bool i
     history::Answer refusal;
     if (!history::read_request(request->target(), full, &asked, &refusal))
         return send(reply(refusal.status, std::move(refusal.body)));
-    const int64_t now_ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
+    const int64_t now_ms = unix_ms_now();
     asked.record_dir = gateway_.options().record_dir;
     if (is_public)
         asked.shown_until_ms = now_ms - int64_t{gateway_.options().public_delay_seconds} * 1000;

@@ -279,9 +279,7 @@ void RecordingFiles::keep_under_limit() {
 // DIR/20250101T120000.123Z_SERVER_MAP.orlexrec: UTC, so that names sort by time in any zone; a
 // name taken already gets _002, _003 ... before the suffix, which sorts after the original.
 std::string RecordingFiles::new_path(const std::string &server, const std::string &map) const {
-    const int64_t now_ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
+    const int64_t now_ms = unix_ms_now();
     const std::time_t seconds = static_cast<std::time_t>(now_ms / 1000);
     std::tm utc{};
     gmtime_r(&seconds, &utc);

@@ -6,17 +6,13 @@
 #include <cstdio>
 
 #include "web/config.h"
+#include "web/wall_clock.h"
 
 namespace web {
 namespace {
 
 double steady_seconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-int64_t wall_ms() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
 }
 
 bool is_chat(const records::Record &record) { return record.type == "SAY" || record.type == "SAY_TEAM"; }
@@ -85,7 +81,7 @@ void Alerts::check() {
     for (const ServerFold *server : servers_())
         views.push_back({server->state.address().name, server->state.connected, server->counters.records > 0,
                          &server->state.view()});
-    rules_.tick(views, steady_seconds(), wall_ms());
+    rules_.tick(views, steady_seconds(), unix_ms_now());
     timer_.expires_after(kTick);
     timer_.async_wait([this](boost::system::error_code e) {
         if (!e)
@@ -96,7 +92,7 @@ void Alerts::check() {
 void Alerts::take(const ServerFold &server, const records::Record &record) {
     if (is_chat(record))
         rules_.chat(server.state.address().name, record.value("CHAT"), server.state.view().players, steady_seconds(),
-                    wall_ms());
+                    unix_ms_now());
 }
 
 void Alerts::raise(const Alert &alert, const Webhook &hook) {

@@ -2,15 +2,12 @@
 
 #include <cstdio>
 
+#include "web/wall_clock.h"
+
 namespace web::history {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int64_t wall_ms_now() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 }  // namespace
 
@@ -86,7 +83,7 @@ void HistoryWriter::write(std::vector<Fact> facts) {
 }
 
 bool HistoryWriter::trim_once() {
-    const int64_t cutoff = wall_ms_now() - int64_t{retention_days_} * 86400000;
+    const int64_t cutoff = unix_ms_now() - int64_t{retention_days_} * 86400000;
     return store_->trim(cutoff, kTrimBatch) > 0;
 }
 

@@ -43,6 +43,8 @@ public:
     // The kept events after `seq`, oldest first.
     std::vector<const LogEvent *> since(uint64_t seq) const;
     const std::deque<LogEvent> &events() const { return events_; }
+    // The seq of the latest event; 0 before the first.
+    uint64_t last_seq() const { return last_seq_; }
     bool received() const { return !events_.empty(); }
 
     int round() const { return round_; }
