@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "web/history/sqlite_store.h"
+#include "web/history/sql_store.h"
 
 namespace {
 
@@ -139,7 +139,8 @@ int main(int argc, char **argv) {
     if (own_file)
         std::remove(path.c_str());
     std::string error;
-    std::unique_ptr<web::history::SqliteStore> store = web::history::SqliteStore::open(path, &error);
+    std::unique_ptr<web::history::SqlStore> store =
+        web::history::SqlStore::open(web::history::Dialect::sqlite, path, &error);
     if (!store) {
         std::fprintf(stderr, "orlex_history_bench: %s\n", error.c_str());
         return 1;

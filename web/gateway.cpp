@@ -8,7 +8,7 @@
 #include "recording/format.h"
 #include "web/access/public_json.h"
 #include "web/actions/action.h"
-#include "web/history/sqlite_store.h"
+#include "web/history/sql_store.h"
 #include "web/replay.h"
 #include "web/state_json.h"
 #include "web/upstream.h"
@@ -116,9 +116,12 @@ void Gateway::users_changed(std::vector<access::User> users) {
 // The history file opened and migrated before anything is watched: a file it cannot use stops the
 // start, untouched.
 bool Gateway::start_history(std::string *error) {
-    if (options_.history_path.empty())
+    if (options_.history_path.empty() && options_.history_dsn.empty())
         return true;
-    std::unique_ptr<history::SqliteStore> store = history::SqliteStore::open(options_.history_path, error);
+    std::unique_ptr<history::SqlStore> store =
+        options_.history_dsn.empty()
+            ? history::SqlStore::open(history::Dialect::sqlite, options_.history_path, error)
+            : history::SqlStore::open(history::Dialect::postgresql, options_.history_dsn, error);
     if (!store) {
         *error = "--history: " + *error;
         return false;

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "web/history/postgresql_connection.h"
+
 namespace web {
 namespace {
 
@@ -15,6 +17,34 @@ std::string first_line(const std::string &text) {
     const std::string line = text.substr(0, text.find('\n'));
     const size_t start = line.find_first_not_of(" \t\r");
     return start == std::string::npos ? "" : line.substr(start, line.find_last_not_of(" \t\r") - start + 1);
+}
+
+bool is_postgresql_url(const std::string &text) {
+    return text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0;
+}
+
+// The history's database: a file, or PostgreSQL named by a URL on the command line (without its
+// password, which anyone may read in the process list there) or by a file's first line.
+std::string resolve_history(const std::string &dsn_file, Options *options) {
+    if (!dsn_file.empty()) {
+        if (!options->history_path.empty())
+            return "--history and --history-dsn-file: give one of them";
+        std::string text;
+        if (!read_text_file(dsn_file, &text))
+            return "--history-dsn-file: cannot read " + dsn_file;
+        options->history_dsn = first_line(text);
+        if (options->history_dsn.empty())
+            return "--history-dsn-file: " + dsn_file + " is empty";
+        return "";
+    }
+    if (!is_postgresql_url(options->history_path))
+        return "";
+    if (history::postgresql_has_password(options->history_path))
+        return "--history: the URL holds a password, which every user of this machine can read in the process "
+               "list: put the URL in a file only the service reads and give --history-dsn-file FILE";
+    options->history_dsn = std::move(options->history_path);
+    options->history_path.clear();
+    return "";
 }
 
 std::string check_listen(const std::string &text, Options *options) {
@@ -154,7 +184,13 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
         ->type_name("NAME");
     app.add_option("--history", options->history_path,
                    "keep players, matches, sessions and kills from the servers' logs in this SQLite file (made "
-                   "when missing), for the history pages and /api/history/")
+                   "when missing), or in the PostgreSQL database of a postgresql:// URL without a password, for "
+                   "the history pages and /api/history/")
+        ->type_name("FILE|URL");
+    std::string dsn_file;
+    app.add_option("--history-dsn-file", dsn_file,
+                   "keep the history in PostgreSQL, the connection's URL or key=value words (password included) "
+                   "being this file's first line")
         ->type_name("FILE");
     app.add_flag("--history-chat", options->history_chat,
                  "keep the players' chat lines in the history too (personal data: off unless given)");
@@ -205,6 +241,8 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
     }
     if ((token->count() > 0 || !token_file.empty()) && options->token.empty())
         return stop(2, "--token: the token must not be empty\n");
+    if (const std::string history_error = resolve_history(dsn_file, options); !history_error.empty())
+        return stop(2, history_error + "\n");
     return {};
 }
 

@@ -36,6 +36,7 @@ struct Options {
     std::string audit_path;                    // --audit; empty: beside the recordings, or orlex_web.audit
     std::vector<std::string> allowed_cvars;    // --allowed-cvar: what the set action may change
     std::string history_path;                  // --history FILE: players, matches and kills kept (SQLite)
+    std::string history_dsn;                   // --history URL or --history-dsn-file: kept in PostgreSQL
     bool history_chat = false;                 // --history-chat: chat lines kept too
     int history_days = 90;                     // --history-days: kills, chat and sessions kept this long
 };

@@ -16,7 +16,7 @@
 #include "web/history/history_writer.h"
 #include "web/history/recording_link.h"
 #include "web/history/schema.h"
-#include "web/history/sqlite_store.h"
+#include "web/history/sql_store.h"
 #include "web/options.h"
 
 namespace {
@@ -24,7 +24,7 @@ namespace {
 using web::history::Fact;
 using web::history::PlayerQuery;
 using web::history::PlayerRef;
-using web::history::SqliteStore;
+using web::history::SqlStore;
 
 constexpr int64_t kDay = 86400000;
 
@@ -129,9 +129,9 @@ std::vector<Fact> small_history(int64_t start) {
     return facts;
 }
 
-std::unique_ptr<SqliteStore> open_store(const std::string &path) {
+std::unique_ptr<SqlStore> open_store(const std::string &path) {
     std::string error;
-    std::unique_ptr<SqliteStore> store = SqliteStore::open(path, &error);
+    std::unique_ptr<SqlStore> store = SqlStore::open(web::history::Dialect::sqlite, path, &error);
     EXPECT_TRUE(store) << error;
     return store;
 }
@@ -162,7 +162,7 @@ TEST(HistorySchema, MigratesAnEmptyFileAndRefusesANewerOneUntouched) {
     }
     const std::string before = bytes_of(newer.path());
     std::string error;
-    EXPECT_FALSE(SqliteStore::open(newer.path(), &error));
+    EXPECT_FALSE(SqlStore::open(web::history::Dialect::sqlite, newer.path(), &error));
     EXPECT_NE(error.find(newer.path()), std::string::npos) << error;
     EXPECT_NE(error.find("99"), std::string::npos) << error;
     EXPECT_NE(error.find("(" + std::to_string(web::history::schema_version()) + ")"), std::string::npos) << error;
