@@ -141,17 +141,20 @@ public:
 
     // A connection lost since the last batch is made again here, where nothing is under way.
     bool begin() override {
-        if (PQstatus(db_) != CONNECTION_OK) {
-            PQreset(db_);
-            ++generation_;
-            prepared_.clear();
-        }
+        if (PQstatus(db_) != CONNECTION_OK)
+            reconnect();
         aborted_ = false;
-        return execute("BEGIN", nullptr);
+        in_transaction_ = true;  // from here a lost connection fails the batch, not one statement
+        if (!execute("BEGIN", nullptr))
+            aborted_ = true;
+        return !aborted_;
     }
-    // PostgreSQL ends a transaction that had an error with ROLLBACK even when asked to COMMIT: that
-    // is no success.
+    void rollback() override {
+        in_transaction_ = false;
+        execute("ROLLBACK", nullptr);
+    }
     bool commit() override {
+        in_transaction_ = false;
         if (aborted_) {
             execute("ROLLBACK", nullptr);
             return false;
@@ -159,8 +162,28 @@ public:
         return checked(Result(PQexec(db_, "COMMIT"))) != nullptr;
     }
 
-    // Prepared once per connection: the statements are the same few texts again and again.
+    // A query on its own is asked again on a new connection when the old one was lost (a restart
+    // of the server since the last); within a transaction, the whole batch is.
     PGresult *run(const std::string &sql, const std::vector<std::optional<std::string>> &values) {
+        if (in_transaction_ && aborted_)
+            return nullptr;  // the first failure is the one kept and reported
+        PGresult *result = run_once(sql, values);
+        if (!result && !in_transaction_ && PQstatus(db_) != CONNECTION_OK && reconnect())
+            result = run_once(sql, values);
+        return result;
+    }
+
+private:
+    bool reconnect() {
+        PQreset(db_);
+        ++generation_;
+        prepared_.clear();
+        aborted_ = false;
+        return PQstatus(db_) == CONNECTION_OK;
+    }
+
+    // Prepared once per connection: the statements are the same few texts again and again.
+    PGresult *run_once(const std::string &sql, const std::vector<std::optional<std::string>> &values) {
         auto known = prepared_.find(sql);
         if (known == prepared_.end()) {
             const std::string name = "s" + std::to_string(prepared_.size());
@@ -179,7 +202,6 @@ public:
             .release();
     }
 
-private:
     // The result when it succeeded; null with the first failure of the transaction kept.
     Result checked(Result result) {
         const ExecStatusType status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
@@ -205,7 +227,7 @@ private:
     uint64_t generation_ = 1;
     std::unordered_map<std::string, std::string> prepared_;  // text to name
     std::string last_error_;
-    bool retryable_ = false, aborted_ = false;
+    bool retryable_ = false, aborted_ = false, in_transaction_ = false;
 };
 
 bool PostgresqlStatement::step() {

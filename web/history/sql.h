@@ -63,7 +63,7 @@ public:
 
     virtual bool begin() = 0;
     virtual bool commit() { return execute("COMMIT"); }
-    void rollback() { execute("ROLLBACK"); }
+    virtual void rollback() { execute("ROLLBACK"); }
     // A single number from a query that takes no value; -1 when it failed.
     int64_t single_integer(const std::string &sql) {
         std::unique_ptr<Statement> statement = prepare(sql);
@@ -81,6 +81,7 @@ public:
     }
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
+    bool open() const { return open_; }
     bool commit() {
         if (!open_)
             return false;

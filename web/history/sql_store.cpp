@@ -160,6 +160,8 @@ void SqlStore::close_every_leftover() {
 
 bool SqlStore::write_once(const std::vector<Fact> &facts) {
     Transaction transaction(*db_);
+    if (!transaction.open())
+        return false;  // nothing written outside a transaction
     for (const Fact &fact : facts)
         take(fact);
     return flush_figures() && transaction.commit();
