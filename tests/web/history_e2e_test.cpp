@@ -16,12 +16,15 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "support/sockets.h"
+#include "tests/web/temp_postgres.h"
 #include "web/access/users.h"
 #include "web/harness.h"
+#include "web/history/postgresql_connection.h"
 
 using web_testing::Gateway;
 using web_testing::kWait;
@@ -52,7 +55,15 @@ json::value api(int port, const std::string &target, const std::string &headers 
 
 class UdpSender {
 public:
-    UdpSender() : socket_(::socket(AF_INET, SOCK_DGRAM, 0)) {}
+    // `from`: the loopback address the datagrams leave from, as a server's host would be.
+    explicit UdpSender(const char *from = nullptr) : socket_(::socket(AF_INET, SOCK_DGRAM, 0)) {
+        if (!from)
+            return;
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &address.sin_addr);
+        ::bind(socket_, reinterpret_cast<sockaddr *>(&address), sizeof(address));
+    }
     ~UdpSender() { ::close(socket_); }
     void send(int port, const std::string &body) {
         const std::string datagram =
@@ -309,6 +320,98 @@ TEST(HistoryProgram, AKillDuringHeavyWritesLeavesAWholeFileHoldingAPrefix) {
     gateway = std::make_unique<Gateway>(arguments);  // the file opens again as it was left
     ASSERT_GT(gateway->port(), 0);
     EXPECT_EQ(web_testing::http_get(gateway->port(), "/api/history/matches").status, 200);
+}
+
+// A match of `kills` kills among four regulars of the server, as its log tells it.
+std::vector<std::string> logged_match(const std::string &server, int kills) {
+    std::vector<std::string> lines = {R"(Started map "de_dust2" (CRC "1"))"};
+    const auto player = [&](int i) {
+        return "\"" + server + " " + std::to_string(i) + "<" + std::to_string(i + 2) +
+               "><STEAM_0:0:" + std::to_string(server[0] * 100 + i) + "><" + (i % 2 ? "CT" : "TERRORIST") + ">\"";
+    };
+    for (int i = 0; i < 4; ++i)
+        lines.push_back(player(i) + " entered the game");
+    for (int k = 0; k < kills; ++k)
+        lines.push_back(player(k % 4) + " killed " + player((k + 1) % 4) + " with \"ak47\"");
+    return lines;
+}
+
+// Two gateways, one region each, keeping one PostgreSQL history: each writes its own server's
+// matches while the other writes its own, and the server both watch (its log sent to both) is
+// written once. Either serves every server's pages; the password is in a file and nowhere else.
+TEST(HistoryProgram, TwoGatewaysShareOnePostgresqlHistory) {
+    tests::TempPostgres &postgres = tests::TempPostgres::shared();
+    if (!postgres.unavailable().empty())
+        GTEST_SKIP() << "PostgreSQL: " << postgres.unavailable();
+    TempDir dir;
+    const std::string database = postgres.new_database(), dsn_file = dir.file("history.dsn");
+    std::ofstream(dsn_file) << database << "\n";
+    const int shared_port = testing_support::free_port();
+    const auto gateway_of = [&](const std::string &region, int log_port) {
+        return std::vector<std::string>{
+            "--server",           region + "=127.0.0.1:" + std::to_string(testing_support::free_port()),
+            "--server",           "shared=127.0.0.2:" + std::to_string(shared_port),
+            "--log-listen",       "127.0.0.1:" + std::to_string(log_port),
+            "--history-dsn-file", dsn_file};
+    };
+    const int east_log = testing_support::free_port(), west_log = testing_support::free_port();
+    Gateway east(gateway_of("east", east_log)), west(gateway_of("west", west_log));
+    ASSERT_GT(east.port(), 0);
+    ASSERT_GT(west.port(), 0);
+
+    constexpr int kKills = 60;
+    UdpSender own, shared("127.0.0.2");
+    const auto east_lines = logged_match("east", kKills), west_lines = logged_match("west", kKills),
+               shared_lines = logged_match("shared", kKills);
+    for (size_t i = 0; i < east_lines.size(); ++i) {
+        own.send(east_log, east_lines[i]);
+        own.send(west_log, west_lines[i]);
+        shared.send(east_log, shared_lines[i]);
+        shared.send(west_log, shared_lines[i]);
+        if (i % 20 != 19)
+            continue;  // no more at once than a socket's buffer surely holds
+        ASSERT_TRUE(testing_support::wait_until(
+            [&] {
+                return events_read(east.port(), "east") > static_cast<int64_t>(i) &&
+                       events_read(west.port(), "west") > static_cast<int64_t>(i) &&
+                       events_read(east.port(), "shared") > static_cast<int64_t>(i) &&
+                       events_read(west.port(), "shared") > static_cast<int64_t>(i);
+            },
+            kWait));
+    }
+
+    std::string error;
+    auto db = web::history::open_postgresql(database, &error);
+    ASSERT_TRUE(db) << error;
+    const auto kills_of = [&](const std::string &server) {
+        return db->single_integer(
+            "SELECT count(*) FROM kills k JOIN matches m ON m.id = k.match_id JOIN servers s "
+            "ON s.id = m.server_id WHERE s.name = '" +
+            server + "'");
+    };
+    ASSERT_TRUE(testing_support::wait_until(
+        [&] { return kills_of("east") == kKills && kills_of("west") == kKills && kills_of("shared") >= kKills; },
+        kWait))
+        << kills_of("east") << " " << kills_of("west") << " " << kills_of("shared");
+    EXPECT_EQ(kills_of("shared"), kKills) << "the server both watch is written by one of them";
+    EXPECT_EQ(db->single_integer("SELECT count(*) FROM matches"), 3);
+    EXPECT_EQ(db->single_integer("SELECT count(*) FROM players"), 12);
+    EXPECT_EQ(db->single_integer("SELECT sum(kills) FROM player_totals"), 3 * kKills);
+
+    for (Gateway *gateway : {&east, &west}) {
+        const json::value matches = api(gateway->port(), "/api/history/matches");
+        EXPECT_EQ(matches.at("matches").as_array().size(), 3u) << json::serialize(matches);
+        const json::value players = api(gateway->port(), "/api/history/players?server=west");
+        EXPECT_EQ(players.at("players").as_array().size(), 4u) << json::serialize(players);
+    }
+    for (Gateway *gateway : {&east, &west}) {
+        std::ifstream in("/proc/" + std::to_string(gateway->process().pid()) + "/cmdline", std::ios::binary);
+        const std::string command_line((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(command_line.find("--history-dsn-file"), std::string::npos);
+        EXPECT_EQ(command_line.find(postgres.password()), std::string::npos) << "the password in the process list";
+        EXPECT_EQ(gateway->process().stop(SIGTERM), 0);
+        EXPECT_EQ(gateway->process().err().find(postgres.password()), std::string::npos) << gateway->process().err();
+    }
 }
 
 }  // namespace
