@@ -1,7 +1,9 @@
 // orlex_history_bench: a generated history of N kills (BENCH_HISTORY_KILLS, default one million;
 // ten million is a year of ten busy servers) written through the store, the insert rate beside a
 // busy server's, each page query's p50 and p99 on the file, and each query's plan once.
-//   orlex_history_bench [FILE]   (default: a temporary file, deleted at the end)
+// Both backends: SQLite and PostgreSQL (a server of its own, or BENCH_HISTORY_DSN's);
+// BENCH_HISTORY_BACKENDS=sqlite or postgresql for one.
+//   orlex_history_bench [FILE]   (SQLite's; default: a temporary file, deleted at the end)
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/web/temp_postgres.h"
+#include "web/history/postgresql_connection.h"
 #include "web/history/sql_store.h"
 
 namespace {
@@ -126,31 +130,21 @@ Percentiles measure(int runs, const std::function<void(int)> &query) {
     return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 99 / 100)]};
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-    const char *asked = std::getenv("BENCH_HISTORY_KILLS");
-    const int64_t kills = asked ? std::max<int64_t>(1000, std::atoll(asked)) : 1000000;
-    char temporary[] = "/tmp/orlex_history_bench_XXXXXX";
-    const bool own_file = argc < 2;
-    if (own_file)
-        ::close(mkstemp(temporary));
-    const std::string path = own_file ? std::string(temporary) : argv[1];
-    if (own_file)
-        std::remove(path.c_str());
+// The history in one backend: generated (unless it holds one already), then measured.
+int measure_backend(web::history::Dialect dialect, const std::string &target, const std::string &shown, bool generate,
+                    int64_t kills) {
     std::string error;
-    std::unique_ptr<web::history::SqlStore> store =
-        web::history::SqlStore::open(web::history::Dialect::sqlite, path, &error);
+    std::unique_ptr<web::history::SqlStore> store = web::history::SqlStore::open(dialect, target, &error);
     if (!store) {
         std::fprintf(stderr, "orlex_history_bench: %s\n", error.c_str());
         return 1;
     }
-    // A file given that holds a history already is measured as it is (the generation takes long).
-    if (!own_file && !store->players({}, wall_ms()).empty()) {
-        std::printf("measuring the history in %s as it is\n", path.c_str());
+    // A history given that holds one already is measured as it is (the generation takes long).
+    if (!generate && !store->players({}, wall_ms()).empty()) {
+        std::printf("measuring the history in %s as it is\n", shown.c_str());
     } else {
         std::printf("generating %lld kills on %d servers over a year into %s\n", static_cast<long long>(kills),
-                    kServers, path.c_str());
+                    kServers, shown.c_str());
         const double seconds = Generator(*store, kills).run();
         // A busy server: 32 players, a kill about every second at its busiest.
         const double rate = static_cast<double>(kills) / seconds;
@@ -214,10 +208,51 @@ int main(int argc, char **argv) {
         const Percentiles measured = measure(100, page.query);
         std::printf("%-44s %10.2f %10.2f\n", page.name, measured.p50, measured.p99);
     }
-    std::printf("\nquery plans:\n%s", store->query_plans().c_str());
-    store.reset();
-    if (own_file)
+    std::printf("\nquery plans:\n%s\n", store->query_plans().c_str());
+    return 0;
+}
+
+int measure_sqlite(const char *given, int64_t kills) {
+    char temporary[] = "/tmp/orlex_history_bench_XXXXXX";
+    if (!given) {
+        ::close(mkstemp(temporary));
+        std::remove(temporary);
+    }
+    const std::string path = given ? given : temporary;
+    std::printf("== SQLite\n");
+    const int status = measure_backend(web::history::Dialect::sqlite, path, path, !given, kills);
+    if (!given)
         for (const char *suffix : {"", "-wal", "-shm"})
             std::remove((path + suffix).c_str());
-    return 0;
+    return status;
+}
+
+// A server of the benchmark's own, durable as a real one is (fsync on), or the one named by
+// BENCH_HISTORY_DSN (measured as it is when it holds a history).
+int measure_postgresql(int64_t kills) {
+    std::printf("== PostgreSQL\n");
+    if (const char *dsn = std::getenv("BENCH_HISTORY_DSN"))
+        return measure_backend(web::history::Dialect::postgresql, dsn, web::history::postgresql_label(dsn), false,
+                               kills);
+    tests::TempPostgres server(true);
+    if (!server.unavailable().empty()) {
+        std::printf("not measured: %s\n", server.unavailable().c_str());
+        return 0;
+    }
+    const std::string dsn = server.new_database();
+    return measure_backend(web::history::Dialect::postgresql, dsn, web::history::postgresql_label(dsn), true, kills);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    const char *asked = std::getenv("BENCH_HISTORY_KILLS");
+    const int64_t kills = asked ? std::max<int64_t>(1000, std::atoll(asked)) : 1000000;
+    const std::string backends = std::getenv("BENCH_HISTORY_BACKENDS") ? std::getenv("BENCH_HISTORY_BACKENDS") : "both";
+    int status = 0;
+    if (backends != "postgresql")
+        status |= measure_sqlite(argc > 1 ? argv[1] : nullptr, kills);
+    if (backends != "sqlite")
+        status |= measure_postgresql(kills);
+    return status;
 }

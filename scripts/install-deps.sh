@@ -26,9 +26,9 @@ as_root_command() {
 ALL_PARTS="native i386 windows wine tools web"
 
 # --- native: the native build, its tests and benchmarks (valgrind's header marks what callgrind
-# counts), the admin client and the gateway (OpenSSL: its token hashes and webhooks' HTTPS; SQLite: its history;
+# counts), the admin client and the gateway (OpenSSL: its token hashes and webhooks' HTTPS; SQLite and PostgreSQL: its history, whose tests start a PostgreSQL server of their own;
 # python3: make run's alert receiver).
-NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind libboost1.81-dev libcli11-dev zlib1g-dev libssl-dev libsqlite3-dev openssl python3 locales"
+NATIVE="build-essential cmake make binutils libgtest-dev libgmock-dev libbenchmark-dev valgrind libboost1.81-dev libcli11-dev zlib1g-dev libssl-dev libsqlite3-dev libpq-dev postgresql-15 openssl python3 locales"
 # --- i386: the 32-bit Linux library (what real servers load) and its tests; qemu runs them where
 # the kernel cannot run 32-bit programs itself.
 I386="g++-multilib libgtest-dev:i386 libgmock-dev:i386 qemu-user"

@@ -36,11 +36,11 @@ bool run(const std::string &command) { return std::system((command + " >/dev/nul
 }  // namespace
 
 TempPostgres &TempPostgres::shared() {
-    static TempPostgres server;
+    static TempPostgres server(false);
     return server;
 }
 
-TempPostgres::TempPostgres() {
+TempPostgres::TempPostgres(bool durable) {
     bin_ = newest_bin();
     if (bin_.empty()) {
         unavailable_ = "PostgreSQL is not installed (Debian's postgresql-15: scripts/install-deps.sh)";
@@ -67,9 +67,9 @@ TempPostgres::TempPostgres() {
         unavailable_ = "initdb failed in " + dir_;
         return;
     }
-    // No TCP at all; fsync off: a test's database need not outlive a crash of the machine.
-    const std::string options =
-        "-c listen_addresses='' -k " + dir_ + " -p " + std::to_string(kPort) + " -c fsync=off -c max_connections=40";
+    // No TCP at all; fsync off unless asked: a test's database need not outlive a crash of the machine.
+    const std::string options = "-c listen_addresses='' -k " + dir_ + " -p " + std::to_string(kPort) +
+                                " -c max_connections=40" + (durable ? "" : " -c fsync=off");
     if (!run(as_server_user(bin_ + "/pg_ctl -D " + data + " -l " + dir_ + "/log -w -t 60 -o \"" + options +
                             "\" start"))) {
         unavailable_ = "the server did not start (its log: " + dir_ + "/log)";

@@ -9,8 +9,11 @@ namespace tests {
 
 class TempPostgres {
 public:
-    // The test program's one server, started at first use and stopped at exit.
+    // The test program's one server, started at first use and stopped at exit; it does without
+    // fsync, which a test's database does not need.
     static TempPostgres &shared();
+    // A server of its own; `durable`: it syncs what it commits, as a real one does.
+    explicit TempPostgres(bool durable);
     ~TempPostgres();
     TempPostgres(const TempPostgres &) = delete;
     TempPostgres &operator=(const TempPostgres &) = delete;
@@ -22,7 +25,6 @@ public:
     const std::string &password() const { return password_; }
 
 private:
-    TempPostgres();
     std::string words(const std::string &database) const;
 
     std::string dir_, bin_, password_, unavailable_;

@@ -113,7 +113,11 @@ const std::vector<PlayerRow> &SqlStore::ranking(const PlayerQuery &query, int64_
         rankings_.erase(std::min_element(rankings_.begin(), rankings_.end(),
                                          [](const auto &a, const auto &b) { return a.second.made < b.second.made; }));
     Ranking &made = rankings_[key];
-    made = {now, period_rows(query, first_day)};
+    // PostgreSQL sums on its side, in parallel, rather than send every day of the period over.
+    PlayerQuery top = query;
+    top.offset = 0;
+    top.limit = static_cast<int>(kRankedKept);
+    made = {now, reader_->dialect() == Dialect::sqlite ? period_rows(query, first_day) : player_rows(top, now_ms)};
     return made.rows;
 }
 

@@ -15,6 +15,37 @@ constexpr int64_t kDayMs = 86400000;
 constexpr size_t kPlayersCached = 100000;
 // A batch another writer's transaction deadlocked, or whose connection was lost, is tried again.
 constexpr int kWriteAttempts = 3;
+// Kills written by one statement: 14 values each, well within both databases' bounds.
+constexpr size_t kKillsPerInsert = 64;
+
+std::string kills_insert(size_t rows) {
+    std::string sql =
+        "INSERT INTO kills (match_id, at_ms, killer_id, victim_id, weapon, headshot, team_kill, suicide, "
+        "killer_x, killer_y, killer_z, victim_x, victim_y, victim_z) VALUES ";
+    for (size_t row = 0; row < rows; ++row)
+        sql += row ? ", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+    return sql;
+}
+
+void bind_kill(Statement &insert, int64_t match_id, int64_t killer_id, int64_t victim_id, const Fact &fact) {
+    if (match_id)
+        insert.bind(match_id);
+    else
+        insert.bind_null();
+    insert.bind(fact.at_ms)
+        .bind(killer_id)
+        .bind(victim_id)
+        .bind(fact.weapon)
+        .bind(int64_t{fact.headshot})
+        .bind(int64_t{fact.team_kill})
+        .bind(int64_t{fact.suicide})
+        .bind_optional(fact.killer_at.known, fact.killer_at.x)
+        .bind_optional(fact.killer_at.known, fact.killer_at.y)
+        .bind_optional(fact.killer_at.known, fact.killer_at.z)
+        .bind_optional(fact.victim_at.known, fact.victim_at.x)
+        .bind_optional(fact.victim_at.known, fact.victim_at.y)
+        .bind_optional(fact.victim_at.known, fact.victim_at.z);
+}
 
 // The id an INSERT ... RETURNING id gave the new row; 0 when it failed.
 int64_t returned_id(Statement &insert) {
@@ -112,14 +143,11 @@ bool SqlStore::prepare_statements(std::string *error) {
          "kills = player_days.kills + excluded.kills, deaths = player_days.deaths + excluded.deaths, "
          "headshots = player_days.headshots + excluded.headshots, "
          "team_kills = player_days.team_kills + excluded.team_kills, time_ms = player_days.time_ms + excluded.time_ms"},
-        {&insert_kill_,
-         "INSERT INTO kills (match_id, at_ms, killer_id, victim_id, weapon, headshot, team_kill, suicide, "
-         "killer_x, killer_y, killer_z, victim_x, victim_y, victim_z) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-         "?)"},
         {&insert_chat_, "INSERT INTO chat (match_id, at_ms, player_id, team_only, text) VALUES (?, ?, ?, ?, ?)"},
         {&rename_player_, "UPDATE players SET name = ? WHERE id = ?"},
         {&player_seen_, "UPDATE players SET last_ms = ? WHERE id = ? AND last_ms < ?"},
     };
+    insert_kills_ = db_->prepare(kills_insert(kKillsPerInsert));
     for (const auto &[statement, sql] : statements) {
         *statement = db_->prepare(sql);
         if ((*statement)->failed()) {
@@ -183,6 +211,7 @@ bool SqlStore::write(const std::vector<Fact> &facts, std::string *error) {
 }
 
 void SqlStore::forget_state() {
+    pending_kills_.clear();
     players_.clear();
     session_figures_.clear();
     total_figures_.clear();
@@ -365,24 +394,7 @@ void SqlStore::start_match(ServerNow &now, const Fact &fact) {
 void SqlStore::take_kill(ServerNow &now, const Fact &fact) {
     const OpenSession killer = session(now, fact, fact.player);
     const OpenSession victim = fact.suicide ? killer : session(now, fact, fact.victim);
-    if (now.match_id)
-        insert_kill_->bind(now.match_id);
-    else
-        insert_kill_->bind_null();
-    insert_kill_->bind(fact.at_ms)
-        .bind(killer.player_id)
-        .bind(victim.player_id)
-        .bind(fact.weapon)
-        .bind(int64_t{fact.headshot})
-        .bind(int64_t{fact.team_kill})
-        .bind(int64_t{fact.suicide})
-        .bind_optional(fact.killer_at.known, fact.killer_at.x)
-        .bind_optional(fact.killer_at.known, fact.killer_at.y)
-        .bind_optional(fact.killer_at.known, fact.killer_at.z)
-        .bind_optional(fact.victim_at.known, fact.victim_at.x)
-        .bind_optional(fact.victim_at.known, fact.victim_at.y)
-        .bind_optional(fact.victim_at.known, fact.victim_at.z)
-        .run();
+    pending_kills_.push_back({now.match_id, killer.player_id, victim.player_id, &fact});
     // As the round panel counts them: kills of the other team's players, team kills apart.
     if (!fact.suicide) {
         PlayerFigures scored;
@@ -403,9 +415,29 @@ void SqlStore::add_figures(const OpenSession &session, int64_t server_id, const 
     add_to(&day_figures_[{session.join_ms / kDayMs, server_id, session.player_id}], figures);
 }
 
+// A batch's kills, many rows to a statement: a networked database answers each statement over
+// the wire, and a busy history is mostly kills.
+bool SqlStore::flush_kills() {
+    bool good = true;
+    size_t done = 0;
+    while (done < pending_kills_.size()) {
+        const size_t rows = std::min(kKillsPerInsert, pending_kills_.size() - done);
+        std::unique_ptr<Statement> tail;
+        Statement &insert = rows == kKillsPerInsert ? *insert_kills_ : *(tail = db_->prepare(kills_insert(rows)));
+        for (size_t row = done; row < done + rows; ++row) {
+            const PendingKill &kill = pending_kills_[row];
+            bind_kill(insert, kill.match_id, kill.killer_id, kill.victim_id, *kill.fact);
+        }
+        good = insert.run() && good;
+        done += rows;
+    }
+    pending_kills_.clear();
+    return good;
+}
+
 // A batch's figures, summed in memory: one update per session, player and day touched.
 bool SqlStore::flush_figures() {
-    bool good = true;
+    bool good = flush_kills();
     for (const auto &[id, f] : session_figures_)
         good = session_figures_add_->bind(f.kills).bind(f.deaths).bind(f.headshots).bind(f.team_kills).bind(id).run() &&
                good;

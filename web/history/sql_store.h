@@ -76,6 +76,7 @@ private:
     void start_match(ServerNow &now, const Fact &fact);
     void take_kill(ServerNow &now, const Fact &fact);
     void add_figures(const OpenSession &session, int64_t server_id, const PlayerFigures &figures);
+    bool flush_kills();
     bool flush_figures();
     void forget_state();
     std::vector<MatchRow> match_rows(Statement &statement);
@@ -88,10 +89,15 @@ private:
     std::map<std::string, int64_t> players_;  // identity to row, for those seen lately
     std::map<int64_t, PlayerFigures> session_figures_, total_figures_;
     std::map<DayKey, PlayerFigures> day_figures_;
+    struct PendingKill {
+        int64_t match_id = 0, killer_id = 0, victim_id = 0;
+        const Fact *fact = nullptr;  // in the batch being written
+    };
+    std::vector<PendingKill> pending_kills_;
     std::map<std::string, Ranking> rankings_;  // by period, sort and server
     std::unique_ptr<Statement> insert_server_, find_server_, insert_match_, name_match_, end_match_, insert_score_,
         upsert_player_, upsert_name_, insert_session_, close_session_, set_team_, session_figures_add_, totals_add_,
-        days_add_, insert_kill_, insert_chat_, rename_player_, player_seen_;
+        days_add_, insert_kills_, insert_chat_, rename_player_, player_seen_;
 };
 
 }  // namespace web::history
