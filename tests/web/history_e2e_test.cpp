@@ -62,7 +62,8 @@ public:
         sockaddr_in address{};
         address.sin_family = AF_INET;
         inet_pton(AF_INET, from, &address.sin_addr);
-        ::bind(socket_, reinterpret_cast<sockaddr *>(&address), sizeof(address));
+        if (::bind(socket_, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0)
+            ADD_FAILURE() << "cannot send from " << from;
     }
     ~UdpSender() { ::close(socket_); }
     void send(int port, const std::string &body) {

@@ -663,6 +663,11 @@ TEST(HistorySchemaPostgresql, MigratesAnEmptyDatabaseAndRefusesANewerOneUntouche
     EXPECT_FALSE(SqlStore::open(Dialect::postgresql, wrong, &error));
     EXPECT_EQ(error.find("not-the-password"), std::string::npos) << error;
     EXPECT_NE(error.find("PostgreSQL database"), std::string::npos) << error;
+    // Words that do not parse: libpq would quote them.
+    EXPECT_FALSE(SqlStore::open(Dialect::postgresql, "host=/tmp password secret-word dbname", &error));
+    EXPECT_EQ(error.find("secret-word"), std::string::npos) << error;
+    EXPECT_FALSE(SqlStore::open(Dialect::postgresql, "postgresql://u:secret-word@[::1", &error));
+    EXPECT_EQ(error.find("secret-word"), std::string::npos) << error;
 }
 
 TEST(HistoryOptions, PostgresqlByAUrlWithoutItsPasswordOrByAFile) {

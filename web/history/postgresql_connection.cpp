@@ -278,6 +278,11 @@ bool postgresql_has_password(const std::string &dsn) {
 }
 
 std::unique_ptr<Connection> open_postgresql(const std::string &dsn, std::string *error) {
+    // libpq's message about words it cannot parse quotes them, the password among them.
+    if (!parsed(dsn)) {
+        *error = "the PostgreSQL connection's URL or words do not parse (not shown: they may hold the password)";
+        return nullptr;
+    }
     // The DSN's own words come after the defaults and override them, but for the encoding, which
     // the history's text is written in.
     const char *keys[] = {"connect_timeout", "application_name", "dbname", "client_encoding", nullptr};

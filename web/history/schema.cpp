@@ -159,7 +159,9 @@ bool migrate(Connection &db, const std::string &label, std::string *error) {
     for (int64_t version = found; version < schema_version(); ++version) {
         const Step &step = migrations()[static_cast<size_t>(version)];
         if (!db.execute(db.dialect() == Dialect::sqlite ? step.sqlite : step.postgresql, &why)) {
-            *error = label + ": migrating to version " + std::to_string(version + 1) + ": " + why;
+            *error = label;
+            *error += ": migrating to version " + std::to_string(version + 1) + ": ";
+            *error += why;
             return false;
         }
     }
