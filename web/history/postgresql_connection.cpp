@@ -16,6 +16,7 @@ namespace {
 
 // The first key of every claim: the history's own, apart from any other use of advisory locks.
 constexpr int kClaimSpace = 0x6f726c78;
+constexpr size_t kMostPrepared = 256;
 
 struct ResultFree {
     void operator()(PGresult *result) const { PQclear(result); }
@@ -185,8 +186,13 @@ private:
     // Prepared once per connection: the statements are the same few texts again and again.
     PGresult *run_once(const std::string &sql, const std::vector<std::optional<std::string>> &values) {
         auto known = prepared_.find(sql);
+        if (known == prepared_.end() && prepared_.size() >= kMostPrepared && !in_transaction_) {
+            // A bound on the server's memory for this connection, should texts ever vary.
+            PQclear(PQexec(db_, "DEALLOCATE ALL"));
+            prepared_.clear();
+        }
         if (known == prepared_.end()) {
-            const std::string name = "s" + std::to_string(prepared_.size());
+            const std::string name = "s" + std::to_string(++statements_named_);
             int count = 0;
             const std::string numbered = numbered_parameters(sql, &count);
             if (!checked(Result(PQprepare(db_, name.c_str(), numbered.c_str(), count, nullptr))))
@@ -226,6 +232,7 @@ private:
     PGconn *db_;
     uint64_t generation_ = 1;
     std::unordered_map<std::string, std::string> prepared_;  // text to name
+    uint64_t statements_named_ = 0;
     std::string last_error_;
     bool retryable_ = false, aborted_ = false, in_transaction_ = false;
 };

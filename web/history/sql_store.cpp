@@ -192,7 +192,8 @@ bool SqlStore::write_once(const std::vector<Fact> &facts) {
         return false;  // nothing written outside a transaction
     for (const Fact &fact : facts)
         take(fact);
-    return flush_figures() && transaction.commit();
+    const bool kills = flush_kills(), figures = flush_figures();
+    return kills && figures && transaction.commit();
 }
 
 bool SqlStore::write(const std::vector<Fact> &facts, std::string *error) {
@@ -437,7 +438,7 @@ bool SqlStore::flush_kills() {
 
 // A batch's figures, summed in memory: one update per session, player and day touched.
 bool SqlStore::flush_figures() {
-    bool good = flush_kills();
+    bool good = true;
     for (const auto &[id, f] : session_figures_)
         good = session_figures_add_->bind(f.kills).bind(f.deaths).bind(f.headshots).bind(f.team_kills).bind(id).run() &&
                good;
