@@ -24,6 +24,11 @@
 #include "web/history/sqlite_connection.h"
 #include "web/options.h"
 
+namespace web::history {
+// How test names show the backend.
+void PrintTo(Dialect dialect, std::ostream *out) { *out << (dialect == Dialect::sqlite ? "SQLite" : "PostgreSQL"); }
+}  // namespace web::history
+
 namespace {
 
 using web::history::Dialect;
