@@ -141,6 +141,13 @@ async function matches() {
   pager(offset, answer.matches.length, { view: "matches", ...params });
 }
 
+// The dashboard opens the recording's replay there and plays it: the lead shows what led to the kill.
+const replayLead = 5000;
+
+function replayLink(file, offset) {
+  return "/?" + new URLSearchParams({ replay: file, at: Math.max(0, offset - replayLead) }).toString();
+}
+
 async function match(id) {
   const answer = (await ask("/api/history/matches/" + encodeURIComponent(id))).match;
   $("history-note").textContent = `${answer.server} · ${when(answer.start_ms)} to ` +
@@ -148,7 +155,11 @@ async function match(id) {
     (answer.recording ? ` · recorded in ${answer.recording.file}` : "");
   const moment = (k) => {
     const at = new Date(k.at_ms).toLocaleTimeString();
-    return k.offset_ms !== undefined ? `${at} (${Math.round(k.offset_ms / 1000)} s in the recording)` : at;
+    if (k.offset_ms === undefined || !answer.recording) return at;
+    const jump = element("a", `${at} (${Math.round(k.offset_ms / 1000)} s in the recording)`, "replay-link");
+    jump.href = replayLink(answer.recording.file, k.offset_ms);
+    jump.title = "watch it in the replay, from a few seconds before";
+    return jump;
   };
   show(`${answer.map} #${answer.id}`,
     section("players", table([
