@@ -408,7 +408,7 @@ void HttpSession::answer_replays(const std::shared_ptr<Request> &request, const 
     ReplaysOnDemand *replays = gateway_.replays_on_demand();
     if (!replays)
         return send(reply(404, replay_error_body("no recordings are kept here (orlex_web --record DIR)")));
-    replays->open(ask.file, ask.seek_ms, [self = shared_from_this(), reply](const ReplaysOnDemand::Result &opened) {
+    replays->open(ask.file, ask.point, [self = shared_from_this(), reply](const ReplaysOnDemand::Result &opened) {
         self->send(reply(opened.status, opened_replay_body(opened)));
     });
 }

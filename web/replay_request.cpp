@@ -30,6 +30,29 @@ bool caller_may(const ReplayCaller &caller, ReplayRefusal *refusal) {
     return true;
 }
 
+// A whole number of milliseconds in [0, most]; false when given and not one.
+bool milliseconds(const json::object &object, const char *key, double most, double *ms) {
+    const json::value *value = object.if_contains(key);
+    if (!value)
+        return true;
+    boost::system::error_code error;
+    *ms = value->is_number() ? value->to_number<double>(error) : -1;
+    return !error && *ms >= 0 && *ms <= most;
+}
+
+bool read_point(const json::object &object, ReplayPoint *point, ReplayRefusal *refusal) {
+    double seek = 0, at = 0;
+    if (!milliseconds(object, "seek_ms", 4294967295.0, &seek))
+        return refuse(refusal, 400, "seek_ms: milliseconds into the recording, 0 or more");
+    if (!milliseconds(object, "at_ms", 9007199254740991.0, &at))
+        return refuse(refusal, 400, "at_ms: a moment in Unix milliseconds");
+    if (object.contains("seek_ms") && object.contains("at_ms"))
+        return refuse(refusal, 400, "either seek_ms or at_ms");
+    point->seek_ms = static_cast<uint32_t>(seek);
+    point->at_unix_ms = static_cast<int64_t>(at);
+    return true;
+}
+
 }  // namespace
 
 std::string replay_error_body(const std::string &why) { return json::serialize(json::object{{"error", why}}); }
@@ -44,14 +67,7 @@ bool read_replay_request(const ReplayCaller &caller, std::string_view body, Repl
     if (!file || !file->is_string() || !plain_recording_name(file->get_string()))
         return refuse(refusal, 400, "file: the plain name of a recording in the recording directory");
     ask->file = std::string(file->get_string());
-    const json::value *seek = object->if_contains("seek_ms");
-    if (!seek)
-        return true;
-    const double ms = seek->is_number() ? seek->to_number<double>(error) : -1;
-    if (error || ms < 0 || ms > 4294967295.0)
-        return refuse(refusal, 400, "seek_ms: milliseconds into the recording, 0 or more");
-    ask->seek_ms = static_cast<uint32_t>(ms);
-    return true;
+    return read_point(*object, &ask->point, refusal);
 }
 
 }  // namespace web

@@ -49,15 +49,15 @@ bool ReplaysOnDemand::serves(const std::string &name) const {
     return std::any_of(open_.begin(), open_.end(), [&](const auto &entry) { return entry.second.name == name; });
 }
 
-void ReplaysOnDemand::open(const std::string &file, uint32_t seek_ms, Done done) {
+void ReplaysOnDemand::open(const std::string &file, const ReplayPoint &point, Done done) {
     if (stopped_)
         return done(refused(503, "the gateway is stopping"));
-    if (reuse(file, seek_ms, done))
+    if (reuse(file, point, done))
         return;
     if (!make_room())
         return done(refused(503, "as many replays as may be open are open, and watched: try again later"));
     const std::string name = free_name(file);
-    loading_[file] = Loading{name, seek_ms, {std::move(done)}};
+    loading_[file] = Loading{name, point, {std::move(done)}};
     boost::asio::post(reader_, [path = settings_.directory + "/" + file, name, file, chat_lines = settings_.chat_lines,
                                 stopping = stopping_, alive = std::weak_ptr<int>(alive_), this, &io = io_] {
         if (stopping->load())
@@ -113,20 +113,20 @@ void ReplaysOnDemand::loaded(const std::string &file, Loaded result) {
         return answer_all(refused(503, "a server took the replay's name meanwhile: try again"));
     std::fprintf(stderr, "orlex_web: replaying %s as %s (asked for)\n", file.c_str(), name.c_str());
     Opened &opened = open_[file] = Opened{name, replay, Clock::now()};
-    answer_all(moved(opened, loading.seek_ms));
+    answer_all(moved(opened, loading.point));
     sweep_later();
 }
 
 // One open already is moved to the point (its watchers see it move too); one being read gets the
 // latest point asked.
-bool ReplaysOnDemand::reuse(const std::string &file, uint32_t seek_ms, const Done &done) {
+bool ReplaysOnDemand::reuse(const std::string &file, const ReplayPoint &point, const Done &done) {
     if (const auto open = open_.find(file); open != open_.end()) {
         if (!still_served(open->second)) {
             open_.erase(open);
             return false;
         }
         open->second.last_watched = Clock::now();
-        done(moved(open->second, seek_ms));
+        done(moved(open->second, point));
         return true;
     }
     const auto loading = loading_.find(file);
@@ -136,7 +136,7 @@ bool ReplaysOnDemand::reuse(const std::string &file, uint32_t seek_ms, const Don
         done(refused(503, "too many requests wait for this recording: try again"));
         return true;
     }
-    loading->second.seek_ms = seek_ms;
+    loading->second.point = point;
     loading->second.waiting.push_back(done);
     return true;
 }
@@ -182,8 +182,13 @@ std::string ReplaysOnDemand::free_name(const std::string &file) const {
     return name;
 }
 
-ReplaysOnDemand::Result ReplaysOnDemand::moved(Opened &opened, uint32_t seek_ms) {
+ReplaysOnDemand::Result ReplaysOnDemand::moved(Opened &opened, const ReplayPoint &point) {
     Replay &replay = *opened.replay;
+    uint32_t seek_ms = point.seek_ms;
+    if (point.at_unix_ms > 0) {
+        const int64_t into = point.at_unix_ms - replay.replay()->start_ms;
+        seek_ms = static_cast<uint32_t>(std::clamp<int64_t>(into, 0, UINT32_MAX));
+    }
     replay.seek(seek_ms);
     const ReplayPosition &at = *replay.replay();
     replay.play(at.position_ms < at.length_ms);  // at the end, play would start it over

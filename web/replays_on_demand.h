@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "web/replay_request.h"
 #include "web/source.h"
 
 namespace web {
@@ -62,9 +63,9 @@ public:
     ReplaysOnDemand(const ReplaysOnDemand &) = delete;
     ReplaysOnDemand &operator=(const ReplaysOnDemand &) = delete;
 
-    // The replay of `file` (a plain name, checked already) at `seek_ms` and playing; at its end
-    // when the point is past it. `done` is called on the event loop, at once or once read.
-    void open(const std::string &file, uint32_t seek_ms, Done done);
+    // The replay of `file` (a plain name, checked already) at the point and playing; at its end,
+    // paused, when the point is past it. `done` is called on the event loop, at once or once read.
+    void open(const std::string &file, const ReplayPoint &point, Done done);
     // Whether a served name is one of these.
     bool serves(const std::string &name) const;
     // Closes them all and waits for a file being read.
@@ -78,19 +79,19 @@ private:
     };
     struct Loading {
         std::string name;
-        uint32_t seek_ms = 0;
+        ReplayPoint point;
         std::vector<Done> waiting;
     };
     struct Loaded;
 
     static Loaded load(const std::string &path, const std::string &name, size_t chat_lines);
     void loaded(const std::string &file, Loaded result);
-    bool reuse(const std::string &file, uint32_t seek_ms, const Done &done);
+    bool reuse(const std::string &file, const ReplayPoint &point, const Done &done);
     bool make_room();
     bool still_served(const Opened &opened) const;
     void close(std::map<std::string, Opened>::iterator opened, const char *why);
     std::string free_name(const std::string &file) const;
-    static Result moved(Opened &opened, uint32_t seek_ms);
+    static Result moved(Opened &opened, const ReplayPoint &point);
     void sweep_later();
     void sweep();
 

@@ -33,6 +33,7 @@ namespace json = boost::json;
 
 constexpr char kViewerToken[] = "viewer-token-for-replays";
 constexpr int64_t kRecordingLengthMs = 10000;
+constexpr int64_t kRecordingStartMs = 1700000000000;
 
 class TempDir {
 public:
@@ -55,7 +56,7 @@ void write_recording(const std::string &path) {
     header.address = "127.0.0.1:27015";
     header.map = "de_dust2";
     header.writer = "orlex_web";
-    header.start_ms = 1700000000000;
+    header.start_ms = kRecordingStartMs;
     std::string error;
     const auto start = recording::Writer::Clock::now();
     ASSERT_TRUE(writer.create(path, header, start, &error)) << error;
@@ -159,6 +160,12 @@ TEST(ReplayOnRequest, OpensARecordingSeekedAndPlayingAndReusesItForTheNextAsker)
     EXPECT_EQ(again.at("name").as_string(), name) << "the replay open is moved, not opened twice";
     EXPECT_EQ(number(again, "position_ms"), 1000);
     EXPECT_EQ(listed(gateway.port()).size(), 2u);
+    // A moment in Unix ms: the recording's time then, its start when earlier.
+    const std::string at = "{\"file\":\"" + recording_name(1) + "\",\"at_ms\":";
+    EXPECT_EQ(number(parsed(post(gateway.port(), at + std::to_string(kRecordingStartMs + 6000) + "}")), "position_ms"),
+              6000);
+    EXPECT_EQ(number(parsed(post(gateway.port(), at + "1}")), "position_ms"), 0);
+    EXPECT_EQ(post(gateway.port(), at + "1,\"seek_ms\":5}").status, 400) << "either, not both";
     // Past the end it stays at the end, paused (play there would start it over).
     const json::object past = parsed(open(gateway.port(), recording_name(1), 99000));
     EXPECT_EQ(number(past, "position_ms"), kRecordingLengthMs);

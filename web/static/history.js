@@ -141,11 +141,12 @@ async function matches() {
   pager(offset, answer.matches.length, { view: "matches", ...params });
 }
 
-// The dashboard opens the recording's replay there and plays it: the lead shows what led to the kill.
+// The dashboard opens the recording's replay a little before the kill and plays it: the lead shows
+// what led to it. The kill's own time is sent: the gateway places it in the recording exactly.
 const replayLead = 5000;
 
-function replayLink(file, offset) {
-  return "/?" + new URLSearchParams({ replay: file, at: Math.max(0, offset - replayLead) }).toString();
+function replayLink(file, atMs) {
+  return "/?" + new URLSearchParams({ replay: file, at: atMs - replayLead }).toString();
 }
 
 async function match(id) {
@@ -157,7 +158,7 @@ async function match(id) {
     const at = new Date(k.at_ms).toLocaleTimeString();
     if (k.offset_ms === undefined || !answer.recording) return at;
     const jump = element("a", `${at} (${Math.round(k.offset_ms / 1000)} s in the recording)`, "replay-link");
-    jump.href = replayLink(answer.recording.file, k.offset_ms);
+    jump.href = replayLink(answer.recording.file, k.at_ms);
     jump.title = "watch it in the replay, from a few seconds before";
     return jump;
   };
