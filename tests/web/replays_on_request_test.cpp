@@ -21,6 +21,7 @@
 #include "support/sockets.h"
 #include "web/access/users.h"
 #include "web/harness.h"
+#include "web/options.h"
 
 using web_testing::Gateway;
 using web_testing::HttpReply;
@@ -276,6 +277,25 @@ TEST(ReplayOnRequest, ViewersAndAdminsMayThePublicAndOtherOriginsMayNot) {
     EXPECT_EQ(open(gateway.port(), recording_name(2), 0, bearer + "Origin: http://evil.example\r\n").status, 403);
     EXPECT_EQ(listed(gateway.port(), bearer).size(), 2u) << "none of those opened anything";
     EXPECT_EQ(open(gateway.port(), recording_name(2), 0, cookie + origin + csrf).status, 200);
+}
+
+TEST(ReplayOnRequest, TheBoundAndTheIdleTimeAreOptionsWithinLimits) {
+    web::Options options;
+    ASSERT_EQ(web::parse_options({"--server", "a=127.0.0.1:1"}, &options).outcome, web::ParseResult::run);
+    EXPECT_EQ(options.replays_open, 8u);
+    EXPECT_EQ(options.replay_idle_seconds, 300);
+    ASSERT_EQ(
+        web::parse_options({"--server", "a=127.0.0.1:1", "--replays-open", "1", "--replay-idle", "86400"}, &options)
+            .outcome,
+        web::ParseResult::run);
+    EXPECT_EQ(options.replays_open, 1u);
+    EXPECT_EQ(options.replay_idle_seconds, 86400);
+    for (const std::vector<std::string> &wrong : std::vector<std::vector<std::string>>{
+             {"--replays-open", "0"}, {"--replays-open", "65"}, {"--replay-idle", "0"}, {"--replay-idle", "x"}}) {
+        std::vector<std::string> arguments = {"--server", "a=127.0.0.1:1"};
+        arguments.insert(arguments.end(), wrong.begin(), wrong.end());
+        EXPECT_EQ(web::parse_options(arguments, &options).exit_code, 2) << wrong[0] << " " << wrong[1];
+    }
 }
 
 }  // namespace
