@@ -1,15 +1,14 @@
 #include "web/gateway.h"
 
-#include <cctype>
 #include <cstdio>
 
 #include <boost/json/serialize.hpp>
 
-#include "recording/format.h"
 #include "web/access/public_json.h"
 #include "web/actions/action.h"
 #include "web/history/sql_store.h"
 #include "web/replay.h"
+#include "web/replay_names.h"
 #include "web/state_json.h"
 #include "web/upstream.h"
 #include "web/viewer.h"
@@ -17,31 +16,6 @@
 
 namespace web {
 namespace {
-
-// A recording's name, made the served name: the gateway's file names keep it URL-safe; other
-// characters become '_'.
-std::string served_name(const std::string &path) {
-    std::string name = path.substr(path.find_last_of('/') + 1);
-    if (recording::has_file_suffix(name))
-        name.resize(name.size() - (sizeof(recording::kFileSuffix) - 1));
-    for (char &c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-')
-            c = '_';
-    return name.substr(0, 64);
-}
-
-// The recorded "HOST:PORT"; a port that is not one is shown as 0, the text before it as the host.
-ServerAddress recorded_address(const std::string &name, const std::string &recorded) {
-    ServerAddress address{name, recorded.empty() ? "recording" : recorded, 0};
-    const size_t colon = address.host.rfind(':');
-    if (colon != std::string::npos) {
-        int port = 0;
-        if (parse_port(address.host.substr(colon + 1), &port))
-            address.port = port;
-        address.host.resize(colon);
-    }
-    return address;
-}
 
 // The state as pushed, with the server's latest alerts and its chat lines that raise one marked.
 std::string state_with_alerts(const Source &source, const Alerts &alerts, const maps::MapPicture *picture) {
@@ -139,6 +113,7 @@ bool Gateway::start(std::string *error) {
         recorder_->set_rate_cap(options_.record_rate_kb * 1024);
         if (!recorder_->prepare(error))
             return false;
+        start_replays_on_demand();
     }
     if (!options_.alerts_path.empty()) {
         alerts_ = std::make_unique<Alerts>(
@@ -191,6 +166,8 @@ void Gateway::stop() {
     public_timer_.cancel();
     if (log_receiver_)
         log_receiver_->stop();
+    if (on_demand_)
+        on_demand_->stop();
     registry_.clear();
     watched_.clear();
     configure_rcon();
@@ -220,7 +197,7 @@ void Gateway::pictures_changed() {
 }
 
 std::shared_ptr<const std::string> Gateway::public_servers_message() {
-    return std::make_shared<const std::string>(access::public_servers_message(servers()));
+    return std::make_shared<const std::string>(access::public_servers_message(public_servers()));
 }
 
 std::shared_ptr<const std::string> Gateway::public_detail(const std::string &name) {
@@ -369,6 +346,35 @@ void Gateway::control_replay(const std::string &name, const ReplayControl &contr
         controls->play(control.play == 1);
 }
 
+// Replays of the recording directory's files, opened as the history's pages ask.
+void Gateway::start_replays_on_demand() {
+    ReplaysOnDemand::Settings settings{options_.record_dir, options_.chat_lines, options_.replay_speed,
+                                       options_.replays_open, std::chrono::seconds(options_.replay_idle_seconds)};
+    ReplaysOnDemand::Served served{[this](const std::string &name, std::shared_ptr<Source> source) {
+                                       return registry_.add(name, std::move(source));
+                                   },
+                                   [this](const std::string &name) { unwatch(name); },
+                                   [this](const std::string &name) -> const Source * { return registry_.find(name); },
+                                   [this](const std::string &name) { return watchers_of(name); },
+                                   [this](const std::string &name) { changed(name); }};
+    on_demand_ = std::make_unique<ReplaysOnDemand>(io_, std::move(settings), std::move(served));
+}
+
+size_t Gateway::watchers_of(const std::string &name) const {
+    size_t watching = 0;
+    for (const std::shared_ptr<Viewer> &viewer : viewers_.snapshot())
+        watching += viewer->watching() == name && !viewer->is_public() ? 1 : 0;
+    return watching;
+}
+
+std::vector<const Source *> Gateway::public_servers() const {
+    std::vector<const Source *> shown;
+    for (const Source *source : registry_.in_order())
+        if (shown_to_public(source->state().address().name))
+            shown.push_back(source);
+    return shown;
+}
+
 void Gateway::unwatch(const std::string &name) {
     if (!registry_.remove(name))
         return;
@@ -390,7 +396,7 @@ void Gateway::changed(const std::string &name) {
     state_messages_.erase(name);
     if (const Source *source = watched_.count(name) ? registry_.find(name) : nullptr)
         rcon_.set_game_port(name, source->fold().state.view().server.game_port);
-    if (options_.public_view)
+    if (options_.public_view && shown_to_public(name))
         if (const Source *source = registry_.find(name))
             public_.add(
                 name,

@@ -28,6 +28,7 @@
 #include "web/rcon/links_console.h"
 #include "web/rcon/rcon_link.h"
 #include "web/recorder.h"
+#include "web/replays_on_demand.h"
 #include "web/server_registry.h"
 #include "web/viewer_hub.h"
 
@@ -95,6 +96,12 @@ public:
     };
     void control_replay(const std::string &name, const ReplayControl &control);
 
+    // A recording of the recording directory replayed on request (null without --record).
+    ReplaysOnDemand *replays_on_demand() { return on_demand_.get(); }
+    // The servers the public view lists: not the replays opened on request.
+    std::vector<const Source *> public_servers() const;
+    bool shown_to_public(const std::string &name) const { return !on_demand_ || !on_demand_->serves(name); }
+
     // The log receiver's counters for /metrics; empty without --log-listen.
     std::string log_metrics() const { return log_receiver_ ? log_receiver_->metrics_text() : std::string(); }
     int log_port() const { return log_receiver_ ? log_receiver_->port() : 0; }
@@ -118,6 +125,8 @@ private:
     void configure_rcon();
     bool watch(const ServerAddress &address);
     bool add_replay(const std::string &path, std::string *error);
+    void start_replays_on_demand();
+    size_t watchers_of(const std::string &name) const;
     void unwatch(const std::string &name);
     void changed(const std::string &name);
     void take_log(const std::string &name, const std::string &text);
@@ -140,6 +149,7 @@ private:
     std::unique_ptr<Alerts> alerts_;                   // with --alerts
     std::unique_ptr<history::HistoryWriter> history_;  // with --history
     std::map<std::string, std::unique_ptr<history::HistoryTap>> history_taps_;
+    std::unique_ptr<ReplaysOnDemand> on_demand_;  // with --record
     std::map<std::string, std::unique_ptr<AlertTap>> alert_taps_;
     RecordingFiles::WriteHook before_write_;
     std::map<std::string, std::shared_ptr<const std::string>> state_messages_;  // absent: to be rendered

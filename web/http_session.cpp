@@ -5,6 +5,8 @@
 #include <boost/beast/http/string_body.hpp>
 #include <boost/beast/http/write.hpp>
 #include <boost/beast/websocket/rfc6455.hpp>
+#include <boost/json/serialize.hpp>
+#include <boost/json/value.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +21,7 @@
 #include "web/log/event_json.h"
 #include "web/metrics.h"
 #include "web/options.h"
+#include "web/replay_request.h"
 #include "web/state_json.h"
 #include "web/static_files.h"
 #include "web/viewer.h"
@@ -105,8 +108,9 @@ uint64_t since_seq(std::string_view target) {
 
 std::shared_ptr<Response> api(const Request &request, std::string_view path, Gateway &gateway, bool is_public) {
     if (path == "/api/servers" || path == "/api/servers/")
-        return json(request, http::status::ok,
-                    is_public ? access::public_servers_text(gateway.servers()) : servers_text(gateway.servers()));
+        return json(
+            request, http::status::ok,
+            is_public ? access::public_servers_text(gateway.public_servers()) : servers_text(gateway.servers()));
     std::string_view name = path.substr(sizeof(kApiPrefix) - 1);
     const std::string_view events_suffix = "/events";
     const bool events =
@@ -118,7 +122,7 @@ std::shared_ptr<Response> api(const Request &request, std::string_view path, Gat
     if (picture_asked)
         name.remove_suffix(kMapImage.size());
     const Source *server = gateway.find(std::string(name));
-    if (!server)
+    if (!server || (is_public && !gateway.shown_to_public(std::string(name))))
         return json(request, http::status::not_found, "{\"error\":\"no such server\"}");
     // The log's events name players by auth id, and are live: the public has those of its delayed
     // state, without the ids.
@@ -167,6 +171,18 @@ boost::asio::ip::address unmapped(const boost::asio::ip::address &address) {
 // An address as a Host header names it: an IPv6 one in brackets.
 std::string host_name(const boost::asio::ip::address &address) {
     return address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
+}
+
+// Only these read a body: an action, and a replay to open.
+bool takes_body(std::string_view path) { return actions::takes_body(path) || path == kReplaysPath; }
+
+std::string opened_replay_body(const ReplaysOnDemand::Result &opened) {
+    if (opened.status != 200)
+        return replay_error_body(opened.error);
+    return boost::json::serialize(boost::json::object{{"name", opened.name},
+                                                      {"position_ms", opened.position_ms},
+                                                      {"length_ms", opened.length_ms},
+                                                      {"playing", opened.playing}});
 }
 
 std::shared_ptr<Response> too_many(const Request &request, const char *what) {
@@ -247,7 +263,7 @@ void HttpSession::header_read() {
     if (parser_->is_done())
         return answer();
     const auto &header = parser_->get();
-    if (header.method() != http::verb::post || !actions::takes_body(target_path(header.target())))
+    if (header.method() != http::verb::post || !takes_body(target_path(header.target())))
         return answer_error(http::error::body_limit);
     http::async_read(stream_, buffer_, *parser_, [self = shared_from_this()](error_code error, size_t) {
         if (error)
@@ -278,8 +294,7 @@ void HttpSession::answer() {
         return send(text(*request, http::status::misdirected_request,
                          "this dashboard answers only for its own names (orlex_web --allowed-host NAME)"));
     const bool post = request->method() == http::verb::post;
-    if (request->method() != http::verb::get && request->method() != http::verb::head &&
-        !(post && actions::takes_body(path))) {
+    if (request->method() != http::verb::get && request->method() != http::verb::head && !(post && takes_body(path))) {
         auto refused = text(*request, http::status::method_not_allowed, "only GET and HEAD");
         refused->set(http::field::allow, "GET, HEAD");
         return send(refused);
@@ -316,6 +331,8 @@ void HttpSession::answer() {
         return;
     if (history::is_history_path(path))
         return answer_history(request, is_public, cookie);
+    if (path == kReplaysPath)
+        return answer_replays(request, identity, is_public, cookie);
     std::shared_ptr<Response> answer;
     if (path == "/api/servers" || path.substr(0, sizeof(kApiPrefix) - 1) == kApiPrefix)
         answer = api(*request, path, gateway_, is_public);
@@ -365,6 +382,35 @@ void HttpSession::answer_history(const std::shared_ptr<Request> &request, bool i
     };
     if (!writer->ask(std::move(job)))
         send(reply(503, "{\"error\":\"the history is busy: try again\"}"));
+}
+
+// Checked here; opened (or found open) by the gateway, at once or once its file is read.
+void HttpSession::answer_replays(const std::shared_ptr<Request> &request, const access::Identity &identity,
+                                 bool is_public, const std::string &cookie) {
+    const auto reply = [request, cookie](int status, std::string body) {
+        auto answer = json(*request, static_cast<http::status>(status), std::move(body));
+        if (!cookie.empty())
+            answer->set(http::field::set_cookie, cookie);
+        return answer;
+    };
+    const ReplayCaller caller{request->method() == http::verb::post,
+                              is_public,
+                              gateway_.has_users(),
+                              identity,
+                              gateway_.csrf(),
+                              (*request)[http::field::origin],
+                              (*request)[http::field::host],
+                              (*request)["X-CSRF-Token"]};
+    ReplayAsk ask;
+    ReplayRefusal refusal;
+    if (!read_replay_request(caller, request->body(), &ask, &refusal))
+        return send(reply(refusal.status, std::move(refusal.body)));
+    ReplaysOnDemand *replays = gateway_.replays_on_demand();
+    if (!replays)
+        return send(reply(404, replay_error_body("no recordings are kept here (orlex_web --record DIR)")));
+    replays->open(ask.file, ask.point, [self = shared_from_this(), reply](const ReplaysOnDemand::Result &opened) {
+        self->send(reply(opened.status, opened_replay_body(opened)));
+    });
 }
 
 void HttpSession::upgrade(Request request, const access::Identity &identity, bool is_public) {

@@ -56,6 +56,8 @@ private:
     void answer();
     void answer_history(const std::shared_ptr<boost::beast::http::request<boost::beast::http::string_body>> &request,
                         bool is_public, const std::string &cookie);
+    void answer_replays(const std::shared_ptr<boost::beast::http::request<boost::beast::http::string_body>> &request,
+                        const access::Identity &identity, bool is_public, const std::string &cookie);
     // The request's client: the peer, or for a trusted proxy the client it forwarded for.
     bool count_client(const boost::beast::http::request<boost::beast::http::string_body> &request);
     bool own_host(std::string_view host) const;

@@ -76,6 +76,18 @@ std::string check_allowed_host(std::string *name) {
     return plain ? "" : "\"" + *name + "\" is not a host name (give it without a port)";
 }
 
+// The history's links replay recordings of the recording directory on request.
+void add_replay_on_request_options(CLI::App &app, Options *options) {
+    app.add_option("--replays-open", options->replays_open,
+                   "recordings the history's pages may have replayed at once (each is held in memory)")
+        ->check(CLI::Range(1, 64))
+        ->capture_default_str();
+    app.add_option("--replay-idle", options->replay_idle_seconds,
+                   "a recording replayed on request closes after this many seconds with nobody watching it")
+        ->check(CLI::Range(1, 86400))
+        ->capture_default_str();
+}
+
 ParseResult stop(int exit_code, const std::string &output) { return {ParseResult::exit, exit_code, output}; }
 
 }  // namespace
@@ -128,6 +140,7 @@ ParseResult parse_options(const std::vector<std::string> &arguments, Options *op
                    "the speed replays start at, 0.5 to 16 (the page changes it)")
         ->check(CLI::Range(0.5, 16.0))
         ->capture_default_str();
+    add_replay_on_request_options(app, options);
     app.add_option("--game-dir", options->game_dir,
                    "a game folder (DIR/maps/*.bsp, DIR/overviews/*) the radar's map pictures are read from; a "
                    "server's own game-dir=DIR setting comes first")

@@ -21,6 +21,8 @@ struct Options {
     size_t record_rate_kb = 16;                // kB/s over which a server's recording pauses
     std::vector<std::string> replay_files;     // --replay: recordings served as if live
     double replay_speed = 1;                   // --replay-speed: how fast they start playing
+    size_t replays_open = 8;                   // --replays-open: recordings replayed on request at once
+    int replay_idle_seconds = 300;             // --replay-idle: one nobody watches closes after this
     std::string game_dir;                      // --game-dir: maps and overviews, for servers without their own
     size_t http_per_address = 64;              // open HTTP connections one client address may hold
     size_t websockets_per_address = 16;        // open WebSockets one client address may hold

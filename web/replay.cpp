@@ -3,21 +3,16 @@
 #include <algorithm>
 
 namespace web {
-namespace {
-
-ServerFold blank_state(const ServerAddress &address, size_t chat_lines) {
-    ServerFold state(address, chat_lines);
-    state.state.connected = true;
-    return state;
-}
-
-}  // namespace
 
 Replay::Replay(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines,
                recording::Recording recorded, double speed, Listener listener)
+    : Replay(io, ReplayTimeline(std::move(recorded), replay_start_state(address, chat_lines)), speed,
+             std::move(listener)) {}
+
+Replay::Replay(boost::asio::io_context &io, ReplayTimeline timeline, double speed, Listener listener)
     : timer_(io),
-      timeline_(std::move(recorded), blank_state(address, chat_lines)),
-      state_(blank_state(address, chat_lines)),
+      timeline_(std::move(timeline)),
+      state_(timeline_.state_after(0)),
       listener_(std::move(listener)),
       speed_(std::clamp(speed, kSlowest, kFastest)) {}
 

@@ -18,6 +18,9 @@ public:
 
     Replay(boost::asio::io_context &io, const ServerAddress &address, size_t chat_lines, recording::Recording recorded,
            double speed, Listener listener);
+    // A recording folded already (off the event loop: a long one takes a while), its state named
+    // as `timeline` was built with.
+    Replay(boost::asio::io_context &io, ReplayTimeline timeline, double speed, Listener listener);
     // Plays from the start.
     void start() override;
     void stop() override;

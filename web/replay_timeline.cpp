@@ -4,6 +4,12 @@
 
 namespace web {
 
+ServerFold replay_start_state(const ServerAddress &address, size_t chat_lines) {
+    ServerFold state(address, chat_lines);
+    state.state.connected = true;
+    return state;
+}
+
 ReplayTimeline::ReplayTimeline(recording::Recording recorded, const ServerFold &blank)
     : recorded_(std::move(recorded)) {
     ServerFold state = blank;

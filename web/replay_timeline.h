@@ -14,6 +14,9 @@
 
 namespace web {
 
+// What a replay starts from: connected, nothing folded yet.
+ServerFold replay_start_state(const ServerAddress &address, size_t chat_lines);
+
 class ReplayTimeline {
 public:
     static constexpr size_t kSnapshotEvery = 256;

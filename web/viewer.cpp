@@ -101,7 +101,7 @@ void Viewer::take(const std::string &text) {
     if (!watch || !watch->is_string())
         return;
     const std::string name(watch->get_string());
-    if (!gateway_.find(name))
+    if (!gateway_.find(name) || (public_ && !gateway_.shown_to_public(name)))
         return;
     watching_ = name;
     if (public_)

@@ -137,7 +137,8 @@ std::string player_answer(const PlayerDetail &detail, bool full) {
 
 std::string match_answer(const MatchDetail &detail, bool full, int64_t shown_until_ms) {
     json::object match = match_json(detail.match);
-    const bool recorded = !detail.recording.empty() && detail.recording_start_ms > 0;
+    // The public view replays nothing: it is not told of the recording.
+    const bool recorded = full && !detail.recording.empty() && detail.recording_start_ms > 0;
     json::array kills, lines;
     for (const KillRow &kill : detail.kills) {
         if (shown_until_ms > 0 && kill.at_ms > shown_until_ms)
@@ -243,7 +244,7 @@ Answer answer(const Asked &asked, HistoryStore &store, bool full, int64_t now_ms
             MatchDetail detail;
             if (!store.match(asked.id, &detail))
                 return refused(404, "no such match");
-            if (detail.recording.empty() && !asked.record_dir.empty())
+            if (full && detail.recording.empty() && !asked.record_dir.empty())
                 find_recording(asked.record_dir, detail.match.server, detail.match.map, detail.match.start_ms,
                                detail.match.end_ms, &detail.recording, &detail.recording_start_ms);
             return {200, match_answer(detail, full, asked.shown_until_ms)};

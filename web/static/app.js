@@ -10,6 +10,7 @@ const page = {
   hits: [],
   socket: null,
   retry: 500,
+  awaited: null,  // a replay asked for by a history link, until the server list names it
 };
 
 const $ = (id) => document.getElementById(id);
@@ -90,7 +91,8 @@ function choose(name) {
 
 function takeServers(servers) {
   page.servers = servers;
-  if (!servers.some((s) => s.name === page.chosen) && servers.length > 0) {
+  if (servers.some((s) => s.name === page.awaited)) page.awaited = null;
+  if (!servers.some((s) => s.name === page.chosen) && servers.length > 0 && !page.awaited) {
     page.chosen = "";
     choose(servers[0].name);
   }
@@ -234,7 +236,26 @@ function renderChat(state) {
   if (atEnd) chat.scrollTop = chat.scrollHeight;
 }
 
+// A history link's replay: watched once the gateway has it open, whatever the server list says meanwhile.
+async function openAskedReplay(wanted) {
+  const note = $("replay-note");
+  try {
+    const opened = await ReplayLink.open(wanted);
+    page.awaited = opened.name;
+    note.hidden = true;
+    if (opened.name === page.chosen) watch(opened.name);
+    else choose(opened.name);
+  } catch (error) {
+    page.awaited = null;
+    note.textContent = `the replay could not be opened: ${error.message}`;
+    note.hidden = false;
+    takeServers(page.servers);
+  }
+}
+
 function setUp() {
+  const askedReplay = ReplayLink.asked();
+  if (askedReplay) page.awaited = true;  // no other server chosen meanwhile
   // A ?token= has set the cookie: it need not stay in the address bar or the history.
   if (location.search) history.replaceState(null, "", location.pathname + location.hash);
   for (const th of document.querySelectorAll("#scoreboard th")) {
@@ -281,6 +302,7 @@ function setUp() {
   seek.onchange = () => { page.seeking = false; replayControl({ seek: Number(seek.value) }); };
   Admin.setUp().then(() => { $("admin-column").hidden = !Admin.isAdmin(); });
   connect();
+  if (askedReplay) openAskedReplay(askedReplay);
 }
 
 setUp();

@@ -141,6 +141,14 @@ async function matches() {
   pager(offset, answer.matches.length, { view: "matches", ...params });
 }
 
+// The dashboard opens the recording's replay a little before the kill and plays it: the lead shows
+// what led to it. The kill's own time is sent: the gateway places it in the recording exactly.
+const replayLead = 5000;
+
+function replayLink(file, atMs) {
+  return "/?" + new URLSearchParams({ replay: file, at: atMs - replayLead }).toString();
+}
+
 async function match(id) {
   const answer = (await ask("/api/history/matches/" + encodeURIComponent(id))).match;
   $("history-note").textContent = `${answer.server} · ${when(answer.start_ms)} to ` +
@@ -148,7 +156,11 @@ async function match(id) {
     (answer.recording ? ` · recorded in ${answer.recording.file}` : "");
   const moment = (k) => {
     const at = new Date(k.at_ms).toLocaleTimeString();
-    return k.offset_ms !== undefined ? `${at} (${Math.round(k.offset_ms / 1000)} s in the recording)` : at;
+    if (k.offset_ms === undefined || !answer.recording) return at;
+    const jump = element("a", `${at} (${Math.round(k.offset_ms / 1000)} s in the recording)`, "replay-link");
+    jump.href = replayLink(answer.recording.file, k.at_ms);
+    jump.title = "watch it in the replay, from a few seconds before";
+    return jump;
   };
   show(`${answer.map} #${answer.id}`,
     section("players", table([
