@@ -9,6 +9,8 @@
 #include "web/access/users.h"
 #include "web/actions/action.h"
 #include "web/actions/maps_list.h"
+#include "web/replay_names.h"
+#include "web/replay_request.h"
 
 namespace {
 
@@ -26,10 +28,25 @@ view::State players() {
     return state;
 }
 
+// A replay asked for names a plain file of the recording directory, whatever the body.
+void check_replay_request(const std::string &text) {
+    static const web::access::CsrfKey csrf;
+    const web::access::Identity nobody;
+    const web::ReplayCaller caller{true, false, false, nobody, csrf, "", "", ""};
+    web::ReplayAsk ask;
+    web::ReplayRefusal refusal;
+    if (!web::read_replay_request(caller, text, &ask, &refusal))
+        return;
+    if (!web::plain_recording_name(ask.file) || ask.file.find('/') != std::string::npos ||
+        ask.file.find("..") != std::string::npos || ask.file.empty() || ask.file[0] == '.')
+        __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);
+    check_replay_request(text);
     std::vector<web::access::User> users;
     std::string error;
     if (web::access::parse_users(text, &users, &error))
