@@ -140,7 +140,9 @@ TEST(ReplayOnRequest, OpensARecordingSeekedAndPlayingAndReusesItForTheNextAsker)
     const json::object opened = parsed(first);
     const std::string name(opened.at("name").as_string());
     EXPECT_EQ(name, "20250101T120001.000Z_sim_de_dust2");
-    EXPECT_EQ(number(opened, "position_ms"), 4000);
+    // Playing: the position answered may be a moment past the point asked for (a slow machine).
+    const auto near = [](int64_t position, int64_t asked) { return position >= asked && position < asked + 1000; };
+    EXPECT_TRUE(near(number(opened, "position_ms"), 4000)) << number(opened, "position_ms");
     EXPECT_EQ(number(opened, "length_ms"), kRecordingLengthMs);
     EXPECT_EQ(opened.at("playing"), true);
     EXPECT_TRUE(is_listed(gateway.port(), name));
@@ -159,13 +161,14 @@ TEST(ReplayOnRequest, OpensARecordingSeekedAndPlayingAndReusesItForTheNextAsker)
 
     const json::object again = parsed(open(gateway.port(), recording_name(1), 1000));
     EXPECT_EQ(again.at("name").as_string(), name) << "the replay open is moved, not opened twice";
-    EXPECT_EQ(number(again, "position_ms"), 1000);
+    EXPECT_TRUE(near(number(again, "position_ms"), 1000)) << number(again, "position_ms");
     EXPECT_EQ(listed(gateway.port()).size(), 2u);
     // A moment in Unix ms: the recording's time then, its start when earlier.
     const std::string at = "{\"file\":\"" + recording_name(1) + "\",\"at_ms\":";
-    EXPECT_EQ(number(parsed(post(gateway.port(), at + std::to_string(kRecordingStartMs + 6000) + "}")), "position_ms"),
-              6000);
-    EXPECT_EQ(number(parsed(post(gateway.port(), at + "1}")), "position_ms"), 0);
+    EXPECT_TRUE(
+        near(number(parsed(post(gateway.port(), at + std::to_string(kRecordingStartMs + 6000) + "}")), "position_ms"),
+             6000));
+    EXPECT_TRUE(near(number(parsed(post(gateway.port(), at + "1}")), "position_ms"), 0));
     EXPECT_EQ(post(gateway.port(), at + "1,\"seek_ms\":5}").status, 400) << "either, not both";
     // Past the end it stays at the end, paused (play there would start it over).
     const json::object past = parsed(open(gateway.port(), recording_name(1), 99000));
