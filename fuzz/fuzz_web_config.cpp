@@ -1,6 +1,6 @@
 // The dashboard's text inputs from outside: configuration files, request targets, cookies,
-// authorization, Host, X-Forwarded-For and WebSocket key headers. A parsed server is always one
-// that could be written back the same way.
+// authorization, Host, X-Forwarded-For and WebSocket key headers. A parsed server, its settings
+// included, is always one that could be written back the same way.
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -17,8 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string error;
     if (web::parse_config(text, &servers, &error)) {
         std::string again;
-        for (const web::ServerAddress &server : servers)
-            again += server.name + " " + server.address() + "\n";
+        for (const web::ServerAddress &server : servers) {
+            again += server.name + " " + server.address();
+            for (const auto &[key, value] : server.settings)
+                again += " " + key + "=" + value;
+            again += "\n";
+        }
         std::vector<web::ServerAddress> reread;
         if (!web::parse_config(again, &reread, &error) || !(reread == servers))
             __builtin_trap();
