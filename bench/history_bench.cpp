@@ -130,6 +130,17 @@ Percentiles measure(int runs, const std::function<void(int)> &query) {
     return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 99 / 100)]};
 }
 
+// A database that has been written for a while has been vacuumed by its autovacuum: its index-only
+// scans read no table rows. Done at once here, where the whole year was written in minutes.
+void vacuum(web::history::Dialect dialect, const std::string &target) {
+    if (dialect != web::history::Dialect::postgresql)
+        return;
+    std::string error;
+    const std::unique_ptr<web::history::Connection> db = web::history::open_postgresql(target, &error);
+    if (!db || !db->execute("VACUUM ANALYZE", &error))
+        std::printf("not vacuumed: %s\n", error.c_str());
+}
+
 // The history in one backend: generated (unless it holds one already), then measured.
 int measure_backend(web::history::Dialect dialect, const std::string &target, const std::string &shown, bool generate,
                     int64_t kills) {
@@ -150,6 +161,7 @@ int measure_backend(web::history::Dialect dialect, const std::string &target, co
         const double rate = static_cast<double>(kills) / seconds;
         std::printf("%-44s %12.0f kills/s   target >= 20 (20 x a busy server's 1 kill/s); %.1f s\n", "insert rate",
                     rate, seconds);
+        vacuum(dialect, target);
     }
     std::fflush(stdout);
 

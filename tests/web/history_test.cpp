@@ -200,9 +200,9 @@ protected:
         EXPECT_TRUE(store) << error;
         return store;
     }
-    std::unique_ptr<web::history::Connection> connect() {
+    std::unique_ptr<web::history::Connection> connect(bool read_only = true) {
         std::string error;
-        auto db = GetParam() == Dialect::sqlite ? web::history::open_sqlite(target_, true, &error)
+        auto db = GetParam() == Dialect::sqlite ? web::history::open_sqlite(target_, read_only, &error)
                                                 : web::history::open_postgresql(target_, &error);
         EXPECT_TRUE(db) << error;
         return db;
@@ -319,6 +319,29 @@ TEST_P(HistoryStore, AnswersThePagesQueriesOnAKnownHistory) {
     ASSERT_EQ(match.lines.size(), 3u);
     EXPECT_EQ(match.lines[0].figures.kills, 3);
     EXPECT_FALSE(store->match(matches[0].id + 1, &match));
+}
+
+TEST_P(HistoryStore, AnEarlierVersionIsMigratedKeepingWhatItHolds) {
+    const bool sqlite = GetParam() == Dialect::sqlite;
+    std::string error;
+    {
+        auto store = open();
+        ASSERT_TRUE(store->write(small_history(1700000000000), &error)) << error;
+    }
+    {  // as version 1 left it
+        auto db = connect(false);
+        ASSERT_TRUE(db->execute("DROP INDEX player_days_by_day"));
+        ASSERT_TRUE(db->execute(sqlite ? "PRAGMA user_version = 1" : "UPDATE history_schema SET version = 1"));
+    }
+    auto store = open();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(count(sqlite ? "PRAGMA user_version" : "SELECT version FROM history_schema"),
+              web::history::schema_version());
+    EXPECT_EQ(count(sqlite ? "SELECT count(*) FROM sqlite_master WHERE name = 'player_days_by_day'"
+                           : "SELECT count(*) FROM pg_indexes WHERE indexname = 'player_days_by_day'"),
+              1);
+    EXPECT_EQ(store->players({}, 1700000000000).size(), 3u);
+    EXPECT_EQ(count("SELECT count(*) FROM kills"), 6);
 }
 
 TEST_P(HistoryStore, HostileSearchTextIsOnlyText) {

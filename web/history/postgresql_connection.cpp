@@ -291,9 +291,10 @@ std::unique_ptr<Connection> open_postgresql(const std::string &dsn, std::string 
         return nullptr;
     }
     // The DSN's own words come after the defaults and override them, but for the encoding, which
-    // the history's text is written in.
-    const char *keys[] = {"connect_timeout", "application_name", "dbname", "client_encoding", nullptr};
-    const char *values[] = {"10", "orlex_web", dsn.c_str(), "UTF8", nullptr};
+    // the history's text is written in. The pages' sums over a period fit in work_mem rather than
+    // sort on disk; given here, it holds on a connection made again too.
+    const char *keys[] = {"connect_timeout", "application_name", "options", "dbname", "client_encoding", nullptr};
+    const char *values[] = {"10", "orlex_web", "-c work_mem=64MB", dsn.c_str(), "UTF8", nullptr};
     PGconn *db = PQconnectdbParams(keys, values, 1);
     if (db && PQstatus(db) == CONNECTION_OK)
         return std::make_unique<PostgresqlConnection>(db);

@@ -37,8 +37,8 @@ std::string containing(const std::string &text) {
 const char *order_of(PlayerQuery::Sort sort) {
     switch (sort) {
         case PlayerQuery::Sort::kd:
-            return " ORDER BY (t.kills * 1.0) / (CASE WHEN t.deaths > 1 THEN t.deaths ELSE 1 END) DESC, t.kills DESC, "
-                   "p.id";
+            return " ORDER BY CAST(t.kills AS DOUBLE PRECISION) / (CASE WHEN t.deaths > 1 THEN t.deaths ELSE 1 END) "
+                   "DESC, t.kills DESC, p.id";
         case PlayerQuery::Sort::time:
             return " ORDER BY t.time_ms DESC, p.id";
         case PlayerQuery::Sort::kills:
@@ -47,7 +47,8 @@ const char *order_of(PlayerQuery::Sort sort) {
     return " ORDER BY t.kills DESC, p.id";
 }
 
-// All time on every server from the totals; a period or a server from the days' sums.
+// All time on every server from the totals; a period or a server from the days' sums. A day's
+// figures fit 32 bits: PostgreSQL sums those in 64, where it would sum 64-bit ones as decimals.
 std::string players_sql(const PlayerQuery &query) {
     std::string sql =
         "SELECT p.id, p.name, p.auth_id, p.kind, t.kills, t.deaths, t.headshots, t.team_kills, t.time_ms FROM ";
@@ -55,8 +56,9 @@ std::string players_sql(const PlayerQuery &query) {
         sql += "player_totals t";
     } else {
         sql +=
-            "(SELECT player_id, sum(kills) AS kills, sum(deaths) AS deaths, sum(headshots) AS headshots, "
-            "sum(team_kills) AS team_kills, sum(time_ms) AS time_ms FROM player_days WHERE day >= ?";
+            "(SELECT player_id, sum(CAST(kills AS INTEGER)) AS kills, sum(CAST(deaths AS INTEGER)) AS deaths, "
+            "sum(CAST(headshots AS INTEGER)) AS headshots, sum(CAST(team_kills AS INTEGER)) AS team_kills, "
+            "sum(CAST(time_ms AS INTEGER)) AS time_ms FROM player_days WHERE day >= ?";
         if (!query.server.empty())
             sql += " AND server_id = (SELECT id FROM servers WHERE name = ?)";
         sql += " GROUP BY player_id) t";
