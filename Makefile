@@ -31,7 +31,7 @@ RUN_ARGS ?= --log
 # WEB_RECORD=DIR make run records what it shows (orlex_web --replay DIR/FILE plays it back);
 # HOSTPORT=N make run moves the game port (27015), and the plug-in's with it (N + 13000). The plug-in
 # listens on 127.0.0.1 only; RUN_ARGS='--log --set orlex_mm_ip=0' opens it to every interface.
-.PHONY: native-deps web-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 test-web-valgrind soak-web soak-web-short lint clean packaging-deps release deb check-packages
+.PHONY: native-deps web-deps postgresql-deps all build test run i386 test-i386 win32 win64 test-win32 dist smoke bench fuzz test-sanitize soak soak-short soak-i386 test-web-valgrind soak-web soak-web-short lint clean packaging-deps release deb check-packages
 
 all: build
 
@@ -44,6 +44,11 @@ native-deps:
 web-deps:
 	@scripts/install-deps.sh --ensure web
 
+# The PostgreSQL server the history's tests start their own of: tried, and where it cannot be
+# installed those tests say so and are skipped.
+postgresql-deps:
+	-@scripts/install-deps.sh --ensure postgresql
+
 # Each build folder stands on the build file its configure generates, not on the cache, which a
 # failed configure leaves behind: the next make configures it again.
 build/Makefile: | native-deps
@@ -52,7 +57,7 @@ build/Makefile: | native-deps
 build: native-deps build/Makefile
 	$(CMAKE) --build build -j $(JOBS)
 
-test: build web-deps
+test: build web-deps postgresql-deps
 	cd build && ctest --output-on-failure -j $(JOBS)
 
 # The build's output only when it fails: the dashboard's address is the first thing run prints.
@@ -186,7 +191,7 @@ build-sanitize/Makefile:
 	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_C_FLAGS="$(SANITIZE_FLAGS)" \
 	  -DCMAKE_SHARED_LINKER_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)"
 
-test-sanitize: build-sanitize/Makefile
+test-sanitize: build-sanitize/Makefile postgresql-deps
 	$(CMAKE) --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) -E '^(exported_symbols|slow_disk_delays_only_its_folder)$$'
