@@ -4,56 +4,11 @@
 // node admin_test.js --web PATH --simhost PATH
 "use strict";
 
-const { spawn, execFileSync } = require("child_process");
+const { CHROMIUM, argument, cannotRun, freePort, until, gatewayProgram, start, stop, assertEqual } = require("./support");
+const { execFileSync } = require("child_process");
 const fs = require("fs");
-const net = require("net");
 const os = require("os");
 const path = require("path");
-
-const CHROMIUM = "/usr/bin/chromium";
-const WAIT = 30000;
-
-function argument(name) {
-  const at = process.argv.indexOf(name);
-  return at > 0 ? process.argv[at + 1] : "";
-}
-
-function cannotRun(reason) {
-  console.log(`FAILED: the browser test cannot run: ${reason}`);
-  process.exit(1);
-}
-
-function freePort() {
-  return new Promise((resolve) => {
-    const server = net.createServer();
-    server.listen(0, "127.0.0.1", () => { const { port } = server.address(); server.close(() => resolve(port)); });
-  });
-}
-
-async function until(what, condition, milliseconds = WAIT) {
-  const deadline = Date.now() + milliseconds;
-  let last;
-  while (Date.now() < deadline) {
-    try { last = await condition(); if (last) return last; } catch (error) { last = error; }
-    await new Promise((resolve) => setTimeout(resolve, 200));
-  }
-  throw new Error(`timed out waiting for ${what} (last: ${JSON.stringify(last)})`);
-}
-
-function start(program, args) {
-  const child = spawn(program, args, { stdio: ["pipe", "pipe", "inherit"] });
-  child.output = "";
-  child.stdout.on("data", (chunk) => (child.output += chunk));
-  return child;
-}
-
-function stop(child) {
-  return new Promise((resolve) => {
-    if (!child || child.exitCode !== null || child.signalCode !== null) return resolve();
-    child.on("exit", () => resolve());
-    child.kill("SIGTERM");
-  });
-}
 
 const rowNames = () => [...document.querySelectorAll("#scoreboard tbody tr td:first-child")].map((c) => c.textContent);
 
@@ -78,7 +33,7 @@ async function main() {
     ["--game", "cstrike", "--bots", "6", "--fps", "50", "--quiet", "--hostport", String(gamePort),
      "--set", `orlex_mm_port=${pluginPort}`, "--set", "orlex_timer_refresh=1",
      "--rcon-password-file", path.join(folder, "rcon_password")]);
-  const gateway = start(process.env.ORLEX_WEB_PROGRAM || argument("--web"),
+  const gateway = start(gatewayProgram(),
     ["--config", path.join(folder, "servers"), "--users", path.join(folder, "users"),
      "--audit", path.join(folder, "audit"), "--listen", `127.0.0.1:${webPort}`]);
   let browser;
@@ -131,11 +86,6 @@ async function main() {
     await stop(simhost);
     fs.rmSync(folder, { recursive: true, force: true });
   }
-}
-
-function assertEqual(actual, expected, what) {
-  if (JSON.stringify(actual) !== JSON.stringify(expected))
-    throw new Error(`${what}: ${JSON.stringify(actual)} != ${JSON.stringify(expected)}`);
 }
 
 main().catch((error) => { console.error(`admin test FAILED: ${error.stack || error}`); process.exit(1); });

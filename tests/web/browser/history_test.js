@@ -6,68 +6,12 @@
 // node history_test.js --web PATH --simhost PATH
 "use strict";
 
-const { spawn } = require("child_process");
+const { CHROMIUM, WAIT, argument, cannotRun, freePort, getJson, until, start, stop } = require("./support");
 const fs = require("fs");
-const http = require("http");
-const net = require("net");
 const os = require("os");
 const path = require("path");
 
-const CHROMIUM = "/usr/bin/chromium";
-const WAIT = 30000;
 const LEAD_MS = 5000;  // how far before the kill the link opens the replay
-
-function argument(name) {
-  const at = process.argv.indexOf(name);
-  return at > 0 ? process.argv[at + 1] : "";
-}
-
-function cannotRun(reason) {
-  console.log(`FAILED: the browser test cannot run: ${reason}`);
-  process.exit(1);
-}
-
-function freePort() {
-  return new Promise((resolve) => {
-    const server = net.createServer();
-    server.listen(0, "127.0.0.1", () => { const { port } = server.address(); server.close(() => resolve(port)); });
-  });
-}
-
-function getJson(port, target) {
-  return new Promise((resolve, reject) => {
-    http.get({ host: "127.0.0.1", port, path: target }, (response) => {
-      let body = "";
-      response.on("data", (chunk) => (body += chunk));
-      response.on("end", () => { try { resolve(JSON.parse(body)); } catch (e) { reject(e); } });
-    }).on("error", reject);
-  });
-}
-
-async function until(what, condition, milliseconds = WAIT) {
-  const deadline = Date.now() + milliseconds;
-  let last;
-  while (Date.now() < deadline) {
-    try { last = await condition(); if (last) return last; } catch (error) { last = error; }
-    await new Promise((resolve) => setTimeout(resolve, 200));
-  }
-  throw new Error(`timed out waiting for ${what} (last: ${JSON.stringify(last)})`);
-}
-
-function start(program, args) {
-  const child = spawn(program, args, { stdio: ["pipe", "pipe", "inherit"] });
-  child.output = "";
-  child.stdout.on("data", (chunk) => (child.output += chunk));
-  return child;
-}
-
-function stop(child) {
-  return new Promise((resolve) => {
-    if (!child || child.exitCode !== null || child.signalCode !== null) return resolve();
-    child.on("exit", () => resolve());
-    child.kill("SIGTERM");
-  });
-}
 
 function assert(condition, what) {
   if (!condition) throw new Error(what);
