@@ -15,7 +15,18 @@ namespace web::history {
 struct PlayerFigures {
     int64_t kills = 0, deaths = 0, headshots = 0, team_kills = 0;
     int64_t time_played_ms = 0;
+
+    PlayerFigures &operator+=(const PlayerFigures &more) {
+        kills += more.kills;
+        deaths += more.deaths;
+        headshots += more.headshots;
+        team_kills += more.team_kills;
+        time_played_ms += more.time_played_ms;
+        return *this;
+    }
 };
+
+constexpr int64_t kDayMs = 86400000;
 
 struct PlayerRow {
     int64_t key = 0;  // the row id: what the next call names the player by

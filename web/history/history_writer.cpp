@@ -83,7 +83,7 @@ void HistoryWriter::write(std::vector<Fact> facts) {
 }
 
 bool HistoryWriter::trim_once() {
-    const int64_t cutoff = unix_ms_now() - int64_t{retention_days_} * 86400000;
+    const int64_t cutoff = unix_ms_now() - int64_t{retention_days_} * kDayMs;
     return store_->trim(cutoff, kTrimBatch) > 0;
 }
 

@@ -11,7 +11,6 @@
 namespace web::history {
 namespace {
 
-constexpr int64_t kDayMs = 86400000;
 constexpr int kNamesListed = 10;
 constexpr int kNamesOfOne = 50;
 constexpr int kSessionsShown = 20;
@@ -21,6 +20,11 @@ constexpr int kKillsShown = 5000;  // a long match's kill list, bounded
 PlayerFigures figures_at(const Statement &row, int first) {
     return {row.integer(first), row.integer(first + 1), row.integer(first + 2), row.integer(first + 3),
             row.integer(first + 4)};
+}
+
+// The first day of the period asked for; 0, every day, when it is all time.
+int64_t first_day_of(const PlayerQuery &query, int64_t now_ms) {
+    return query.days == 0 ? 0 : (now_ms - int64_t{query.days} * kDayMs) / kDayMs;
 }
 
 // A LIKE pattern that finds the text anywhere, its own % and _ taken as themselves.
@@ -104,7 +108,7 @@ std::vector<PlayerRow> SqlStore::players(const PlayerQuery &query, int64_t now_m
 }
 
 const std::vector<PlayerRow> &SqlStore::ranking(const PlayerQuery &query, int64_t now_ms) {
-    const int64_t first_day = query.days == 0 ? 0 : (now_ms - int64_t{query.days} * kDayMs) / kDayMs;
+    const int64_t first_day = first_day_of(query, now_ms);
     const std::string key =
         std::to_string(first_day) + "|" + std::to_string(static_cast<int>(query.sort)) + "|" + query.server;
     const auto now = std::chrono::steady_clock::now();
@@ -134,15 +138,8 @@ std::vector<PlayerRow> SqlStore::period_rows(const PlayerQuery &query, int64_t f
     if (!query.server.empty())
         scan->bind(query.server);
     std::unordered_map<int64_t, PlayerFigures> sums;
-    while (scan->step()) {
-        PlayerFigures &sum = sums[scan->integer(0)];
-        const PlayerFigures day = figures_at(*scan, 1);
-        sum.kills += day.kills;
-        sum.deaths += day.deaths;
-        sum.headshots += day.headshots;
-        sum.team_kills += day.team_kills;
-        sum.time_played_ms += day.time_played_ms;
-    }
+    while (scan->step())
+        sums[scan->integer(0)] += figures_at(*scan, 1);
     std::vector<std::pair<int64_t, PlayerFigures>> ranked(sums.begin(), sums.end());
     const auto before = [sort = query.sort](const auto &a, const auto &b) {
         const PlayerFigures &x = a.second, &y = b.second;
@@ -174,7 +171,7 @@ std::vector<PlayerRow> SqlStore::period_rows(const PlayerQuery &query, int64_t f
 std::vector<PlayerRow> SqlStore::player_rows(const PlayerQuery &query, int64_t now_ms) {
     std::unique_ptr<Statement> statement = reader_->prepare(players_sql(query));
     if (query.days != 0 || !query.server.empty()) {
-        statement->bind(query.days == 0 ? int64_t{0} : (now_ms - int64_t{query.days} * kDayMs) / kDayMs);
+        statement->bind(first_day_of(query, now_ms));
         if (!query.server.empty())
             statement->bind(query.server);
     }

@@ -10,7 +10,6 @@
 namespace web::history {
 namespace {
 
-constexpr int64_t kDayMs = 86400000;
 // Identities remembered between facts; past this the cache starts again (the file has them all).
 constexpr size_t kPlayersCached = 100000;
 // A batch another writer's transaction deadlocked, or whose connection was lost, is tried again.
@@ -47,19 +46,16 @@ void bind_kill(Statement &insert, int64_t match_id, int64_t killer_id, int64_t v
         .bind_optional(fact.victim_at.known, fact.victim_at.z);
 }
 
+// The five figures, in the order the totals and the days' tables have them.
+Statement &bind_figures(Statement &statement, const PlayerFigures &f) {
+    return statement.bind(f.kills).bind(f.deaths).bind(f.headshots).bind(f.team_kills).bind(f.time_played_ms);
+}
+
 // The id an INSERT ... RETURNING id gave the new row; 0 when it failed.
 int64_t returned_id(Statement &insert) {
     const int64_t id = insert.step() ? insert.integer(0) : 0;
     insert.run();
     return id;
-}
-
-void add_to(PlayerFigures *sum, const PlayerFigures &more) {
-    sum->kills += more.kills;
-    sum->deaths += more.deaths;
-    sum->headshots += more.headshots;
-    sum->team_kills += more.team_kills;
-    sum->time_played_ms += more.time_played_ms;
 }
 
 }  // namespace
@@ -411,9 +407,9 @@ void SqlStore::take_kill(ServerNow &now, const Fact &fact) {
 
 void SqlStore::add_figures(const OpenSession &session, int64_t server_id, const PlayerFigures &figures) {
     if (figures.kills || figures.deaths || figures.headshots || figures.team_kills)
-        add_to(&session_figures_[session.id], figures);
-    add_to(&total_figures_[session.player_id], figures);
-    add_to(&day_figures_[{session.join_ms / kDayMs, server_id, session.player_id}], figures);
+        session_figures_[session.id] += figures;
+    total_figures_[session.player_id] += figures;
+    day_figures_[{session.join_ms / kDayMs, server_id, session.player_id}] += figures;
 }
 
 // A batch's kills, many rows to a statement: a networked database answers each statement over
@@ -443,24 +439,9 @@ bool SqlStore::flush_figures() {
         good = session_figures_add_->bind(f.kills).bind(f.deaths).bind(f.headshots).bind(f.team_kills).bind(id).run() &&
                good;
     for (const auto &[id, f] : total_figures_)
-        good = totals_add_->bind(id)
-                   .bind(f.kills)
-                   .bind(f.deaths)
-                   .bind(f.headshots)
-                   .bind(f.team_kills)
-                   .bind(f.time_played_ms)
-                   .run() &&
-               good;
+        good = bind_figures(totals_add_->bind(id), f).run() && good;
     for (const auto &[key, f] : day_figures_)
-        good = days_add_->bind(std::get<0>(key))
-                   .bind(std::get<1>(key))
-                   .bind(std::get<2>(key))
-                   .bind(f.kills)
-                   .bind(f.deaths)
-                   .bind(f.headshots)
-                   .bind(f.team_kills)
-                   .bind(f.time_played_ms)
-                   .run() &&
+        good = bind_figures(days_add_->bind(std::get<0>(key)).bind(std::get<1>(key)).bind(std::get<2>(key)), f).run() &&
                good;
     session_figures_.clear();
     total_figures_.clear();
