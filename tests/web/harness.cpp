@@ -20,6 +20,17 @@
 #include "support/sockets.h"
 
 namespace web_testing {
+
+TempDir::TempDir() {
+    std::string name = "/tmp/orlex_web_test_XXXXXX";
+    if (::mkdtemp(name.data()))
+        path_ = name;
+}
+
+TempDir::~TempDir() {
+    if (!path_.empty())
+        std::system(("rm -rf " + path_).c_str());
+}
 namespace {
 
 std::string file_text(const std::string &path) {

@@ -12,6 +12,19 @@ namespace web_testing {
 
 const int kWait = 30000;  // the longest a step may take: generous, never reached when all is well
 
+// A folder of the test's own under /tmp, removed with what is in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
 // Stands in for a plug-in: the gateway connects to it and gets whatever the test sends.
 class FakePlugin {
 public:

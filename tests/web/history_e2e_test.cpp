@@ -29,23 +29,11 @@
 using web_testing::Gateway;
 using web_testing::kWait;
 using web_testing::SimServer;
+using web_testing::TempDir;
 
 namespace {
 
 namespace json = boost::json;
-
-class TempDir {
-public:
-    TempDir() {
-        char name[] = "/tmp/orlex_history_e2e_XXXXXX";
-        path_ = mkdtemp(name);
-    }
-    ~TempDir() { std::system(("rm -rf " + path_).c_str()); }
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 json::value api(int port, const std::string &target, const std::string &headers = "") {
     boost::system::error_code error;

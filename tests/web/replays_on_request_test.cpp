@@ -26,6 +26,7 @@
 using web_testing::Gateway;
 using web_testing::HttpReply;
 using web_testing::kWait;
+using web_testing::TempDir;
 using web_testing::Viewer;
 
 namespace {
@@ -35,19 +36,6 @@ namespace json = boost::json;
 constexpr char kViewerToken[] = "viewer-token-for-replays";
 constexpr int64_t kRecordingLengthMs = 10000;
 constexpr int64_t kRecordingStartMs = 1700000000000;
-
-class TempDir {
-public:
-    TempDir() {
-        char name[] = "/tmp/orlex_replays_XXXXXX";
-        path_ = mkdtemp(name);
-    }
-    ~TempDir() { std::system(("rm -rf " + path_).c_str()); }
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // A recording of ten seconds: the server's record, then a chat line every two seconds.
 void write_recording(const std::string &path) {
