@@ -185,6 +185,15 @@ std::string opened_replay_body(const ReplaysOnDemand::Result &opened) {
                                                       {"playing", opened.playing}});
 }
 
+// A JSON answer given later (an action's, the history's, a replay's), with the cookie a ?token=
+// asked for.
+std::shared_ptr<Response> json_reply(const Request &request, int status, std::string body, const std::string &cookie) {
+    auto answer = json(request, static_cast<http::status>(status), std::move(body));
+    if (!cookie.empty())
+        answer->set(http::field::set_cookie, cookie);
+    return answer;
+}
+
 std::shared_ptr<Response> too_many(const Request &request, const char *what) {
     auto refused =
         text(request, http::status::too_many_requests, std::string("too many ") + what + " from this address");
@@ -322,10 +331,7 @@ void HttpSession::answer() {
                                request->body()};
     const std::string cookie = identity.via == TokenVia::query ? token_cookie(identity.token) : "";
     const bool routed = actions::route(gate, asked, [self = shared_from_this(), request, cookie](actions::Reply reply) {
-        auto answer = json(*request, static_cast<http::status>(reply.status), std::move(reply.body));
-        if (!cookie.empty())
-            answer->set(http::field::set_cookie, cookie);
-        self->send(answer);
+        self->send(json_reply(*request, reply.status, std::move(reply.body), cookie));
     });
     if (routed)
         return;
@@ -354,10 +360,7 @@ void HttpSession::answer() {
 // Read and bounded here, answered on the history thread, sent from the event loop again.
 void HttpSession::answer_history(const std::shared_ptr<Request> &request, bool is_public, const std::string &cookie) {
     const auto reply = [request, cookie](int status, std::string body) {
-        auto answer = json(*request, static_cast<http::status>(status), std::move(body));
-        if (!cookie.empty())
-            answer->set(http::field::set_cookie, cookie);
-        return answer;
+        return json_reply(*request, status, std::move(body), cookie);
     };
     history::HistoryWriter *writer = gateway_.history();
     if (!writer)
@@ -388,10 +391,7 @@ void HttpSession::answer_history(const std::shared_ptr<Request> &request, bool i
 void HttpSession::answer_replays(const std::shared_ptr<Request> &request, const access::Identity &identity,
                                  bool is_public, const std::string &cookie) {
     const auto reply = [request, cookie](int status, std::string body) {
-        auto answer = json(*request, static_cast<http::status>(status), std::move(body));
-        if (!cookie.empty())
-            answer->set(http::field::set_cookie, cookie);
-        return answer;
+        return json_reply(*request, status, std::move(body), cookie);
     };
     const ReplayCaller caller{request->method() == http::verb::post,
                               is_public,
